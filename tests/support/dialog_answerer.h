@@ -1,0 +1,41 @@
+#pragma once
+// Answers a message box as a person would: waits for a dialog of this process, reads its
+// caption, text, buttons and icon, then presses one button.
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+struct SeenDialog {
+    bool found = false;
+    std::wstring caption;
+    std::wstring text;
+    std::vector<int> buttons; // control ids of the visible buttons, e.g. IDOK, IDCANCEL
+    HICON icon = nullptr;     // the icon shown, or null
+};
+
+class DialogAnswerer {
+  public:
+    // Starts watching at once; presses the button with this id when the dialog appears.
+    explicit DialogAnswerer(int button, DWORD timeoutMs = 20000);
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+    // Waits until the dialog was answered or the time ran out.
+    SeenDialog Wait();
+
+  private:
+    void Watch(int button, DWORD timeoutMs);
+
+    SeenDialog seen_;
+    std::thread watcher_;
+};
+
+// The icon the platform shows for a style flag such as MB_ICONQUESTION.
+HICON SystemIconFor(UINT iconStyle);
+
+} // namespace testing_support
