@@ -1,6 +1,23 @@
 #include <windows.h>
 
-// Placeholder entry point until the launcher window is assembled here.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+#include "launcher/setup.h"
+#include "toolkit/window.h"
+
+// The program's entry: assembles the launcher, shows it and runs its message loop. A close
+// request stops the loop that Show runs; the window stays and the loop runs again, so the
+// second close request ends the program (exit code 1).
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    SystemWindow::InstanceHandle = instance;
+    Application::SetupApplication();
+    if (SystemWindow::WindowList.size() != 1)
+        return 1;
+    SystemWindow::Window& window = *SystemWindow::WindowList.front();
+    // Without a platform window no close request could ever stop the loop.
+    if (window.hwnd == nullptr)
+        return 1;
+    if (!window.visible)
+        window.Show();
+    if (!window.running)
+        window.RunMessageLoop(true);
     return 1;
 }

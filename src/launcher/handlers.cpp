@@ -1,0 +1,71 @@
+#include "launcher/handlers.h"
+
+#include <windows.h>
+
+#include "launcher/game_window.h"
+#include "launcher/launcher_state.h"
+#include "launcher/progress_display.h"
+#include "launcher/shutdown.h"
+#include "update/update_pass.h"
+#include "utility/environment.h"
+#include "utility/file_query.h"
+
+namespace Application {
+
+namespace {
+
+// Sets the status line unless the process is ending. False when it is.
+bool SetStatus(std::wstring text) {
+    const auto lock = LockDisplay();
+    if (DisplayClosed)
+        return false;
+    StatusText = std::move(text);
+    return true;
+}
+
+} // namespace
+
+void Repaint() {
+    const auto lock = LockDisplay();
+    if (DisplayClosed || TheGameWindow == nullptr)
+        return;
+    TheGameWindow->PaintHoldingLock(TheGameWindow->GetDeviceContext());
+}
+
+void OnCadTileClick(int, int, int) {
+    MessageBoxW(nullptr, L"CAD programm work demo...", L"Message", MB_OK);
+}
+
+void OnGameTileClick(int, int, int) {
+    SetStatus(L"Start");
+    Repaint();
+    StartUpdate();
+}
+
+void OnDownloadProgress(std::uint32_t progress, std::uint32_t progressMax, std::uint32_t,
+                        const wchar_t* statusText) {
+    {
+        const auto lock = LockDisplay();
+        if (DisplayClosed)
+            return;
+        StatusText = ComposeProgressStatus(progress, progressMax, statusText);
+        if (TheGameWindow == nullptr)
+            return;
+        if (ReportAdvancesBar(statusText))
+            TheGameWindow->progress += ProgressStep(ProgressBarLength, UpdateEntryCount.load());
+    }
+    Repaint();
+}
+
+void OnUpdateEnd() {
+    if (!SetStatus(L"End Process Download."))
+        return;
+    Repaint();
+    const std::wstring game = Environment::GetSetupExe() + L"TolvaneGame.exe";
+    if (!File::Exists(game))
+        return;
+    File::RunProcess(game);
+    HandOverProcessEnd();
+}
+
+} // namespace Application

@@ -1,0 +1,27 @@
+#pragma once
+// The launcher's process-wide display state. The update worker writes the status line and the
+// bar while the main thread paints them, so every read and write happens under DisplayLock.
+#include <mutex>
+#include <string>
+
+namespace Application {
+
+class GameWindow;
+
+// The status line: empty, "Start", the download reports, "End Process Download.".
+extern std::wstring StatusText;
+// The studio's contact lines; fixed.
+extern const std::wstring ContactMessengerLine;
+extern const std::wstring ContactMailLine;
+// The launcher window, once SetupApplication has made it.
+extern GameWindow* TheGameWindow;
+// The bar's full length in pixels, half the client width; written by every paint.
+extern int ProgressBarLength;
+
+// Held while the display state is written and for the whole of every paint.
+std::unique_lock<std::mutex> LockDisplay();
+
+// Set under the lock when the process is ending; nothing is painted or reported after it.
+extern bool DisplayClosed;
+
+} // namespace Application

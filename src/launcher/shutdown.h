@@ -1,0 +1,23 @@
+#pragma once
+// Every way the launcher ends itself. The process always ends through the runtime's normal
+// exit, and always from the main thread, so that the objects the message loop uses are torn
+// down only after nothing else can reach them.
+
+namespace Application {
+
+// Escape released: frees the main window object, posts the quit message and ends the process
+// with exit code 0.
+[[noreturn]] void QuitApplication();
+
+// Ends the process with this exit code. Painting and reports stop first. Main thread only.
+[[noreturn]] void EndProcess(int code);
+
+// Ends the process with exit code 0 from any thread. On the main thread at once; from an
+// update worker the request is handed to the main thread's loop and the worker waits there
+// for the end, never returning.
+[[noreturn]] void HandOverProcessEnd();
+
+// True once an update worker has asked for the end of the process.
+bool ProcessEndHandedOver();
+
+} // namespace Application
