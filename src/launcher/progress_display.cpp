@@ -11,8 +11,10 @@ ProgressBarLayout LayOutProgressBar(int clientWidth, int clientHeight, int progr
     const int left = clientWidth / 4;
     bar.frameShown = progress <= bar.length;
     bar.frame = {left, top, bar.length + 3 + left, top + 11};
-    bar.fillShown = progress < bar.length;
     bar.fill = {left + 2, top + 3, progress + left, top + 8};
+    // Below 3 the fill's right edge does not pass its left edge: nothing to fill. Some
+    // platforms would fill such a turned-round rectangle, so it is not handed on.
+    bar.fillShown = progress < bar.length && bar.fill.right > bar.fill.left;
     return bar;
 }
 

@@ -11,7 +11,7 @@ struct ProgressBarLayout {
     int length = 0;          // the bar's full length: half the client width
     bool frameShown = false; // progress has not passed the length
     RECT frame = {};         // 11 pixels high, H - 80 from the top, starting at a quarter of W
-    bool fillShown = false;  // progress is below the length
+    bool fillShown = false;  // progress is below the length and the fill is not empty
     RECT fill = {};          // 5 pixels high, 2 inside the frame, up to progress + W / 4
 };
 

@@ -71,6 +71,14 @@ TEST_F(LauncherPaint, FillRunsFromTwoInsideTheFrameUpToProgressPlusAQuarter) {
 
     Paint(bar.length - 1);
     EXPECT_EQ(canvas.At(bar.q + bar.length - 2, bar.top + 5), kBarFill);
+
+    // Up to 2 the fill is empty: the frame is white inside.
+    for (int progress : {0, 1, 2}) {
+        Paint(progress);
+        EXPECT_EQ(CountInRows(kBarFill, 0, height - 1), 0) << progress;
+    }
+    Paint(3);
+    EXPECT_EQ(CountInRows(kBarFill, 0, height - 1), 5);
 }
 
 TEST_F(LauncherPaint, FullBarShowsTheFrameAloneAndAnOverfullBarNothing) {

@@ -31,7 +31,9 @@ TEST(ProgressBarLayout, FullBarHasNoFillAndAnOverfullBarNoFrame) {
     EXPECT_EQ(odd.length, 681);
     EXPECT_EQ(odd.frame.left, 340);
     EXPECT_EQ(odd.frame.top, 751);
-    EXPECT_LE(odd.fill.right, odd.fill.left) << "progress 0 fills nothing visible";
+    EXPECT_FALSE(odd.fillShown) << "progress 0 fills nothing";
+    EXPECT_FALSE(LayOutProgressBar(1363, 831, 2).fillShown);
+    EXPECT_TRUE(LayOutProgressBar(1363, 831, 3).fillShown);
 }
 
 TEST(ProgressStep, FullLengthSharedAmongTheCountedEntriesLessOne) {
