@@ -64,8 +64,6 @@ TEST(Convert, IntReadsLeadingDecimalDigitsOnly) {
     EXPECT_EQ(Convert::Int("12abc"), 12);
     EXPECT_EQ(Convert::Int("abc"), 0);
     EXPECT_EQ(Convert::Int(" -7"), -7);
-    EXPECT_EQ(Convert::Int("0x1A"), 0);
-    EXPECT_EQ(Convert::Int(""), 0);
 }
 
 // Float and Double under each numeric locale; the previous locale comes back afterwards.
