@@ -1,0 +1,128 @@
+"""What a publication of an update set is: which names the launcher can carry, how a release
+differs from the previous publication, and the list file that tells the launcher about it.
+
+Pure functions only; tolvane-publish does the file work."""
+import hashlib
+
+LIST_NAME = "uploadfile.uda"
+UPLOAD_FOLDER = "AppGameUpload"
+MARKERS = ("{d}", "{rw}", "Version")
+# Names Windows reserves for devices, with or without an extension.
+DEVICES = {"CON", "PRN", "AUX", "NUL"} | {f"COM{i}" for i in range(1, 10)} | {f"LPT{i}" for i in range(1, 10)}
+FORBIDDEN_CHARACTERS = set('<>:"|?*')
+
+
+class Refused(Exception):
+    """A release or version the launcher would refuse or mishandle."""
+
+
+def version_value(line):
+    """The launcher's comparison value of a Version line: everything after the first "=",
+    without any ";" or blank."""
+    _, equals, rest = line.partition("=")
+    return rest.replace(";", "").replace(" ", "") if equals else ""
+
+
+def version_line(version):
+    return f"Version = {version};"
+
+
+def check_version(version):
+    """Refuses a version text that would break the list's first line or compare as empty."""
+    if ";" in version or "\r" in version or "\n" in version:
+        raise Refused(f"version {version!r}: a version may not hold ';' or a line end")
+    if any(not (0x20 <= ord(c) <= 0x7E) for c in version):
+        raise Refused(f"version {version!r}: only printable ASCII characters are allowed")
+    if version_value(version_line(version)) == "":
+        # An empty value equals a missing record: clients would stop before any file.
+        raise Refused("the version text is empty")
+
+
+def check_name(path):
+    """Refuses a relative path (backslash separated) that the launcher would refuse or
+    mishandle. Returns the path unchanged when it is fine."""
+    def refuse(why):
+        raise Refused(f"file {path!r}: {why}")
+
+    if any(not (0x20 <= ord(c) <= 0x7E) for c in path):
+        refuse("names must be printable ASCII (the launcher carries bytes, not an encoding)")
+    if ";" in path:
+        refuse("';' ends the path part of a list line")
+    if "'" in path:
+        refuse("an apostrophe stops the launcher from creating the file's folders")
+    for marker in MARKERS:
+        if marker in path:
+            refuse(f"'{marker}' is a marker of the list format")
+    if path.lower() == LIST_NAME:
+        refuse("this name is the list file's own")
+    for part in path.split("\\"):
+        if part in ("", ".", ".."):
+            refuse("empty, '.' and '..' folder levels are not allowed")
+        if FORBIDDEN_CHARACTERS & set(part):
+            refuse("Windows does not allow any of <>:\"|?* in a name")
+        if part[-1] in " .":
+            refuse("Windows drops a trailing blank or full stop from a name")
+        if part.split(".")[0].upper() in DEVICES:
+            refuse("Windows reserves this name for a device")
+    return path
+
+
+def check_names(paths):
+    """Checks every name, and that no two differ only in letter case (Windows would store
+    them as one file)."""
+    seen = {}
+    for path in paths:
+        check_name(path)
+        other = seen.setdefault(path.lower(), path)
+        if other != path:
+            raise Refused(f"files {other!r} and {path!r} differ only in letter case")
+
+
+def content_hash(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def plan(release, version, baseline):
+    """The next publication.
+
+    release: {relative path: content hash} of the release folder.
+    baseline: the previous publication's record, or None:
+        {"version": str, "files": {path: {"sha256": str, "rewrite": bool}}, "removed": [paths]}
+    Returns (record, list lines). A file that changed since the baseline is marked "{rw}", and
+    stays marked in later publications, so that a player who skips a version still gets it
+    again. A file that disappeared is marked "{d}", and stays so until it comes back."""
+    check_version(version)
+    check_names(release)
+    old_files = baseline["files"] if baseline else {}
+    files = {}
+    for path, digest in release.items():
+        before = old_files.get(path)
+        changed = before is not None and before["sha256"] != digest
+        files[path] = {"sha256": digest, "rewrite": changed or bool(before and before["rewrite"])}
+    removed = (set(baseline["removed"]) if baseline else set()) | (set(old_files) - set(release))
+    removed -= set(release)
+
+    if baseline and version_value(version_line(version)) == version_value(version_line(baseline["version"])):
+        differs = set(old_files) != set(release) or any(
+            old_files[p]["sha256"] != release[p] for p in release)
+        if differs:
+            raise Refused(
+                f"version {version!r} is unchanged but the content changed: players who have it would "
+                "stop at the version line and never see the change; publish with a new version")
+
+    lines = [version_line(version)]
+    lines += [f"{p};{{d}}" for p in sorted(removed)]
+    lines += [f"{p};{{rw}}" if files[p]["rewrite"] else f"{p};" for p in sorted(files)]
+    record = {"version": version, "files": files, "removed": sorted(removed)}
+    return record, lines
+
+
+def list_bytes(lines):
+    """The list file as the launcher reads it: ASCII, CR LF after every line, no BOM."""
+    return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
+def relative_name(parts):
+    """A release file's path in the list's form: folder levels joined by backslashes."""
+    return "\\".join(parts)
+
