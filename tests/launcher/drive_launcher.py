@@ -166,6 +166,40 @@ def tiles(values):
     return sorted(found)
 
 
+def windows_path(path):
+    """The path as a Windows program under Wine sees it (Wine maps / to drive Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def read_bmp(path):
+    """A 24-bit bottom-up bitmap as (width, height, pixel(x, y) -> (r, g, b))."""
+    data = pathlib.Path(path).read_bytes()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+    check(bits == 24 and height > 0, f"{path}: not a bottom-up 24-bit bitmap")
+    stride = (width * 3 + 3) & ~3
+
+    def pixel(x, y):
+        i = offset + (height - 1 - y) * stride + x * 3
+        return data[i + 2], data[i + 1], data[i]
+
+    return width, height, pixel
+
+
+def status_line_shows(launcher, display, origin, text):
+    """True when the screen shows text as the launcher's status line (white with its shadow,
+    over the background picture), compared pixel by pixel with the probe's own drawing."""
+    reference = launcher.folder / "status-line.bmp"
+    colour = "%02X%02X%02X" % BACKGROUND
+    code, values = launcher.probe("render", text, colour, windows_path(reference))
+    check(code == 0, "the probe could not draw the status line")
+    left, top, width, height = numbers(values["area"][0])
+    _, _, expected = read_bmp(reference)
+    shot = display.pixels()
+    return all(screen_pixel(shot, origin[0] + left + x, origin[1] + top + y) == expected(x, y)
+               for y in range(height) for x in range(width))
+
+
 def screen_pixel(shot, x, y):
     width, _, data = shot
     i = (y * width + x) * 3
@@ -205,6 +239,7 @@ def case_escape(args, wine, display, folder):
         check(screen_pixel(shot, ox + w // 4, oy + h - 80) == (0, 0, 0), "no bar frame")
         check(screen_pixel(shot, ox + w // 4 + 5, oy + h - 75) == (255, 255, 255), "bar not empty")
 
+        check(status_line_shows(launcher, display, (ox, oy), ""), "the status line is not empty")
         code, _ = launcher.probe("post", "escape")
         check(code == 0, "could not send Escape")
         exit_code = launcher.wait_exit()

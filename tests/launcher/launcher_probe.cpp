@@ -4,6 +4,7 @@
 //                                                the launcher's window is visible; press button
 //   launcher_probe nodialog <match> <ms>         print whether a message box came within ms
 //   launcher_probe post <match> <request>        close | sysclose | escape | click-cad | click-game
+//   launcher_probe render - <text> <rrggbb> <file>  the status line as the launcher draws it
 // <match> picks the launcher by the end of its executable's path, e.g.
 // "\run-1\TolvaneLauncher.exe". Exit code 0 when the awaited thing was there, 1 when not, 2 on bad
 // arguments.
@@ -199,6 +200,56 @@ int Post(const std::string& request) {
     return 0;
 }
 
+// The status line as the launcher draws it over a background of one colour, written as a
+// 24-bit bitmap of the client area from (30, 137), 400 x 33 pixels, below the contact lines.
+constexpr int kStatusLeft = 30;
+constexpr int kStatusTop = 137;
+constexpr int kStatusWidth = 400;
+constexpr int kStatusHeight = 33;
+
+int RenderStatusLine(const std::wstring& text, COLORREF background, const std::wstring& file) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = kStatusWidth;
+    info.bmiHeader.biHeight = kStatusHeight; // bottom-up, as the file stores it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    const RECT all = {0, 0, kStatusWidth, kStatusHeight};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    TextOutW(dc, 41 - kStatusLeft, 140 - kStatusTop, text.c_str(), static_cast<int>(text.size()));
+    SetTextColor(dc, RGB(255, 255, 255));
+    TextOutW(dc, 40 - kStatusLeft, 140 - kStatusTop, text.c_str(), static_cast<int>(text.size()));
+    GdiFlush();
+
+    const DWORD imageBytes = ((kStatusWidth * 3 + 3) & ~3) * kStatusHeight;
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    header.bfSize = header.bfOffBits + imageBytes;
+    HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    const bool ok = out != INVALID_HANDLE_VALUE &&
+                    WriteFile(out, &header, sizeof(header), &written, nullptr) &&
+                    WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr) &&
+                    WriteFile(out, bits, imageBytes, &written, nullptr);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    std::printf("area=%d,%d,%d,%d\n", kStatusLeft, kStatusTop, kStatusWidth, kStatusHeight);
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -214,7 +265,10 @@ int wmain(int argc, wchar_t** argv) {
             AnswerDialog(std::wcstol(argv[3], nullptr, 10), std::wcstoul(argv[4], nullptr, 10));
     else if (command == L"nodialog" && argc == 4)
         result = WaitFor(L"#32770", std::wcstoul(argv[3], nullptr, 10), true) ? 1 : 0;
-    else if (command == L"post" && argc == 4) {
+    else if (command == L"render" && argc == 6) {
+        const unsigned long rgb = std::wcstoul(argv[4], nullptr, 16);
+        result = RenderStatusLine(argv[3], RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF), argv[5]);
+    } else if (command == L"post" && argc == 4) {
         std::wstring request = argv[3];
         result = Post(std::string(request.begin(), request.end()));
     }
