@@ -1,0 +1,166 @@
+"""Local HTTPS servers for the update engine's tests and benchmarks.
+
+TestPki makes a test certificate authority and two localhost certificates with openssl: one
+signed by the authority (trusted once the authority is added to a Wine prefix) and one
+self-signed (never trusted). Nginx runs nginx on a loopback port from a configuration in a
+folder of its own, as the calling user. Both servers bind 127.0.0.1 only.
+"""
+import os
+import pwd
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from fault_server import FaultServer  # noqa: E402
+
+CA_NAME = "Tolvane Test CA"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def windows_path(path):
+    """The path as a Windows program under Wine sees it (Wine maps / to drive Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def _openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
+
+
+class TestPki:
+    """A CA and localhost certificates, made once per folder and kept there."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.ca = os.path.join(folder, "ca.pem")
+        self.cert = os.path.join(folder, "localhost.pem")
+        self.key = os.path.join(folder, "localhost.key")
+        self.untrusted_cert = os.path.join(folder, "untrusted.pem")
+        self.untrusted_key = os.path.join(folder, "untrusted.key")
+        os.makedirs(folder, exist_ok=True)
+        lock = os.open(os.path.join(folder, ".lock"), os.O_CREAT | os.O_RDWR)
+        try:
+            import fcntl
+
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            if not os.path.exists(self.untrusted_key):
+                self._make()
+        finally:
+            os.close(lock)
+
+    def _make(self):
+        d = self.folder
+        with open(os.path.join(d, "server.ext"), "w") as f:
+            f.write(
+                "basicConstraints=critical,CA:FALSE\n"
+                "keyUsage=critical,digitalSignature,keyEncipherment\n"
+                "extendedKeyUsage=serverAuth\n"
+                "subjectAltName=DNS:localhost\n"
+            )
+        _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key",
+                 "-out", "ca.pem", "-days", "3650", "-subj", "/CN=" + CA_NAME,
+                 "-addext", "basicConstraints=critical,CA:TRUE",
+                 "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=d)
+        _openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "localhost.key",
+                 "-out", "localhost.csr", "-subj", "/CN=localhost", cwd=d)
+        _openssl("x509", "-req", "-in", "localhost.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                 "-CAcreateserial", "-out", "localhost.pem", "-days", "3650",
+                 "-extfile", "server.ext", cwd=d)
+        # Same name and uses, but signed by nobody the prefix trusts.
+        _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "untrusted.key.tmp",
+                 "-out", "untrusted.pem", "-days", "3650", "-subj", "/CN=localhost",
+                 "-addext", "subjectAltName=DNS:localhost", cwd=d)
+        os.replace(os.path.join(d, "untrusted.key.tmp"), self.untrusted_key)
+
+
+class Nginx:
+    """nginx serving one folder over HTTPS at https://localhost:PORT/."""
+
+    def __init__(self, root, pki, port=None):
+        self.root = os.path.abspath(root)
+        self.prefix = tempfile.mkdtemp(prefix="tolvane-nginx-")
+        self.port = port or free_port()
+        self.url = "https://localhost:%d/" % self.port
+        self.access_log = os.path.join(self.prefix, "access.log")
+        user = pwd.getpwuid(os.geteuid()).pw_name
+        temp = "\n".join(
+            "    %s_temp_path %s;" % (name, os.path.join(self.prefix, name))
+            for name in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")
+        )
+        config = f"""
+worker_processes 1;
+{'user ' + user + ';' if os.geteuid() == 0 else ''}
+pid {self.prefix}/nginx.pid;
+error_log {self.prefix}/error.log warn;
+events {{ worker_connections 256; }}
+http {{
+    access_log {self.access_log};
+{temp}
+    sendfile on;
+    keepalive_requests 100000;
+    server {{
+        listen 127.0.0.1:{self.port} ssl;
+        server_name localhost;
+        ssl_certificate {pki.cert};
+        ssl_certificate_key {pki.key};
+        root {self.root};
+    }}
+}}
+"""
+        self.config = os.path.join(self.prefix, "nginx.conf")
+        with open(self.config, "w") as f:
+            f.write(config)
+        self.process = None
+
+    def start(self):
+        self.process = subprocess.Popen(
+            ["nginx", "-p", self.prefix, "-c", self.config, "-e", os.path.join(self.prefix, "error.log"),
+             "-g", "daemon off;"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                raise RuntimeError("nginx did not start:\n" + self.error_log())
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.2):
+                    return self
+            except OSError:
+                time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("nginx did not listen on port %d" % self.port)
+
+    def error_log(self):
+        try:
+            with open(os.path.join(self.prefix, "error.log")) as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def requests(self):
+        """The request lines nginx has logged so far."""
+        try:
+            with open(self.access_log) as f:
+                return [line.split('"')[1] for line in f if '"' in line]
+        except OSError:
+            return []
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        subprocess.run(["rm", "-rf", self.prefix])
+
+
+def start_fault_server(root, cert, key):
+    return FaultServer(0, root, cert, key).start()
