@@ -6,10 +6,11 @@ at "\\", since the client may send either):
 
   f404      404 with an error page          f500      500 with an error page
   redirect  302 to the same path without the "redirect" segment
-  drop      Content-Length 65536, half the body, then a reset connection
-  short     Content-Length 65536, half the body, then an orderly close
+  drop      Content-Length 65536, half the body, then the connection goes down (no TLS alert)
+  short     Content-Length 65536, half the body, then an orderly TLS and TCP close
   slow      65536 bytes, 256 of them every 200 ms (about 51 s in all)
-  hugelist  a list file of 100,000 lines: "Version = huge;" then comment lines
+  hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
+            lines; 404 for anything else
 
 Any other path is served from the document root (404 when absent). Python standard library only.
 
@@ -20,7 +21,6 @@ import http.server
 import os
 import socket
 import ssl
-import struct
 import threading
 import time
 import urllib.parse
@@ -46,6 +46,12 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):  # keep the test output quiet
         pass
+
+    def end_headers(self):
+        # One request per connection: a client never reuses a connection that a fault broke.
+        self.send_header("Connection", "close")
+        self.close_connection = True
+        super().end_headers()
 
     def do_GET(self):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
@@ -94,13 +100,21 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
 
     def fault_drop(self, path, segments):
+        # The connection goes down as when the server dies: TCP closes with no TLS close alert.
+        # (A TCP reset instead makes Wine 8's urlmon wait forever, so it is not offered.)
         self.start_partial(path)
-        # SO_LINGER with a zero time turns the close into a reset, with no TLS close alert.
-        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.connection.close()
+        time.sleep(0.2)  # the client takes the headers and the first half
+        self.connection.shutdown(socket.SHUT_RDWR)
 
     def fault_short(self, path, segments):
+        # An orderly end: TLS close alert, then TCP close, with half the body missing.
         self.start_partial(path)
+        self.connection.setblocking(False)  # send the alert without waiting for the client's
+        try:
+            self.connection.unwrap()
+        except (ssl.SSLWantReadError, ssl.SSLWantWriteError):
+            pass
+        self.connection.shutdown(socket.SHUT_RDWR)
 
     def fault_slow(self, path, segments):
         body = fault_body(path)
@@ -119,6 +133,8 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
 
     def fault_hugelist(self, path, segments):
+        if not path.endswith("uploadfile.uda"):
+            return self.fault_f404(path, segments)
         self.send_body(200, huge_list(), "text/plain")
 
 

@@ -5,8 +5,10 @@ signed by the authority (trusted once the authority is added to a Wine prefix) a
 self-signed (never trusted). Nginx runs nginx on a loopback port from a configuration in a
 folder of its own, as the calling user. Both servers bind 127.0.0.1 only.
 """
+import ctypes
 import os
 import pwd
+import signal
 import socket
 import subprocess
 import sys
@@ -30,6 +32,11 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def _die_with_parent():
+    # Linux PR_SET_PDEATHSIG: the server goes when the process that started it goes, however.
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)
+
+
 def _openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
 
@@ -38,7 +45,7 @@ class TestPki:
     """A CA and localhost certificates, made once per folder and kept there."""
 
     def __init__(self, folder):
-        self.folder = folder
+        self.folder = folder = os.path.abspath(folder)
         self.ca = os.path.join(folder, "ca.pem")
         self.cert = os.path.join(folder, "localhost.pem")
         self.key = os.path.join(folder, "localhost.key")
@@ -123,7 +130,7 @@ http {{
         self.process = subprocess.Popen(
             ["nginx", "-p", self.prefix, "-c", self.config, "-e", os.path.join(self.prefix, "error.log"),
              "-g", "daemon off;"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:
             if self.process.poll() is not None:

@@ -1,8 +1,7 @@
 // Makes the Wine prefix it runs in trust a test certificate authority, and nothing else does:
-// the certificate goes into the machine's "Root" system store, which lives in the prefix's
-// registry. Earlier certificates with the same subject are removed first, so a new authority
-// replaces an old one instead of piling up.
-// usage: trust_ca.exe CA.pem
+// the certificate goes into the registry part of the machine's "Root" store, which lives in the
+// prefix's registry. Earlier certificates with the same subject are removed first, so a new
+// authority replaces an old one instead of piling up. usage: trust_ca.exe CA.pem
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -57,8 +56,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     PCCERT_CONTEXT ca =
         CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
-    HCERTSTORE root =
-        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0,
+                                    CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     if (ca == nullptr || root == nullptr) {
         std::fprintf(stderr, "trust_ca: cannot open the certificate or the Root store (%lu)\n",
                      GetLastError());
