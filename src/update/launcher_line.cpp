@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <vector>
 
 #include "utility/string_helpers.h"
@@ -78,6 +79,22 @@ bool StaysInsideLauncherFolder(const LauncherLine& line) {
         if (IsParentLevel(level) || IsDeviceName(level))
             return false;
     return true;
+}
+
+std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> folders;
+    std::set<std::string> seen;
+    for (const std::string& text : lines) {
+        const LauncherLine line = ParseLauncherLine(text);
+        if (line.comment || !StaysInsideLauncherFolder(line))
+            continue;
+        const std::size_t last = line.relativePath.find_last_of("\\/");
+        const std::string folder =
+            last == std::string::npos ? "" : line.relativePath.substr(0, last);
+        if (seen.insert(folder).second)
+            folders.push_back(folder);
+    }
+    return folders;
 }
 
 std::wstring LocalTarget(const std::wstring& setupFolder, const std::string& relativePath) {

@@ -46,21 +46,16 @@ void RemoveLeftoverDownloads(const std::wstring& folder) {
     if (!base.empty() && base.back() != L'\\' && base.back() != L'/')
         base.push_back(L'\\');
     WIN32_FIND_DATAW entry;
-    FindHandle find(FindFirstFileW((base + L"*").c_str(), &entry));
+    FindHandle find(FindFirstFileW((base + L"*" + kEnding).c_str(), &entry));
     if (find.get() == INVALID_HANDLE_VALUE)
         return;
     do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
+        const std::wstring file = base + entry.cFileName;
+        // The pattern also matches short names; only a real ending counts.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !EndsWith(file, kEnding))
             continue;
-        const DWORD attributes = entry.dwFileAttributes;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                RemoveLeftoverDownloads(base + name);
-        } else if (EndsWith(name, kEnding)) {
-            SetFileAttributesW((base + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (DeleteFileW((base + name).c_str()))
-                Trace::Wide(L"removed unfinished download: " + base + name);
-        }
+        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(file.c_str()))
+            Trace::Wide(L"removed unfinished download: " + file);
     } while (FindNextFileW(find.get(), &entry));
 }

@@ -7,6 +7,6 @@
 std::wstring PartialName(const std::wstring& target);
 std::string PartialName(const std::string& target);
 
-// Removes every download temporary under the folder and its subfolders, left there by a pass
-// that was killed. Linked folders (junctions, symbolic links) are not entered.
+// Removes the download temporaries in the folder (not in its subfolders), left there by a
+// pass that was killed.
 void RemoveLeftoverDownloads(const std::wstring& folder);

@@ -4,12 +4,15 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <exception>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "update/download.h"
 #include "update/folders.h"
 #include "update/launcher_data.h"
+#include "update/launcher_line.h"
 #include "update/partial_files.h"
 #include "update/trace.h"
 #include "update/update_worker.h"
@@ -107,8 +110,7 @@ void FetchLauncherData(std::wstring url) {
     if (!Path::CreateFolder(String::ToWstring(folder)))
         File::WriteError(L"error :No create directory: " + String::ToWstring(folder));
     const std::string listFile = folder + "cash-of-programm.tmp";
-    // What a killed pass left behind goes first: unfinished downloads and the list copy.
-    RemoveLeftoverDownloads(UpdateServerSettings.setupFolder);
+    // A killed pass may have left its list copy behind.
     DeleteFileA(listFile.c_str());
 
     std::wstring message;
@@ -120,6 +122,11 @@ void FetchLauncherData(std::wstring url) {
     const std::vector<std::string> lines = ReadLines(listFile);
     if (!DeleteFileA(listFile.c_str()))
         File::WriteError(L"error : No delete file temp");
+    // Unfinished downloads of a killed pass, in the folders this list names: only those can
+    // hold them, and the launcher folder may hold much else.
+    for (const std::string& listed : FoldersOfLines(lines))
+        RemoveLeftoverDownloads(UpdateServerSettings.setupFolder + L"/" +
+                                String::ToWstring(listed));
 
     for (const std::string& line : lines)
         if (!ProcessLauncherLine(line))

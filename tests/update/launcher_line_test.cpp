@@ -98,6 +98,12 @@ TEST(LauncherLine, PathsThatCouldLeaveTheFolderAreRefused) {
         EXPECT_TRUE(StaysInsideLauncherFolder(ParseLauncherLine(path))) << path;
 }
 
+TEST(LauncherLine, FoldersOfLinesAreTheListedInsideFoldersOnce) {
+    EXPECT_EQ(FoldersOfLines({"Version = 3;", "data\\a.png;", "data\\b.png;{rw}", "x/y/c.txt;{d}",
+                              "'skip\\me.txt", "..\\out\\f.txt;", "top.txt;"}),
+              (std::vector<std::string>{"", "data", "x/y"}));
+}
+
 TEST(LauncherLine, TargetsAndUrlsJoinTheRelativePathUnchanged) {
     EXPECT_EQ(LocalTarget(L"C:\\Games\\L\\", "data\\a.png"), L"C:\\Games\\L\\/data\\a.png");
     EXPECT_EQ(LocalTarget(L"C:\\L\\", ""), L"C:\\L\\/");

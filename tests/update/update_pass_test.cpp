@@ -161,7 +161,7 @@ TEST_F(UpdatePass, LinesReachingOutsideTouchNothingThere) {
 }
 
 TEST_F(UpdatePass, LeftoversOfAKilledPassAreRemoved) {
-    served::ServeList(site, "Version = 1;\n");
+    served::ServeList(site, "Version = 1;\ndata\\a.png;\n");
     served::Serve(site, L"Version = 1", "v");
     CreateDirectoryW((folder / L"update").c_str(), nullptr);
     CreateDirectoryW((folder / L"data").c_str(), nullptr);
