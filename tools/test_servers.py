@@ -4,6 +4,11 @@ TestPki makes a test certificate authority and two localhost certificates with o
 signed by the authority (trusted once the authority is added to a Wine prefix) and one
 self-signed (never trusted). Nginx runs nginx on a loopback port from a configuration in a
 folder of its own, as the calling user. Both servers bind 127.0.0.1 only.
+
+Run alone, it serves a folder as the demo's update server (the build's default base URL is
+https://localhost:8443/):
+  tools/test_servers.py --root DIR --pki build/release/test-pki \
+      --prefix build/release/wineprefix --trust-ca build/release/tests/update/trust_ca.exe
 """
 import ctypes
 import os
@@ -171,3 +176,33 @@ http {{
 
 def start_fault_server(root, cert, key):
     return FaultServer(0, root, cert, key).start()
+
+
+def main():
+    """Serves a folder at https://localhost:PORT/ until interrupted (the demo's update server)."""
+    import argparse
+
+    parser = argparse.ArgumentParser(description=main.__doc__)
+    parser.add_argument("--root", required=True, help="the folder to serve")
+    parser.add_argument("--port", type=int, default=8443)
+    parser.add_argument("--pki", required=True, help="folder of the test CA (made when missing)")
+    parser.add_argument("--prefix", help="Wine prefix to make trust the CA")
+    parser.add_argument("--trust-ca", help="trust_ca.exe, needed with --prefix")
+    args = parser.parse_args()
+    pki = TestPki(args.pki)
+    if args.prefix:
+        wine_run = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine-run")
+        subprocess.run([wine_run, os.path.abspath(args.prefix), args.trust_ca, windows_path(pki.ca)],
+                       check=True)
+    nginx = Nginx(args.root, pki, args.port).start()
+    print("serving %s at %s" % (os.path.abspath(args.root), nginx.url), flush=True)
+    try:
+        nginx.process.wait()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        nginx.stop()
+
+
+if __name__ == "__main__":
+    main()
