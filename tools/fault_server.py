@@ -7,6 +7,8 @@ at "\\", since the client may send either):
   f404      404 with an error page          f500      500 with an error page
   redirect  302 to the same path without the "redirect" segment
   drop      Content-Length 65536, half the body, then the connection goes down (no TLS alert)
+  reset     like drop, but the connection ends with a TCP reset (Wine 8's urlmon then waits
+            forever, so no test asks for it; it is here to show that)
   short     Content-Length 65536, half the body, then an orderly TLS and TCP close
   slow      65536 bytes, 256 of them every 200 ms (about 51 s in all)
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
@@ -21,11 +23,12 @@ import http.server
 import os
 import socket
 import ssl
+import struct
 import threading
 import time
 import urllib.parse
 
-FAULTS = ("f404", "f500", "redirect", "drop", "short", "slow", "hugelist")
+FAULTS = ("f404", "f500", "redirect", "drop", "reset", "short", "slow", "hugelist")
 BODY_SIZE = 65536
 HUGE_LIST_LINES = 100_000
 
@@ -101,10 +104,16 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 
     def fault_drop(self, path, segments):
         # The connection goes down as when the server dies: TCP closes with no TLS close alert.
-        # (A TCP reset instead makes Wine 8's urlmon wait forever, so it is not offered.)
         self.start_partial(path)
         time.sleep(0.2)  # the client takes the headers and the first half
         self.connection.shutdown(socket.SHUT_RDWR)
+
+    def fault_reset(self, path, segments):
+        self.start_partial(path)
+        time.sleep(0.2)
+        # SO_LINGER with a zero time turns the close into a reset.
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
 
     def fault_short(self, path, segments):
         # An orderly end: TLS close alert, then TCP close, with half the body missing.
