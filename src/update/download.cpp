@@ -59,6 +59,7 @@ bool DownloadReplacing(const Name& target, const std::wstring& url, bool showPro
         facts.httpStatus = watch.answer().httpStatus;
         facts.contentLength = watch.answer().contentLength;
         facts.contentEncoding = watch.answer().contentEncoding;
+        facts.stalledMs = watch.stalled() ? DownloadStallLimitMs : 0;
     }
     // The cache would otherwise hand the same copy, good or broken, to the next pass.
     DeleteUrlCacheEntryW(url.c_str());

@@ -9,7 +9,8 @@ namespace Network {
 // Downloads url into target, reporting progress to DownloadProgressCallback. True on success,
 // leaving *message alone. False on failure, with *message (when not null) set to " Start
 // progress download: " and the reason, such as "URL is invalid" or "download error:
-// -2146697211" (not found, which a 404 answer also gives).
+// -2146697211" (not found, which a 404 answer also gives). A download that receives nothing for
+// two minutes is aborted.
 bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message);
 
 // The list file's download: the same checks and the same replace, into a narrow file name

@@ -13,6 +13,7 @@ std::uint32_t ProgressPauseMs = 100;
 namespace Network {
 
 DownloadProgress DownloadProgressInstance;
+std::uint32_t DownloadStallLimitMs = 120000;
 
 namespace {
 
@@ -45,12 +46,33 @@ void ReadAnswer(IBinding* binding, BindingAnswer& answer) {
 
 } // namespace
 
-BindingWatch::BindingWatch(bool showProgress) : showProgress_(showProgress), outer_(CurrentWatch) {
+BindingWatch::BindingWatch(bool showProgress)
+    : showProgress_(showProgress), lastReport_(GetTickCount()), outer_(CurrentWatch) {
     CurrentWatch = this;
+    CreateTimerQueueTimer(&timer_, nullptr, CheckStall, this, 500, 500, WT_EXECUTEDEFAULT);
 }
 
 BindingWatch::~BindingWatch() {
+    // Waits for a running check, so the timer never sees a watch that has gone.
+    if (timer_)
+        DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
     CurrentWatch = outer_;
+}
+
+void CALLBACK BindingWatch::CheckStall(PVOID context, BOOLEAN) {
+    auto* watch = static_cast<BindingWatch*>(context);
+    if (GetTickCount() - watch->lastReport_ < DownloadStallLimitMs || watch->stalled_)
+        return;
+    ComRef<IBinding> binding;
+    {
+        std::lock_guard<std::mutex> hold(watch->lock_);
+        binding.keep(watch->binding_.get());
+    }
+    if (!binding)
+        return;
+    // Abort may report the end of the binding on this thread; the lock is not held then.
+    watch->stalled_ = true;
+    binding->Abort();
 }
 
 HRESULT DownloadProgress::QueryInterface(REFIID, void** object) {
@@ -71,8 +93,12 @@ HRESULT DownloadProgress::OnStartBinding(DWORD, IBinding* binding) {
     // The platform reports success for every HTTP answer, an error page included; only the
     // binding knows the status. It cannot tell it yet (no request has gone out), so the
     // binding is kept until OnStopBinding.
-    if (CurrentWatch && !CurrentWatch->binding_)
-        CurrentWatch->binding_.keep(binding);
+    if (CurrentWatch) {
+        std::lock_guard<std::mutex> hold(CurrentWatch->lock_);
+        if (!CurrentWatch->binding_)
+            CurrentWatch->binding_.keep(binding);
+        CurrentWatch->Heard();
+    }
     return E_NOTIMPL;
 }
 
@@ -86,8 +112,11 @@ HRESULT DownloadProgress::OnLowResource(DWORD) {
 
 HRESULT DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                      LPCWSTR statusText) {
-    if (CurrentWatch && !CurrentWatch->showProgress_)
-        return S_OK;
+    if (CurrentWatch) {
+        CurrentWatch->Heard();
+        if (!CurrentWatch->showProgress_)
+            return S_OK;
+    }
     std::wstring line = std::to_wstring(progress) + L" of " + std::to_wstring(progressMax);
     if (statusText)
         line += std::wstring(L" <-- Status download file: ") + statusText;
@@ -103,6 +132,7 @@ HRESULT DownloadProgress::OnStopBinding(HRESULT, LPCWSTR) {
     // The last moment the binding still holds the server's answer: after this the platform
     // closes the request.
     if (CurrentWatch) {
+        std::lock_guard<std::mutex> hold(CurrentWatch->lock_);
         ReadAnswer(CurrentWatch->binding_.get(), CurrentWatch->answer_);
         CurrentWatch->binding_.reset();
     }

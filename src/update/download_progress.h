@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "update/com_ref.h"
@@ -31,6 +34,10 @@ class DownloadProgress : public IBindStatusCallback {
 
 extern DownloadProgress DownloadProgressInstance;
 
+// How long a download may go without any report from the platform before it is aborted
+// (120 s). Wine's urlmon waits forever on a connection that is reset in the middle of a body.
+extern std::uint32_t DownloadStallLimitMs;
+
 // What the server answered, read from the binding before the platform lets it go.
 struct BindingAnswer {
     unsigned long httpStatus = 0; // 0 when never seen
@@ -40,7 +47,8 @@ struct BindingAnswer {
 
 // Watches the one download that the current thread runs while it exists: the callback keeps
 // that download's binding and fills in the answer. The platform calls the callback on the
-// thread that started the download, so the watch lives in thread-local storage.
+// thread that started the download, so the watch lives in thread-local storage. A timer aborts
+// the binding when reports stop for DownloadStallLimitMs.
 class BindingWatch {
   public:
     explicit BindingWatch(bool showProgress);
@@ -49,12 +57,20 @@ class BindingWatch {
     BindingWatch& operator=(const BindingWatch&) = delete;
 
     const BindingAnswer& answer() const { return answer_; }
+    bool stalled() const { return stalled_; }
 
   private:
     friend class DownloadProgress;
+    static void CALLBACK CheckStall(PVOID watch, BOOLEAN);
+    void Heard() { lastReport_ = GetTickCount(); }
+
     bool showProgress_;
+    std::mutex lock_; // guards binding_ between the downloading thread and the timer
     ComRef<IBinding> binding_;
     BindingAnswer answer_;
+    std::atomic<DWORD> lastReport_;
+    std::atomic<bool> stalled_{false};
+    HANDLE timer_ = nullptr;
     BindingWatch* outer_;
 };
 

@@ -31,6 +31,9 @@ std::wstring ResultText(long result) {
 }
 
 std::wstring DownloadFailure(const DownloadFacts& facts) {
+    if (facts.stalledMs != 0)
+        return L"download error: nothing arrived for " + std::to_wstring(facts.stalledMs / 1000) +
+               L" s";
     if (facts.result < 0)
         return ResultText(facts.result);
     if (!facts.http)

@@ -10,11 +10,13 @@ struct DownloadFacts {
     std::wstring contentLength;      // the Content-Length header as sent, or empty
     std::wstring contentEncoding;    // the Content-Encoding header, or empty
     std::uint64_t receivedBytes = 0; // the size of the file that arrived
+    std::uint32_t stalledMs = 0;     // non-zero: aborted after this long without a report
 };
 
-// The reason a download failed, or an empty text when it is complete and good. A platform
-// failure gives its own text; then a status other than 2xx, then a body shorter or longer
-// than its Content-Length (unless the body was encoded, when the sizes differ by design).
+// The reason a download failed, or an empty text when it is complete and good. A download
+// aborted for silence says so; a platform failure gives its own text; then a status other than 2xx,
+// then a body shorter or longer than its Content-Length (unless the body was encoded, when the
+// sizes differ by design).
 std::wstring DownloadFailure(const DownloadFacts& facts);
 
 // The text of a platform result: "Buffer length invalid, or insufficient memory" for

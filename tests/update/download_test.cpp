@@ -4,6 +4,7 @@
 
 #include "served_files.h"
 #include "update/download.h"
+#include "update/download_progress.h"
 #include "update/partial_files.h"
 #include "utility/string_helpers.h"
 
@@ -57,6 +58,13 @@ TEST_F(Downloads, FaultsNeverReplaceOrTruncateTheTarget) {
             else
                 EXPECT_EQ(message, fault.message);
         }
+}
+
+TEST_F(Downloads, AConnectionResetMidBodyIsAbortedWhenNothingMoreArrives) {
+    Network::DownloadStallLimitMs = 2000;
+    EXPECT_EQ(FailingDownload(served::FaultUrl() + L"reset/x.bin", true),
+              L" Start progress download: download error: nothing arrived for 2 s");
+    Network::DownloadStallLimitMs = 120000;
 }
 
 TEST_F(Downloads, AGoodAnswerReplacesTheTargetAndLeavesTheMessageAlone) {

@@ -21,6 +21,8 @@ TEST(DownloadVerdict, PlatformResultsGiveTheirTexts) {
     DownloadFacts failed = Answer(200, L"5", 5);
     failed.result = static_cast<long>(0x800C0008);
     EXPECT_EQ(DownloadFailure(failed), L"URL is invalid") << "the platform's failure comes first";
+    failed.stalledMs = 120000;
+    EXPECT_EQ(DownloadFailure(failed), L"download error: nothing arrived for 120 s");
 }
 
 TEST(DownloadVerdict, OnlyAComplete2xxAnswerStands) {
