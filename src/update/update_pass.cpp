@@ -36,6 +36,8 @@ void RunPass() {
     } catch (const std::exception& failure) {
         // An exception must not end the process from the worker thread.
         File::WriteError(L"error : Update pass stopped: " + String::ToWstring(failure.what()));
+    } catch (...) {
+        File::WriteError(L"error : Update pass stopped");
     }
     PassRunning.store(false, std::memory_order_release);
 }
