@@ -1,0 +1,107 @@
+#include "update/launcher_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <vector>
+
+#include "utility/string_helpers.h"
+
+namespace {
+
+bool Holds(const std::string& line, const char* marker) {
+    return line.find(marker) != std::string::npos;
+}
+
+std::vector<std::string> Levels(const std::string& path) {
+    std::vector<std::string> levels(1);
+    for (char c : path) {
+        if (c == '\\' || c == '/')
+            levels.emplace_back();
+        else
+            levels.back().push_back(c);
+    }
+    return levels;
+}
+
+// The platform drops trailing dots and blanks from a level, so ".. " and "..." can act as "..".
+bool IsParentLevel(const std::string& level) {
+    const bool onlyDotsAndBlanks =
+        std::all_of(level.begin(), level.end(), [](char c) { return c == '.' || c == ' '; });
+    return onlyDotsAndBlanks && std::count(level.begin(), level.end(), '.') >= 2;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in any folder, with any extension.
+bool IsDeviceName(const std::string& level) {
+    std::string stem = level.substr(0, level.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    std::transform(stem.begin(), stem.end(), stem.begin(), [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    });
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+} // namespace
+
+LauncherLine ParseLauncherLine(const std::string& line) {
+    LauncherLine parsed;
+    parsed.comment = !line.empty() && line[0] == '\'';
+    parsed.version = Holds(line, "Version");
+    parsed.deletion = Holds(line, "{d}");
+    parsed.rewrite = Holds(line, "{rw}");
+    parsed.relativePath = line.substr(0, line.find(';'));
+    return parsed;
+}
+
+std::string ValueAfterEquals(std::string line) {
+    const std::size_t equals = line.find('=');
+    std::string value;
+    if (equals == std::string::npos)
+        return value;
+    for (std::size_t i = equals + 1; i < line.size(); ++i)
+        if (line[i] != ';' && line[i] != ' ')
+            value.push_back(line[i]);
+    return value;
+}
+
+bool StaysInsideLauncherFolder(const LauncherLine& line) {
+    const std::string& path = line.relativePath;
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/'))
+        return false;
+    // A colon makes a drive-relative or absolute path, or names a stream of another file.
+    if (path.find(':') != std::string::npos)
+        return false;
+    for (const std::string& level : Levels(path))
+        if (IsParentLevel(level) || IsDeviceName(level))
+            return false;
+    return true;
+}
+
+std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> folders;
+    std::set<std::string> seen;
+    for (const std::string& text : lines) {
+        const LauncherLine line = ParseLauncherLine(text);
+        if (line.comment || !StaysInsideLauncherFolder(line))
+            continue;
+        const std::size_t last = line.relativePath.find_last_of("\\/");
+        const std::string folder =
+            last == std::string::npos ? "" : line.relativePath.substr(0, last);
+        if (seen.insert(folder).second)
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+std::wstring LocalTarget(const std::wstring& setupFolder, const std::string& relativePath) {
+    return setupFolder + L"/" + String::ToWstring(relativePath);
+}
+
+std::wstring DownloadUrl(const std::wstring& serverUrl, const std::wstring& uploadFolder,
+                         const std::string& relativePath) {
+    return serverUrl + uploadFolder + L"/" + String::ToWstring(relativePath);
+}

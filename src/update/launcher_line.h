@@ -1,0 +1,37 @@
+#pragma once
+// One line of the launcher data, taken apart without touching anything. Everything here is
+// pure, so the decisions of the line handling can be checked without files or a network.
+#include <string>
+#include <vector>
+
+// What a list line asks for. The markers are searched anywhere in the whole line,
+// case-sensitively, the relative path included.
+struct LauncherLine {
+    bool comment = false;     // the first character is an apostrophe
+    bool version = false;     // holds "Version"
+    bool deletion = false;    // holds "{d}"
+    bool rewrite = false;     // holds "{rw}"
+    std::string relativePath; // everything before the first ";", unchanged
+};
+
+LauncherLine ParseLauncherLine(const std::string& line);
+
+// The characters after the first "=", without any ";" or blank; empty without an "=".
+std::string ValueAfterEquals(std::string line);
+
+// False when the line's relative path could reach outside the launcher folder: an absolute
+// path, a leading slash or backslash (which also covers UNC and \\?\ or \\.\ device paths), a
+// drive letter or any other colon, a ".." level behind either separator, or a device name
+// such as CON or COM1 as a level. Such a line is refused whole.
+bool StaysInsideLauncherFolder(const LauncherLine& line);
+
+// The folder parts (before the last slash or backslash) of the relative paths of the lines
+// that name files inside the launcher folder, each once, in the order met; "" for the folder
+// itself.
+std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines);
+
+// setupFolder + "/" + the relative path, widened byte by byte.
+std::wstring LocalTarget(const std::wstring& setupFolder, const std::string& relativePath);
+// serverUrl + uploadFolder + "/" + the relative path, widened byte by byte.
+std::wstring DownloadUrl(const std::wstring& serverUrl, const std::wstring& uploadFolder,
+                         const std::string& relativePath);

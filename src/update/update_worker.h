@@ -1,0 +1,37 @@
+#pragma once
+// The parts of the update pass behind StartUpdate, for the engine and its tests.
+#include <string>
+#include <thread>
+
+#include "update/update_pass.h"
+
+// The thread object that receives each worker thread and detaches it at once.
+extern std::thread UpdateThread;
+
+// The settings StartUpdate uses: the base URL fixed at build time, the executable's folder,
+// "uploadfile.uda" and "AppGameUpload".
+ServerSettings DefaultServerSettings();
+
+// StartUpdate with the given settings. False, with nothing changed, while a pass runs or when
+// no thread can be started.
+bool BeginUpdatePass(const ServerSettings& settings);
+
+// True while a pass started by BeginUpdatePass has not finished.
+bool UpdatePassRunning();
+
+// serverUrl + uploadFolder + "/" + listFileName.
+std::wstring ListUrl(const ServerSettings& settings);
+
+// One pass with UpdateServerSettings: connection check, the launcher data, the end callback.
+void UpdateWorker();
+
+// Downloads the list file to update\cash-of-programm.tmp, reads it, handles its lines and
+// records the version.
+void FetchLauncherData(std::wstring url);
+
+namespace Network {
+
+// True when a connection to the URL's server can be made.
+bool CheckConnection(std::wstring url);
+
+} // namespace Network
