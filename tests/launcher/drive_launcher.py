@@ -10,11 +10,14 @@ import argparse
 import os
 import pathlib
 import shutil
+import socket
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+
+TOOLS = pathlib.Path(__file__).resolve().parent.parent.parent / "tools"
 
 BACKGROUND = (30, 60, 90)
 CAD_TILE = (220, 120, 0)
@@ -310,11 +313,98 @@ def case_cad_tile(args, wine, display, folder):
         launcher.stop()
 
 
+def port_free(port):
+    with socket.socket() as s:
+        try:
+            s.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def wait_until(condition, seconds):
+    deadline = time.time() + seconds
+    while not condition():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.2)
+    return True
+
+
+def case_update(args, wine, display, folder):
+    """A click on the game tile runs a whole update pass: with the server down the status line
+    shows "Start" and the error log says so; with the server up a second click brings the
+    folder in step, records the version, starts the game and ends the launcher with code 0."""
+    sys.path.insert(0, str(TOOLS))
+    import test_servers
+
+    check(port_free(args.port), f"port {args.port} is taken; set TOLVANE_TEST_UPDATE_PORT")
+    pki = test_servers.TestPki(args.pki)
+    trust = wine.run(args.trust_ca, test_servers.windows_path(pki.ca))
+    check(trust.returncode == 0, "could not make the prefix trust the test CA")
+
+    # The update set: the game (a program that records that it ran) and one data file.
+    served = pathlib.Path(tempfile.mkdtemp(prefix="update-set-", dir=args.work))
+    release = served / "release"
+    (release / "data").mkdir(parents=True)
+    game = pathlib.Path(args.game).read_bytes()
+    level = bytes(range(256)) * 200
+    (release / "TolvaneGame.exe").write_bytes(game)
+    (release / "data" / "level.pak").write_bytes(level)
+    webroot = served / "webroot"
+    subprocess.run([sys.executable, str(TOOLS / "tolvane-publish"), str(release), "1", str(webroot)],
+                   check=True, capture_output=True)
+
+    launcher = Launcher(args, wine, folder)
+    error_log = folder / "errors.err"
+    nginx = None
+    launcher.start()
+    try:
+        values = launcher.window()
+        origin = numbers(values["client_origin"][0])
+
+        check(launcher.probe("post", "click-game")[0] == 0, "could not click the game tile")
+        check(wait_until(lambda: error_log.exists() and error_log.read_bytes(), 30),
+              "no error log line for the unreachable server")
+        check(error_log.read_bytes() == b"Not Connection server... \r\n",
+              f"error log {error_log.read_bytes()!r}")
+        check(status_line_shows(launcher, display, origin, "Start"), "the status line is not Start")
+
+        nginx = test_servers.Nginx(str(webroot), pki, port=args.port).start()
+        # A click while the first pass is still winding up is refused; then click once more.
+        for _ in range(2):
+            check(launcher.probe("post", "click-game")[0] == 0, "could not click the game tile")
+            if wait_until(lambda: nginx.requests(), 10):
+                break
+        exit_code = launcher.wait_exit(timeout=120)
+        check(exit_code == 0, f"exit code {exit_code} after the update pass")
+
+        check((folder / "TolvaneGame.exe").read_bytes() == game, "the game was not fetched")
+        check((folder / "data" / "level.pak").read_bytes() == level, "the data file was not fetched")
+        check((folder / "update" / "update.info").read_bytes() == b"Version = 1;",
+              "the version was not recorded")
+        check(not (folder / "update" / "cash-of-programm.tmp").exists(), "the list copy was left")
+        check(wait_until((folder / "TolvaneGame.exe.ran").exists, 30), "the game was not started")
+        # The Version line is also asked for as a file, which the server does not have.
+        log = error_log.read_bytes().split(b"\r\n")
+        check(all(b"TolvaneGame" not in line and b"level.pak" not in line for line in log),
+              f"the pass logged failures: {log!r}")
+        requests = nginx.requests()
+        for path in ("AppGameUpload/uploadfile.uda", "AppGameUpload/TolvaneGame.exe"):
+            check(any(path in request for request in requests), f"{path} not requested: {requests}")
+    finally:
+        launcher.stop()
+        if nginx:
+            nginx.stop()
+        shutil.rmtree(served, ignore_errors=True)
+
+
 CASES = {
     "escape": case_escape,
     "close-twice": case_close_twice,
     "missing-background": case_missing_background,
     "cad-tile": case_cad_tile,
+    "update": case_update,
 }
 
 
@@ -326,6 +416,10 @@ def main():
     parser.add_argument("--launcher", required=True, type=pathlib.Path)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--work", required=True, type=pathlib.Path)
+    parser.add_argument("--port", type=int, help="the test launcher's update server port")
+    parser.add_argument("--trust-ca", help="trust_ca.exe, which makes the prefix trust a CA")
+    parser.add_argument("--pki", help="folder of the test CA and certificates")
+    parser.add_argument("--game", help="the program served as TolvaneGame.exe")
     args = parser.parse_args()
     args.artifacts = args.work / "artifacts"
     args.work.mkdir(parents=True, exist_ok=True)
