@@ -21,8 +21,7 @@ import test_servers as ts  # noqa: E402
 def main(wine_run, prefix, trust_ca, pki, *program):
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # runs the finally block below
     prefix, pki = os.path.abspath(prefix), ts.TestPki(pki)
-    if subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)]).returncode != 0:
-        sys.exit("could not make the Wine prefix trust the test CA")
+    subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
     docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
     try:
         servers.append(ts.Nginx(docroot, pki).start())
