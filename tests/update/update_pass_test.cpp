@@ -60,7 +60,7 @@ std::set<std::string> Snapshot(const std::wstring& folder) {
 }
 
 std::atomic<int> Ends{0}, Reports{0};
-HANDLE EndRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+HANDLE EndRelease = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
 struct PassCase {
     const char* site;      // the site under the server's URL, in the document root
@@ -106,13 +106,12 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     DownloadProgressCallback = [](std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
         ++Reports;
     };
-    ResetEvent(EndRelease);
     ASSERT_TRUE(BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}));
     if (pass.ends) { // the pass waits at its end, so a second start meets it running
         StartUpdate();
         EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
+        SetEvent(EndRelease);
     }
-    SetEvent(EndRelease);
     for (int i = 0; i < 600 && UpdatePassRunning(); ++i)
         Sleep(100);
     const std::vector<std::string> after = Split(pass.after), errors = Split(expand(pass.errors));
@@ -187,11 +186,13 @@ const PassCase Passes[] = {
 TEST(UpdatePass, BringsTheFolderInStepAndFailsCleanlyAndTwoStartsGiveOnePass) {
     const std::wstring canary = Here + L"canary.tolvane-part";
     WriteBytes(canary, "alive");
+    fs::remove_all(Here + L"escaped");    // left by an earlier failing run
     Network::DownloadStallLimitMs = 3000; // for the reset fault
     for (const PassCase& pass : Passes)
         CheckPass(pass, ScratchFolder().path());
     EXPECT_EQ(ReadBytes(canary), "alive");
     EXPECT_FALSE(FileExists(Here + L"escaped"));
+    DeleteFileW(canary.c_str());
 }
 
 // Run only as a child process by the test below, which kills it in the middle of a download.
