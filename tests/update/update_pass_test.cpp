@@ -133,7 +133,7 @@ const PassCase Passes[] = {
     {"first-run", L"NGINX",
      "uploadfile.uda:Version = 3;\r\ndata\\textures\\a.png;\r\nbin\\game.dll;{rw}\r\n'comment\r\n"
      "old.pak;{d}\r\nmissing.pak;{d}\r\n|data\\textures\\a.png:picture|bin\\game.dll:library",
-     "old.pak:old|update\\cash-of-programm.tmp:a killed pass's list",
+     "old.pak:old",
      "data\\textures\\a.png:picture|bin\\game.dll:library|update\\update.info:Version = 3;",
      // A Version line that differs from the record is also a file entry.
      "{dl}Version = 3{fail}-2146697211", 6 - 2, true, true},
@@ -153,8 +153,9 @@ const PassCase Passes[] = {
      "{dl}\xEF\xBB\xBFVersion = 5{fail}*", 2 - 1, true, true},
     {"empty-list", L"NGINX", "uploadfile.uda:", "update\\update.info:kept",
      "update\\update.info:kept", "error : Launcher data string lines size = 0", 0, true, false},
-    {"no-list", L"NGINX", "", "update\\update.info:kept", "update\\update.info:kept",
-     "error :No possibility to download data", 0, true, false},
+    // The list copy a killed pass left goes, even when the list cannot be fetched.
+    {"no-list", L"NGINX", "", "update\\update.info:kept|update\\cash-of-programm.tmp:old",
+     "update\\update.info:kept", "error :No possibility to download data", 0, true, false},
     {"unreachable", L"DEAD", "", "", "", "Not Connection server... ", 0, false, false},
     {"untrusted", L"UNTRUSTED", "uploadfile.uda:new.txt;|new.txt:new", "", "",
      "error :No possibility to download data", 0, true, false},
