@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
-"""Runs a Windows test program against local HTTPS servers, and stops them afterwards.
-
-Makes (once per build tree) a test CA with localhost certificates, makes the test's Wine
-prefix trust that CA, starts nginx and two fault servers (one with a trusted certificate, one
-with an untrusted one) on free loopback ports over one temporary document root, and runs the
-program under tools/wine-run. The program learns the servers from its environment:
-
-  TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL   https://localhost:PORT/
-  TOLVANE_DEAD_URL        a loopback port nobody listens on
-  TOLVANE_DOCROOT         the document root, as a Windows path
-  TOLVANE_NGINX_LOG       nginx's access log, as a Windows path
-"""
-import argparse
+# Usage: run_with_servers.py WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
+#
+# Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and two fault
+# servers (one with a trusted certificate, one with an untrusted one) on loopback over one
+# temporary document root, runs the program under wine-run and stops the servers again, also
+# when the program fails or CTest stops this script. The program finds the servers in
+# TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL (https://localhost:PORT/),
+# TOLVANE_DEAD_URL (a port nobody listens on) and TOLVANE_DOCROOT (a Windows path).
 import os
 import shutil
 import signal
@@ -23,43 +18,20 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import test_servers as ts  # noqa: E402
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--trust-ca", required=True, help="trust_ca.exe")
-    parser.add_argument("--pki", required=True, help="folder for the test CA and certificates")
-    parser.add_argument("program", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    args.prefix = os.path.abspath(args.prefix)
-    # A stop from outside (CTest's time-out) still runs the finally block below.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-
-    pki = ts.TestPki(args.pki)
-    trust = subprocess.run([args.wine_run, args.prefix, args.trust_ca, ts.windows_path(pki.ca)])
-    if trust.returncode != 0:
-        print("could not make the Wine prefix trust the test CA", file=sys.stderr)
-        return 1
-
-    docroot = tempfile.mkdtemp(prefix="tolvane-docroot-")
-    servers = []
+def main(wine_run, prefix, trust_ca, pki, *program):
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # runs the finally block below
+    prefix, pki = os.path.abspath(prefix), ts.TestPki(pki)
+    subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
+    docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
     try:
-        nginx = ts.Nginx(docroot, pki).start()
-        servers.append(nginx)
-        fault = ts.start_fault_server(docroot, pki.cert, pki.key)
-        servers.append(fault)
-        untrusted = ts.start_fault_server(docroot, pki.untrusted_cert, pki.untrusted_key)
-        servers.append(untrusted)
-        env = dict(os.environ)
-        env.update(
-            TOLVANE_NGINX_URL=nginx.url,
-            TOLVANE_FAULT_URL="https://localhost:%d/" % fault.server_address[1],
-            TOLVANE_UNTRUSTED_URL="https://localhost:%d/" % untrusted.server_address[1],
-            TOLVANE_DEAD_URL="https://localhost:%d/" % ts.free_port(),
-            TOLVANE_DOCROOT=ts.windows_path(docroot),
-            TOLVANE_NGINX_LOG=ts.windows_path(nginx.access_log),
-        )
-        return subprocess.run([args.wine_run, args.prefix] + args.program, env=env).returncode
+        servers.append(ts.Nginx(docroot, pki).start())
+        for cert, key in ((pki.cert, pki.key), (pki.untrusted_cert, pki.untrusted_key)):
+            servers.append(ts.start_fault_server(docroot, cert, key))
+        fault, untrusted = ("https://localhost:%d/" % s.server_address[1] for s in servers[1:])
+        env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=fault,
+                   TOLVANE_UNTRUSTED_URL=untrusted, TOLVANE_DOCROOT=ts.windows_path(docroot),
+                   TOLVANE_DEAD_URL="https://localhost:%d/" % ts.free_port())
+        return subprocess.run([wine_run, prefix, *program], env=env).returncode
     finally:
         for server in reversed(servers):
             server.stop()
@@ -67,4 +39,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(*sys.argv[1:]))
