@@ -2,25 +2,21 @@
 
 namespace testing_support {
 
-static bool IsClass(HWND window, const wchar_t* name) {
-    wchar_t found[64] = {};
-    GetClassNameW(window, found, 64);
-    return _wcsicmp(found, name) == 0;
-}
-
-static std::wstring TextOf(HWND window) {
+// A window's class name or text (both platform calls take the same arguments).
+static std::wstring Read(int(WINAPI* get)(HWND, LPWSTR, int), HWND window) {
     wchar_t text[4096] = {};
-    GetWindowTextW(window, text, 4096);
+    get(window, text, 4096);
     return text;
 }
 
 static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || !IsClass(window, L"#32770"))
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
+    const bool mine = process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                      Read(GetClassNameW, window) == L"#32770";
+    if (mine)
+        *reinterpret_cast<HWND*>(found) = window;
+    return !mine;
 }
 
 DialogAnswerer::DialogAnswerer(int button, DWORD timeoutMs)
@@ -33,18 +29,17 @@ DialogAnswerer::DialogAnswerer(int button, DWORD timeoutMs)
               return;
           Sleep(50); // let the box finish laying out its controls
           seen_.found = true;
-          seen_.caption = TextOf(dialog);
+          seen_.caption = Read(GetWindowTextW, dialog);
           for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-              if (!IsWindowVisible(c))
-                  continue;
-              if (IsClass(c, L"Button"))
+              const std::wstring type = IsWindowVisible(c) ? Read(GetClassNameW, c) : L"";
+              if (_wcsicmp(type.c_str(), L"Button") == 0)
                   seen_.buttons.push_back(GetDlgCtrlID(c));
-              else if (!IsClass(c, L"Static"))
+              else if (_wcsicmp(type.c_str(), L"Static") != 0)
                   continue;
               else if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
                   seen_.icon = reinterpret_cast<HICON>(SendMessageW(c, STM_GETICON, 0, 0));
               else
-                  seen_.text = TextOf(c);
+                  seen_.text = Read(GetWindowTextW, c);
           }
           // Pressing the button is what a person does; a box without it is closed by command.
           if (HWND target = GetDlgItem(dialog, button))

@@ -13,7 +13,7 @@ namespace testing_support {
 static std::wstring ExeFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path).substr(0, std::wstring(path).rfind(L'\\') + 1);
+    return std::wstring(path, wcsrchr(path, L'\\') + 1);
 }
 
 ScratchFolder::ScratchFolder() {
