@@ -9,22 +9,22 @@ static std::wstring Read(int(WINAPI* get)(HWND, LPWSTR, int), HWND window) {
     return text;
 }
 
-static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+// A visible dialog of this process stops the search.
+static BOOL CALLBACK IsNotMine(HWND window, LPARAM found) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    const bool mine = process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                      Read(GetClassNameW, window) == L"#32770";
-    if (mine)
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        Read(GetClassNameW, window) == L"#32770")
         *reinterpret_cast<HWND*>(found) = window;
-    return !mine;
+    return *reinterpret_cast<HWND*>(found) == nullptr;
 }
 
 DialogAnswerer::DialogAnswerer(int button, DWORD timeoutMs)
     : watcher_([this, button, timeoutMs] {
           HWND dialog = nullptr;
-          for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < timeoutMs;)
-              if (EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog)))
-                  Sleep(20);
+          for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20))
+              if (!EnumWindows(IsNotMine, reinterpret_cast<LPARAM>(&dialog)))
+                  break;
           if (dialog == nullptr)
               return;
           Sleep(50); // let the box finish laying out its controls
@@ -41,7 +41,7 @@ DialogAnswerer::DialogAnswerer(int button, DWORD timeoutMs)
               else
                   seen_.text = Read(GetWindowTextW, c);
           }
-          // Pressing the button is what a person does; a box without it is closed by command.
+          // Press the button as a person would; a box without it is closed by command.
           if (HWND target = GetDlgItem(dialog, button))
               SendMessageW(target, BM_CLICK, 0, 0);
           else

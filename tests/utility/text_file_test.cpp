@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <set>
 #include <thread>
 
 #include "support/dialog_answerer.h"
@@ -18,19 +17,17 @@ TEST(TextFiles, ErrorLogTakesNarrowedLinesWithCrLfWholeFromManyThreads) {
     ClearErrorLog();
     File::WriteError(std::wstring{L'A', wchar_t(0x0439)});
     EXPECT_EQ(ErrorLogBytes(), "\x41\x39\x0D\x0A");
+    // Lines torn apart by other threads would come out shorter or longer; lost ones are missing.
+    ClearErrorLog();
     std::vector<std::thread> writers;
     for (int t = 0; t < 8; ++t)
-        writers.emplace_back([t] {
-            for (int i = t * 150; i < (t + 1) * 150; ++i)
-                File::WriteError(std::to_wstring(i) + std::wstring(60, L'.'));
+        writers.emplace_back([] {
+            for (int i = 0; i < 150; ++i)
+                File::WriteError(std::wstring(60, L'.'));
         });
-    std::multiset<std::string> expected{"A9"};
-    for (int i = 0; i < 8 * 150; ++i)
-        expected.insert(std::to_string(i) + std::string(60, '.'));
     for (auto& writer : writers)
         writer.join();
-    const Lines lines = ErrorLogLines();
-    EXPECT_EQ(std::multiset<std::string>(lines.begin(), lines.end()), expected);
+    EXPECT_EQ(ErrorLogLines(), Lines(8 * 150, std::string(60, '.')));
 }
 
 TEST(TextFiles, WritersStoreCrLfAndAllReadersGiveTextModeLinesWithTheByteOrderMark) {
