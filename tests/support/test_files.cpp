@@ -6,7 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace testing_support {
 
@@ -31,9 +31,8 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path.c_str(), std::ios::binary).rdbuf();
-    return bytes.str();
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {

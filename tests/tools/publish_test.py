@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Tests of tolvane-publish on real folders."""
+# Tests of tolvane-publish on real folders.
 import pathlib
 import shutil
 import subprocess
@@ -17,7 +17,7 @@ class Publish(unittest.TestCase):
         self.release, self.site = pathlib.Path(temp.name, "release"), pathlib.Path(temp.name, "site")
 
     def publish(self, version, files):
-        """Publishes a release folder that holds exactly these files ({"dir/name": bytes})."""
+        # Publishes a release folder that holds exactly these files ({"dir/name": bytes}).
         shutil.rmtree(self.release, ignore_errors=True)
         for name, data in files.items():
             (self.release / name).parent.mkdir(parents=True, exist_ok=True)
@@ -39,9 +39,9 @@ class Publish(unittest.TestCase):
             result = self.publish(version, files)
             self.assertEqual(result.returncode, 0, result.stderr)
             # The list is ASCII with CR LF after every line and no byte-order mark.
-            listing = "".join(f"{line}\r\n" for line in [f"Version = {version};"] + lines).encode()
             expected = {"AppGameUpload/" + name: data for name, data in files.items()}
-            expected["AppGameUpload/uploadfile.uda"] = listing
+            listing = "".join(f"{line}\r\n" for line in [f"Version = {version};"] + lines)
+            expected["AppGameUpload/uploadfile.uda"] = listing.encode()
             site = self.site_files()
             del site["publication.json"]
             self.assertEqual(site, expected)
