@@ -11,26 +11,20 @@ namespace testing_support {
 
 struct SeenDialog {
     bool found = false;
-    std::wstring caption;
-    std::wstring text;
+    std::wstring caption, text;
     std::vector<int> buttons; // control ids of the visible buttons, e.g. IDOK, IDCANCEL
     HICON icon = nullptr;     // the icon shown, or null
 };
 
+// Starts watching at once and presses the button with this id when the dialog appears.
 class DialogAnswerer {
   public:
-    // Starts watching at once; presses the button with this id when the dialog appears.
     explicit DialogAnswerer(int button, DWORD timeoutMs = 20000);
-    ~DialogAnswerer();
-    DialogAnswerer(const DialogAnswerer&) = delete;
-    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
-
+    ~DialogAnswerer() { Wait(); }
     // Waits until the dialog was answered or the time ran out.
     SeenDialog Wait();
 
   private:
-    void Watch(int button, DWORD timeoutMs);
-
     SeenDialog seen_;
     std::thread watcher_;
 };

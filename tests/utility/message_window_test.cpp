@@ -1,99 +1,48 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 #include "support/dialog_answerer.h"
 #include "utility/message_window.h"
 
 using namespace testing_support;
 
-namespace {
+// The button to press and the result, the caption, the text, the buttons and the icon.
+using Box = std::tuple<int, std::wstring, std::wstring, std::vector<int>, HICON>;
 
-const std::wstring kHighE9(1, wchar_t(0xFFE9));
-
-TEST(MessageBoxes, PlainBoxesWidenNarrowTextByteByByte) {
-    {
-        DialogAnswerer answer(IDOK);
-        EXPECT_EQ(MessageWindow::Show(std::string("caf\xE9")), IDOK);
+TEST(MessageBoxes, EachFormShowsItsCaptionTextButtonsAndIcon) {
+    const std::vector<int> ok{IDOK}, yesNo{IDYES, IDNO};
+    const HICON question = SystemIconFor(MB_ICONQUESTION);
+    const std::pair<std::function<int()>, Box> cases[] = {
+        {[] { return MessageWindow::Show(std::string("caf\xE9")); },
+         {1, L"Message", L"caf\xFFE9", ok, nullptr}},
+        {[] { return MessageWindow::ShowQuestion(L"sure?"); },
+         {6, L"QUESTION", L"sure?", yesNo, question}},
+        {[] { return MessageWindow::ShowQuestion(L""); }, {7, L"QUESTION", L"", yesNo, question}},
+        {[] { return MessageWindow::Show(L"go?", MB::OkCancel, ICON::Warning); },
+         {2, L"Message", L"go?", {IDOK, IDCANCEL}, SystemIconFor(MB_ICONEXCLAMATION)}},
+        {[] { return MessageWindow::Show(L"failed", L"Own", ICON::Error); },
+         {1, L"Own", L"failed", ok, SystemIconFor(MB_ICONHAND)}},
+        {[] { return MessageWindow::Show(L"save?", L"Ed", MB::YesNoCancel, ICON::Information); },
+         {7, L"Ed", L"save?", {IDYES, IDNO, IDCANCEL}, SystemIconFor(MB_ICONASTERISK)}}};
+    for (const auto& [show, expected] : cases) {
+        DialogAnswerer answer(std::get<0>(expected));
+        const int result = show();
         const SeenDialog box = answer.Wait();
-        ASSERT_TRUE(box.found);
-        EXPECT_EQ(box.caption, L"Message");
-        EXPECT_EQ(box.text, L"caf" + kHighE9);
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-        EXPECT_EQ(box.icon, nullptr);
-    }
-    {
-        DialogAnswerer answer(IDOK);
-        EXPECT_EQ(MessageWindow::Show("\xE9 pointer"), IDOK);
-        EXPECT_EQ(answer.Wait().text, kHighE9 + L" pointer");
-    }
-    {
-        DialogAnswerer answer(IDOK);
-        EXPECT_EQ(MessageWindow::Show(std::wstring(L"wide \x0439")), IDOK);
-        const SeenDialog box = answer.Wait();
-        EXPECT_EQ(box.text, L"wide \x0439");
-        EXPECT_EQ(box.caption, L"Message");
+        EXPECT_EQ(Box(result, box.caption, box.text, box.buttons, box.icon), expected);
     }
 }
 
-TEST(MessageBoxes, QuestionAnswersYesWithSixAndNoWithSeven) {
-    for (int button : {IDYES, IDNO}) {
-        DialogAnswerer answer(button);
-        EXPECT_EQ(MessageWindow::ShowQuestion(L""), button);
-        const SeenDialog box = answer.Wait();
-        ASSERT_TRUE(box.found);
-        EXPECT_EQ(box.caption, L"QUESTION");
-        EXPECT_EQ(box.text, L"");
-        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
-        EXPECT_EQ(box.icon, SystemIconFor(MB_ICONQUESTION));
-    }
-    EXPECT_EQ(IDYES, 6);
-    EXPECT_EQ(IDNO, 7);
-}
-
-TEST(MessageBoxes, ButtonSetAndIconCombineIntoTheStyle) {
-    {
-        DialogAnswerer answer(IDCANCEL);
-        EXPECT_EQ(MessageWindow::Show(L"proceed?", MB::OkCancel, ICON::Warning), IDCANCEL);
-        const SeenDialog box = answer.Wait();
-        EXPECT_EQ(box.caption, L"Message");
-        EXPECT_EQ(box.buttons, (std::vector<int>{IDOK, IDCANCEL}));
-        EXPECT_EQ(box.icon, SystemIconFor(MB_ICONEXCLAMATION));
-    }
-    {
-        DialogAnswerer answer(IDOK);
-        EXPECT_EQ(MessageWindow::Show(L"failed", L"Own caption", ICON::Error), IDOK);
-        const SeenDialog box = answer.Wait();
-        EXPECT_EQ(box.caption, L"Own caption");
-        EXPECT_EQ(box.text, L"failed");
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-        EXPECT_EQ(box.icon, SystemIconFor(MB_ICONHAND));
-    }
-    {
-        DialogAnswerer answer(IDNO);
-        EXPECT_EQ(MessageWindow::Show(L"save?", L"Editor", MB::YesNoCancel, ICON::Information),
-                  IDNO);
-        const SeenDialog box = answer.Wait();
-        EXPECT_EQ(box.caption, L"Editor");
-        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO, IDCANCEL}));
-        EXPECT_EQ(box.icon, SystemIconFor(MB_ICONASTERISK));
-    }
-}
-
-TEST(MessageBoxes, InfoShowsFixedTextsAndNothingOutsideTheRange) {
-    const wchar_t* texts[] = {L"No error", L"Not find file", L"E_FALSE", L"E_OK"};
-    for (int code = 0; code < 4; ++code) {
-        DialogAnswerer answer(IDOK);
+TEST(MessageBoxes, InfoShowsTheTextOfItsCodeAndNothingOutsideThem) {
+    const wchar_t* texts[] = {L"", L"No error", L"Not find file", L"E_FALSE", L"E_OK", L""};
+    for (int code = -1; code <= 4; ++code) {
+        const bool shown = code >= 0 && code <= 3;
+        DialogAnswerer answer(IDOK, shown ? 20000 : 1500);
         OutMessageBoxInfo(static_cast<Errors>(code));
         const SeenDialog box = answer.Wait();
-        ASSERT_TRUE(box.found) << code;
-        EXPECT_EQ(box.caption, L"Info");
-        EXPECT_EQ(box.text, texts[code]);
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-    }
-    for (int code : {4, -1}) {
-        DialogAnswerer answer(IDOK, 1500);
-        OutMessageBoxInfo(static_cast<Errors>(code));
-        EXPECT_FALSE(answer.Wait().found) << code;
+        EXPECT_EQ(std::make_tuple(box.caption, box.text),
+                  std::make_tuple(shown ? L"Info" : L"", texts[code + 1]))
+            << code;
     }
 }
-
-} // namespace
