@@ -3,9 +3,6 @@
 // reads back.
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,15 +14,14 @@ namespace testing_support {
 // What a canvas holds where nothing was drawn.
 constexpr COLORREF kUnpainted = RGB(1, 2, 3);
 
-// Writes a bottom-up 32-bit bitmap file whose pixel (x, y) is pixel(x, y).
-inline void WriteBitmap(const std::wstring& path, int width, int height,
-                        const std::function<COLORREF(int x, int y)>& pixel) {
+// Writes a 32-bit bitmap file, its left half one colour and its right half another.
+inline void WriteBitmap(const std::wstring& path, int width, int height, COLORREF left,
+                        COLORREF right) {
     std::vector<DWORD> bits;
-    for (int y = height - 1; y >= 0; --y)
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = pixel(x, y);
-            bits.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-        }
+    for (int i = 0; i < width * height; ++i) {
+        const COLORREF c = i % width < width / 2 ? left : right;
+        bits.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+    }
     const BITMAPINFOHEADER info = {sizeof(info), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
     const DWORD size = static_cast<DWORD>(bits.size() * sizeof(DWORD));
@@ -38,7 +34,7 @@ inline void WriteBitmap(const std::wstring& path, int width, int height,
 // A memory device context over a 32-bit top-down bitmap, every pixel kUnpainted at first.
 class Canvas {
   public:
-    Canvas(int width, int height) : width_(width), height_(height) {
+    Canvas(int width, int height) : width_(width) {
         BITMAPINFO info = {};
         info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
@@ -50,32 +46,29 @@ class Canvas {
         DeleteObject(bitmap_);
     }
     HDC dc() const { return dc_; }
-    void Fill(COLORREF colour) {
-        const RECT all = {0, 0, width_, height_};
-        FillRect(dc_, &all, SystemWindow::SolidBrush(colour).get());
+    // Fills area, by default the whole canvas.
+    void Fill(COLORREF colour, RECT area = {0, 0, 1 << 15, 1 << 15}) {
+        FillRect(dc_, &area, SystemWindow::SolidBrush(colour).get());
     }
     COLORREF At(int x, int y) const {
         GdiFlush();
         const DWORD bgr = static_cast<const DWORD*>(bits_)[y * width_ + x];
         return RGB(bgr >> 16 & 0xFF, bgr >> 8 & 0xFF, bgr & 0xFF);
     }
+    // The first place inside area where the two canvases differ, or "" when they agree.
+    std::string Difference(const Canvas& other, RECT area) const {
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                if (At(x, y) != other.At(x, y))
+                    return "differs at " + std::to_string(x) + "," + std::to_string(y);
+        return "";
+    }
 
   private:
-    int width_, height_;
+    int width_;
     HDC dc_ = CreateCompatibleDC(nullptr);
     HBITMAP bitmap_ = nullptr;
     void* bits_ = nullptr;
 };
-
-struct Pixel {
-    int x, y;
-    COLORREF colour;
-};
-
-// Checks each pixel of the canvas, naming the place of each that differs.
-inline void ExpectPixels(const Canvas& canvas, std::initializer_list<Pixel> pixels) {
-    for (const Pixel& p : pixels)
-        EXPECT_EQ(canvas.At(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
-}
 
 } // namespace testing_support

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "support/dialog_answerer.h"
 #include "test_pictures.h"
 #include "toolkit/image.h"
@@ -14,9 +17,6 @@ namespace {
 struct Recorder : SystemWindow::Window {
     std::vector<std::string> calls; // "down 1 10 20", "keyup 27", ...
     std::vector<HDC> paints;
-    std::function<bool()> done;
-    DWORD deadline = 0;
-    bool expired = false;
 
     template <typename... Values> void Log(const char* name, Values... values) {
         calls.push_back(name);
@@ -31,38 +31,24 @@ struct Recorder : SystemWindow::Window {
     void OnSize(WPARAM type, int width, int height) override { Log("size", type, width, height); }
     void OnMouseWheel(int delta) override { Log("wheel", delta); }
     void OnPaint(HDC dc) override { paints.push_back(dc); }
-    void OnIdle() override {
-        expired = GetTickCount() > deadline;
-        if (done() || expired)
-            RunMessageLoop(false);
-    }
-    // Runs the loop until the queue is empty and until() holds. False when ms ran out first.
-    bool RunUntil(
-        std::function<bool()> until = [] { return true; }, DWORD ms = 5000) {
-        done = std::move(until);
-        deadline = GetTickCount() + ms;
-        RunMessageLoop(true);
-        return !expired;
+    void OnIdle() override { RunMessageLoop(false); }
+    // Runs the loop until the queue is empty, again and again for at least ms.
+    void Pump(DWORD ms = 0) {
+        const DWORD end = GetTickCount() + ms;
+        do
+            RunMessageLoop(true);
+        while (GetTickCount() < end);
     }
 };
 
-Recorder& TheWindow() {
-    static Recorder* window = [] {
-        SystemWindow::InstanceHandle = GetModuleHandleW(nullptr);
-        return new Recorder;
-    }();
-    return *window;
-}
+// Made before the tests run; it is the process's MainWindow.
+Recorder& window = *[] {
+    SystemWindow::InstanceHandle = GetModuleHandleW(nullptr);
+    return new Recorder;
+}();
 
 TEST(Window, PostedMessagesReachTheEventOperations) {
-    Recorder& window = TheWindow();
-    struct Case {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        std::vector<std::string> calls;
-    };
-    const Case cases[] = {
+    const std::tuple<UINT, WPARAM, LPARAM, std::vector<std::string>> cases[] = {
         {WM_KEYDOWN, VK_F5, 0, {"keydown 116"}},
         {WM_KEYUP, VK_ESCAPE, 0, {"keyup 27"}},
         {WM_CHAR, 'z', 0, {"char 122"}},
@@ -79,11 +65,11 @@ TEST(Window, PostedMessagesReachTheEventOperations) {
         {WM_RBUTTONDBLCLK, 0, 0, {}},
         {WM_MBUTTONDBLCLK, 0, 0, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [message, wParam, lParam, calls] : cases) {
         window.calls.clear();
-        PostMessageW(window.hwnd, c.message, c.wParam, c.lParam);
-        window.RunUntil();
-        EXPECT_EQ(window.calls, c.calls) << "message 0x" << std::hex << c.message;
+        PostMessageW(window.hwnd, message, wParam, lParam);
+        window.Pump();
+        EXPECT_EQ(window.calls, calls) << "message 0x" << std::hex << message;
     }
     PostQuitMessage(3);
     EXPECT_EQ(window.RunMessageLoop(true), 3u) << "WM_QUIT's exit code";
@@ -92,47 +78,43 @@ TEST(Window, PostedMessagesReachTheEventOperations) {
 }
 
 TEST(Window, CloseRequestStopsTheLoopAndKeepsTheWindow) {
-    Recorder& window = TheWindow();
     window.SetVisible(true);
+    window.calls.clear();
     PostMessageW(window.hwnd, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(window.RunUntil([] { return false; }, 3000)) << "the loop ran on";
+    PostMessageW(window.hwnd, WM_CHAR, 'z', 0);
+    window.Show(); // runs the loop, which stops at the close request
+    EXPECT_TRUE(window.calls.empty()) << "the loop ran on past the close request";
     EXPECT_FALSE(window.running);
     EXPECT_TRUE(IsWindowVisible(window.hwnd));
 }
 
 TEST(Window, OnePaintMessagePaintsTheWindowTwice) {
-    Recorder& window = TheWindow();
     window.SetVisible(true);
-    window.RunUntil();
+    window.Pump();
     window.paints.clear();
     InvalidateRect(window.hwnd, nullptr, FALSE);
-    window.RunUntil();
+    window.Pump();
     EXPECT_EQ(window.paints, std::vector<HDC>(2, window.GetDeviceContext()));
 }
 
 TEST(Window, FastDoubleClickArrivesAsTwoPressReleasePairs) {
-    Recorder& window = TheWindow();
     // Real input finds the window only once it is on top and the display has mapped it.
     SetWindowPos(window.hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
     window.SetVisible(true);
     POINT point = {100, 60};
     ClientToScreen(window.hwnd, &point);
     SetCursorPos(point.x, point.y);
-    window.RunUntil([] { return false; }, 500);
-    INPUT inputs[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        inputs[i].type = INPUT_MOUSE;
-        inputs[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    }
+    window.Pump(500);
     window.calls.clear();
-    SendInput(4, inputs, sizeof(INPUT));
-    window.RunUntil([] { return false; }, 1000); // a double-click message would come too
-    std::vector<std::string> presses;
-    for (const std::string& call : window.calls)
-        if (call.rfind("move", 0) != 0)
-            presses.push_back(call);
-    EXPECT_EQ(presses, (std::vector<std::string>{"down 1 100 60", "up 1 100 60", "down 1 100 60",
-                                                 "up 1 100 60"}));
+    for (DWORD button :
+         {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+        mouse_event(button, 0, 0, 0, 0);
+    window.Pump(1000); // a double-click message would come in this time too
+    auto& calls = window.calls;
+    const auto move = [](const std::string& call) { return call.rfind("move", 0) == 0; };
+    calls.erase(std::remove_if(calls.begin(), calls.end(), move), calls.end());
+    EXPECT_EQ(calls, (std::vector<std::string>{"down 1 100 60", "up 1 100 60", "down 1 100 60",
+                                               "up 1 100 60"}));
     SetWindowPos(window.hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     window.SetVisible(false);
 }
@@ -140,7 +122,7 @@ TEST(Window, FastDoubleClickArrivesAsTwoPressReleasePairs) {
 int Clicks = 0;
 
 TEST(Image, ButtonClickReachesOnClickThroughTheParentsCommand) {
-    auto* button = new SystemWindow::Image(TheWindow().hwnd, L"Download1", 0, 0);
+    auto* button = new SystemWindow::Image(window.hwnd, L"Download1", 0, 0);
     button->onClick = [](int, int, int) { ++Clicks; };
     SendMessageW(button->hwnd, BM_CLICK, 0, 0);
     EXPECT_EQ(Clicks, 1);
@@ -150,28 +132,21 @@ TEST(Image, ButtonClickReachesOnClickThroughTheParentsCommand) {
 TEST(Image, LoadsAndDrawsUnscaledOrStretched) {
     constexpr COLORREF kLeft = RGB(200, 10, 10), kRight = RGB(10, 10, 200);
     ScratchFolder folder;
-    WriteBitmap(folder / L"halves.bmp", 40, 20, [](int x, int) { return x < 20 ? kLeft : kRight; });
+    WriteBitmap(folder / L"halves.bmp", 40, 20, kLeft, kRight);
     SystemWindow::Image image;
     ASSERT_NE(image.Load(folder / L"halves.bmp"), nullptr);
-    Canvas canvas(100, 100);
+    Canvas canvas(100, 100), expected(100, 100);
     EXPECT_EQ(image.Draw(canvas.dc()), 1);
-    ExpectPixels(canvas, {{0, 0, kLeft},
-                          {19, 19, kLeft},
-                          {20, 0, kRight},
-                          {39, 19, kRight},
-                          {40, 0, kUnpainted},
-                          {0, 20, kUnpainted}});
+    expected.Fill(kLeft, {0, 0, 20, 20});
+    expected.Fill(kRight, {20, 0, 40, 20});
+    EXPECT_EQ(canvas.Difference(expected, {0, 0, 100, 100}), "") << "unscaled at (0, 0)";
     canvas.Fill(kUnpainted);
     const RECT stretched = {10, 10, 90, 50}; // twice the picture's size
     EXPECT_EQ(image.Draw(canvas.dc(), &stretched), 1);
-    ExpectPixels(canvas, {{10, 10, kLeft},
-                          {49, 49, kLeft},
-                          {50, 10, kRight},
-                          {89, 49, kRight},
-                          {9, 9, kUnpainted},
-                          {90, 30, kUnpainted},
-                          {50, 50, kUnpainted}});
-
+    expected.Fill(kUnpainted);
+    expected.Fill(kLeft, {10, 10, 50, 50});
+    expected.Fill(kRight, {50, 10, 90, 50});
+    EXPECT_EQ(canvas.Difference(expected, {0, 0, 100, 100}), "") << "stretched";
     const std::wstring missing = folder / L"none.bmp";
     DialogAnswerer answer(IDOK);
     EXPECT_EQ(image.Load(missing), nullptr);
@@ -180,7 +155,6 @@ TEST(Image, LoadsAndDrawsUnscaledOrStretched) {
 
 // Last: the second window stays listed and hears the first one's messages.
 TEST(Window, SecondWindowShowsErrorRegisteringClass) {
-    TheWindow();
     DialogAnswerer answer(IDOK);
     const auto* second = new SystemWindow::Window;
     EXPECT_EQ(answer.Wait().text, L"Error registering class");
