@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the real launcher under Wine on a display of its own, in a fresh folder with generated
-pictures, and checks it from outside as a person would: through launcher_probe.exe (a Windows
-program in the same prefix) and through screenshots. One case per run (--case)."""
+"""Runs the real launcher under Wine, in a fresh folder with generated pictures, and checks it
+as a person would: through launcher_probe.exe and screenshots. One case (--case) per run."""
 import argparse
 import os
 import pathlib
@@ -32,12 +31,13 @@ def wait_until(condition, seconds):
 
 
 class Launcher:
-    """A copy of the launcher with its pictures in a fresh folder, and a private Xvfb, so that
-    screenshots show only this case's windows."""
+    """A copy of the launcher with its pictures in a fresh folder, on a display of its own."""
 
     def __init__(self, args):
         self.args, self.process = args, None
-        read_end, write_end = os.pipe()  # Xvfb picks a free display and reports its number here
+        # A private Xvfb, so that screenshots show only this case's windows. It picks a free
+        # display number itself and reports it through the pipe.
+        read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                       "1920x1080x24", "-nolisten", "tcp"],
                                      stderr=subprocess.DEVNULL, pass_fds=(write_end,))
@@ -49,14 +49,16 @@ class Launcher:
         shutil.copy(args.launcher, self.folder / "TolvaneLauncher.exe")
         (self.folder / "Images").mkdir()
         for name, size, rgb in (("back_1366x854", "1366x854", BACKGROUND),
-                                ("TolvaneCAD_455", "455x256", CAD), ("TolvaneGame_455", "455x256", GAME)):
-            subprocess.run(["convert", "-size", size, "xc:rgb(%d,%d,%d)" % rgb, "-type", "TrueColor",
-                            f"BMP3:{self.folder}/Images/{name}.bmp"], check=True)
+                                ("TolvaneCAD_455", "455x256", CAD),
+                                ("TolvaneGame_455", "455x256", GAME)):
+            subprocess.run(["convert", "-size", size, "xc:rgb(%d,%d,%d)" % rgb, "-type",
+                            "TrueColor", f"BMP3:{self.folder}/Images/{name}.bmp"], check=True)
 
     def wine(self, *command, wait=True):
         run = subprocess.run if wait else subprocess.Popen
         return run([self.args.wine_run, self.args.prefix, *command], env=self.env, text=True,
-                   stdout=subprocess.PIPE if wait else subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                   stdout=subprocess.PIPE if wait else subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
 
     def probe(self, command, *rest):
         """Runs launcher_probe on this launcher; returns its answer as {key: [values]}."""
@@ -73,7 +75,8 @@ class Launcher:
         if window:
             values = self.probe("window", "20000")
             check(values["exit"] == [0], f"no launcher window: {values}")
-            return [int(n) for key in ("client_origin", "client_size") for n in values[key][0].split(",")]
+            return [int(n) for key in ("client_origin", "client_size")
+                    for n in values[key][0].split(",")]
 
     def exits_with(self, code, seconds=30):
         check(self.process.wait(timeout=seconds) == code, f"the exit code is not {code}")
@@ -93,10 +96,10 @@ def case_window(launcher):
                 (w // 4, h - 80): (0, 0, 0), (w // 4 + 5, h - 75): (255, 255, 255)}
 
     def wrong():
-        screen = memoryview(subprocess.run(["import", "-display", launcher.display, "-window",
-                                            "root", "-depth", "8", "rgb:-"], capture_output=True).stdout)
+        shot = subprocess.run(["import", "-display", launcher.display, "-window", "root",
+                               "-depth", "8", "rgb:-"], capture_output=True).stdout
         return [(a, b) for (a, b), rgb in expected.items()
-                if tuple(screen[3 * ((y + b) * 1920 + x + a):][:3]) != rgb]
+                if tuple(memoryview(shot)[3 * ((y + b) * 1920 + x + a):][:3]) != rgb]
     wait_until(lambda: not wrong(), 15)  # the tiles may paint after the background
     subprocess.run(["import", "-display", launcher.display, "-window", "root",
                     launcher.args.work / "artifacts" / "launcher-window.png"], check=True)
@@ -107,7 +110,8 @@ def case_window(launcher):
     check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
     launcher.probe("post", "sysclose")
     time.sleep(2)
-    check(launcher.probe("window", "1000")["exit"] == [0], "no window after the first close request")
+    check(launcher.probe("window", "1000")["exit"] == [0],
+          "no window after the first close request")
     launcher.probe("post", "close")
     launcher.exits_with(1)
 
@@ -156,7 +160,8 @@ def case_update(launcher):
         shutil.rmtree(served)
     files["update/update.info"] = b"Version = 1;"
     for path, content in files.items():
-        check((folder / path).exists() and (folder / path).read_bytes() == content, f"{path} differs")
+        check((folder / path).exists() and (folder / path).read_bytes() == content,
+              f"{path} is not as served")
     check(wait_until((folder / "TolvaneGame.exe.ran").exists, 30), "the game was not started")
 
 

@@ -111,10 +111,10 @@ TEST_F(LauncherWindow, StatusLineAndBarStepFollowEachReport) {
         {5, L"C:\\cache\\data.pak", numbers + L"data.pak\n", length / 4},
         {3, L"C:\\x\\y.z", numbers + L"y.z\n", length / 2},
         {2, L"C:\\x\\y.z", numbers + L"y.z\n", length},
-        {5, L"C:\\cache\\a[0]", numbers + L"a[0]\n", 0}, // no full stop
-        {5, L"https://host/AppGameUpload/a.pak", numbers + L"\n", 0},
+        {5, L"C:\\cache\\a[0]", numbers + L"a[0]\n", 0},              // no full stop
+        {5, L"https://host/AppGameUpload/a.pak", numbers + L"\n", 0}, // no backslash, no name
         {5, nullptr, L"\n", 0},
-        {1, L"C:\\cache\\data.pak", numbers + L"data.pak\n", 0},
+        {1, L"C:\\cache\\data.pak", numbers + L"data.pak\n", 0}, // fewer than two entries
     };
     for (const auto& [entries, text, status, progress] : cases) {
         SetDisplay(0, L"");
@@ -139,9 +139,9 @@ TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
     EXPECT_EQ(ErrorLogLines(), std::vector<std::string>{"Not Connection server... "});
 }
 
-// A worker reports 8000 downloads, each repainting the window, while the main thread
-// paints into a canvas. Every paint shows one moment: the bar's fill belongs to the report the
-// status line names.
+// A worker reports 8000 downloads, each repainting the window, while the main thread paints
+// into a canvas. Every paint shows one moment: the bar's fill belongs to the report the status
+// line names.
 TEST_F(LauncherWindow, WorkerReportsWhileTheMainThreadPaintsNeverTear) {
     const wchar_t* const file = L"C:\\cache\\f.pak";
     constexpr int kReports = 500;
