@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <tuple>
+
+#include "launcher/game_window.h"
+#include "launcher/handlers.h"
+#include "launcher/launcher_state.h"
+#include "launcher/progress_display.h"
+#include "launcher/setup.h"
+#include "test_pictures.h"
+#include "update/update_pass.h"
+#include "utility/environment.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr COLORREF kBackground = RGB(30, 60, 90), kFill = 0x00C84664;
+constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
+
+// The launcher window as SetupApplication makes it, from one-colour pictures in Images\ beside
+// the test program. One per process: the window class registers once.
+Application::GameWindow& Launcher() {
+    static Application::GameWindow* window = [] {
+        const std::wstring images = Environment::GetSetupExe() + L"Images\\";
+        CreateDirectoryW(images.c_str(), nullptr);
+        for (const wchar_t* name : {L"back_1366x854", L"TolvaneCAD_455", L"TolvaneGame_455"})
+            WriteBitmap(images + name + L".bmp", 1366, 854, kBackground, kBackground);
+        SystemWindow::InstanceHandle = GetModuleHandleW(nullptr);
+        Application::SetupApplication();
+        Application::Repaint(); // the bar's length comes from the latest paint
+        return Application::TheGameWindow;
+    }();
+    return *window;
+}
+
+void SetDisplay(int progress, const std::wstring& status) {
+    const auto lock = Application::LockDisplay();
+    Launcher().progress = progress;
+    Application::StatusText = status;
+}
+
+// The background and a status line as the launcher should show it: white at (40, 140) over its
+// black shadow at (41, 140).
+void DrawStatus(Canvas& canvas, const std::wstring& status) {
+    // The background's bitmap can be in one context at a time, and a worker may be painting.
+    const auto lock = Application::LockDisplay();
+    Launcher().background->Draw(canvas.dc());
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    for (int shadow : {1, 0}) {
+        SetTextColor(canvas.dc(), shadow ? kBlack : kWhite);
+        TextOutW(canvas.dc(), 40 + shadow, 140, status.c_str(), static_cast<int>(status.size()));
+    }
+}
+
+// Where the status line is drawn, below the contact lines.
+constexpr RECT kStatusArea = {30, 136, 600, 172};
+
+// The launcher window, and a memory context of its client area's size to paint it into.
+class LauncherWindow : public ::testing::Test {
+  protected:
+    Application::GameWindow& window = Launcher();
+    const int w = window.clientRect.right, h = window.clientRect.bottom;
+    const int q = w / 4, top = h - 80, length = w / 2;
+    Canvas canvas{w, h};
+
+    void Paint(int progress, const std::wstring& status = L"") {
+        SetDisplay(progress, status);
+        canvas.Fill(kUnpainted);
+        window.OnPaint(canvas.dc());
+    }
+};
+
+// The bar: a black frame one bar length plus 3 wide and 11 high at (W/4, H-80), white inside,
+// filled in 0x00C84664 from two pixels in up to progress + W/4; the frame only when the bar is
+// full, nothing past full. Also nothing to fill below 3.
+TEST_F(LauncherWindow, BarFrameAndFillFollowTheProgress) {
+    for (auto [progress, frame, fill] : {std::tuple{100, true, true},
+                                         {length - 1, true, true},
+                                         {length, true, false},
+                                         {length + 1, false, false},
+                                         {1, true, false}}) {
+        Paint(progress);
+        Canvas expected(w, h);
+        expected.Fill(kBackground);
+        if (frame) {
+            expected.Fill(kBlack, {q, top, q + length + 3, top + 11});
+            expected.Fill(kWhite, {q + 1, top + 1, q + length + 2, top + 10});
+        }
+        if (fill)
+            expected.Fill(kFill, {q + 2, top + 3, q + progress, top + 8});
+        EXPECT_EQ(canvas.Difference(expected, {0, top - 5, w, h}), "") << "progress " << progress;
+    }
+    EXPECT_EQ(Application::ProgressBarLength, length);
+}
+
+TEST_F(LauncherWindow, StatusLineIsWhiteWithABlackShadowOnePixelToTheRight) {
+    Paint(0, L"Status 42");
+    Canvas expected(w, h);
+    DrawStatus(expected, L"Status 42");
+    EXPECT_EQ(canvas.Difference(expected, kStatusArea), "");
+    DrawStatus(expected, L"");
+    EXPECT_NE(canvas.Difference(expected, kStatusArea), "") << "the status line shows";
+}
+
+TEST_F(LauncherWindow, StatusLineAndBarStepFollowEachReport) {
+    const std::wstring numbers = L"1024 of 4096 download : ";
+    const std::tuple<std::uint64_t, const wchar_t*, std::wstring, int> cases[] = {
+        {5, L"C:\\cache\\data.pak", numbers + L"data.pak\n", length / 4},
+        {3, L"C:\\x\\y.z", numbers + L"y.z\n", length / 2},
+        {2, L"C:\\x\\y.z", numbers + L"y.z\n", length},
+        {5, L"C:\\cache\\a[0]", numbers + L"a[0]\n", 0},              // no full stop
+        {5, L"https://host/AppGameUpload/a.pak", numbers + L"\n", 0}, // no backslash, no name
+        {5, nullptr, L"\n", 0},
+        {1, L"C:\\cache\\data.pak", numbers + L"data.pak\n", 0}, // fewer than two entries
+    };
+    for (const auto& [entries, text, status, progress] : cases) {
+        SetDisplay(0, L"");
+        UpdateEntryCount = entries;
+        Application::OnDownloadProgress(1024, 4096, 0, text);
+        const auto lock = Application::LockDisplay();
+        EXPECT_EQ(Application::StatusText, status) << entries << " " << text;
+        EXPECT_EQ(window.progress, progress) << entries << " " << text;
+    }
+}
+
+// The tests' update engine asks a loopback port that nothing serves now (see CMakeLists.txt).
+TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
+    ClearErrorLog();
+    SendMessageW(window.gameTile->hwnd, BM_CLICK, 0, 0);
+    {
+        const auto lock = Application::LockDisplay();
+        EXPECT_EQ(Application::StatusText, L"Start");
+    }
+    for (int i = 0; i < 600 && ErrorLogLines().empty(); ++i) // the pass ends before the process
+        Sleep(50);
+    EXPECT_EQ(ErrorLogLines(), std::vector<std::string>{"Not Connection server... "});
+}
+
+// A worker reports 8000 downloads, each repainting the window, while the main thread paints
+// into a canvas. Every paint shows one moment: the bar's fill belongs to the report the status
+// line names.
+TEST_F(LauncherWindow, WorkerReportsWhileTheMainThreadPaintsNeverTear) {
+    const wchar_t* const file = L"C:\\cache\\f.pak";
+    constexpr int kReports = 500;
+    UpdateEntryCount = kReports + 1; // one pixel of bar per report
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int round = 0; round < 16; ++round) {
+            SetDisplay(0, L"");
+            for (int k = 1; k <= kReports; ++k)
+                Application::OnDownloadProgress(k, kReports, 0, file);
+        }
+        done = true;
+    });
+    Canvas expected(w, h);
+    int checked = 0, torn = 0;
+    while (!done) {
+        window.OnPaint(canvas.dc());
+        int filled = 0;
+        while (canvas.At(q + 2 + filled, top + 5) == kFill)
+            ++filled;
+        if (filled == 0)
+            continue; // progress 0 to 2 shows no fill to read it by
+        DrawStatus(expected, Application::ComposeProgressStatus(filled + 2, kReports, file));
+        torn += !canvas.Difference(expected, kStatusArea).empty();
+        ++checked;
+    }
+    worker.join();
+    EXPECT_EQ(torn, 0) << "of " << checked << " paints";
+    EXPECT_GT(checked, 10) << "too few paints overlapped the reports to show anything";
+    EXPECT_EQ(window.progress, kReports);
+}
+
+} // namespace
