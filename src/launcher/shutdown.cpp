@@ -1,12 +1,14 @@
 #include "launcher/shutdown.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include <windows.h>
 
 #include "launcher/launcher_state.h"
 #include "toolkit/window.h"
+#include "update/update_worker.h"
 
 namespace Application {
 
@@ -21,6 +23,17 @@ void CloseDisplay() {
     DisplayClosed = true;
 }
 
+// The runtime's normal exit destroys the process-wide objects, the update settings among them.
+// A pass that is still downloading reads those, so while one runs (and has not parked itself
+// to hand the end over) the process ends without destroying them, its output flushed first.
+[[noreturn]] void Exit(int code) {
+    if (UpdatePassRunning() && !EndRequested) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    std::exit(code);
+}
+
 } // namespace
 
 void QuitApplication() {
@@ -33,12 +46,12 @@ void QuitApplication() {
         SystemWindow::MainWindow = nullptr;
     }
     PostQuitMessage(0);
-    std::exit(0);
+    Exit(0);
 }
 
 void EndProcess(int code) {
     CloseDisplay();
-    std::exit(code);
+    Exit(code);
 }
 
 void HandOverProcessEnd() {

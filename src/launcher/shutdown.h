@@ -1,7 +1,7 @@
 #pragma once
-// Every way the launcher ends itself. The process always ends through the runtime's normal
-// exit, and always from the main thread, so that the objects the message loop uses are torn
-// down only after nothing else can reach them.
+// Every way the launcher ends itself. The process always ends from the main thread, through
+// the runtime's normal exit, so that the objects the message loop uses are torn down only after
+// nothing else can reach them; while an update pass still runs, without tearing them down.
 
 namespace Application {
 
