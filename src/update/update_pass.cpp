@@ -56,7 +56,7 @@ std::vector<std::string> ReadLines(const std::string& path) {
 } // namespace
 
 ServerSettings DefaultServerSettings() {
-    return ServerSettings{L"" TOLVANE_UPDATE_URL, Environment::GetSetupExe(), L"uploadfile.uda",
+    return ServerSettings{BuiltInServerUrl(), Environment::GetSetupExe(), L"uploadfile.uda",
                           L"AppGameUpload"};
 }
 

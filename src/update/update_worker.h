@@ -8,6 +8,9 @@
 // The thread object that receives each worker thread and detaches it at once.
 extern std::thread UpdateThread;
 
+// The update server's base URL, fixed when the engine library is built (built_in_server.cpp).
+std::wstring BuiltInServerUrl();
+
 // The settings StartUpdate uses: the base URL fixed at build time, the executable's folder,
 // "uploadfile.uda" and "AppGameUpload".
 ServerSettings DefaultServerSettings();
