@@ -5,10 +5,7 @@
 #include <cwchar>
 
 #include "update/trace.h"
-#include "update/update_pass.h"
-
-DownloadProgressFunction DownloadProgressCallback = nullptr;
-std::uint32_t ProgressPauseMs = 100;
+#include "update/update_settings.h"
 
 namespace Network {
 

@@ -6,12 +6,10 @@
 #include "update/folders.h"
 #include "update/launcher_line.h"
 #include "update/trace.h"
-#include "update/update_pass.h"
+#include "update/update_settings.h"
 #include "utility/file_query.h"
 #include "utility/string_helpers.h"
 #include "utility/text_file.h"
-
-std::atomic<std::uint64_t> UpdateEntryCount{0};
 
 namespace {
 

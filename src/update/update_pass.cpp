@@ -22,8 +22,6 @@
 #include "utility/text_file.h"
 
 std::thread UpdateThread TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_THREAD);
-ServerSettings UpdateServerSettings TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS);
-UpdateEndFunction UpdateEndCallback = nullptr;
 
 namespace {
 

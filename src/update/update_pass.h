@@ -2,36 +2,7 @@
 // The update pass: one run from the server settings to a folder in step with the server.
 // StartUpdate runs the pass on a detached worker thread; the worker reports progress through
 // DownloadProgressCallback and its end through UpdateEndCallback, both on the worker thread.
-#include <atomic>
-#include <cstdint>
-#include <string>
-
-// Where the pass fetches from and what it brings in step.
-struct ServerSettings {
-    std::wstring serverUrl;    // https base URL ending in "/"; also the connection check's address
-    std::wstring setupFolder;  // the launcher's folder, ending in a backslash
-    std::wstring listFileName; // "uploadfile.uda"
-    std::wstring uploadFolder; // "AppGameUpload"
-};
-
-// The settings of the latest pass. Written only by StartUpdate, and never while a pass runs.
-extern ServerSettings UpdateServerSettings;
-
-// Lines read from list files, less comments, Version lines and failed deletions; never reset.
-extern std::atomic<std::uint64_t> UpdateEntryCount;
-
-// Called on the worker thread at the end of every pass that reached the server.
-using UpdateEndFunction = void (*)();
-extern UpdateEndFunction UpdateEndCallback;
-
-// Called on the worker thread for each progress report of a file download: progress, maximum,
-// status code, status text (may be null).
-using DownloadProgressFunction = void (*)(std::uint32_t progress, std::uint32_t progressMax,
-                                          std::uint32_t statusCode, const wchar_t* statusText);
-extern DownloadProgressFunction DownloadProgressCallback;
-
-// Pause after each forwarded progress report, in milliseconds (100 until the launcher sets it).
-extern std::uint32_t ProgressPauseMs;
+#include "update/update_settings.h"
 
 // Fills UpdateServerSettings and starts a pass on a detached worker thread; returns at once.
 // A call while a pass runs is refused, so the running worker's settings never change.
