@@ -7,3 +7,4 @@ std::atomic<std::uint64_t> UpdateEntryCount{0};
 UpdateEndFunction UpdateEndCallback = nullptr;
 DownloadProgressFunction DownloadProgressCallback = nullptr;
 std::uint32_t ProgressPauseMs = 100;
+std::atomic<bool> RepairRequested{false};

@@ -31,3 +31,8 @@ extern DownloadProgressFunction DownloadProgressCallback;
 
 // Pause after each forwarded progress report, in milliseconds (100 until the launcher sets it).
 extern std::uint32_t ProgressPauseMs;
+
+// Set by the launcher's /repair switch before the first pass: the next pass that StartUpdate
+// starts ignores the early stop of an unchanged version and the stat cache, re-hashes every
+// listed file and fetches what differs. StartUpdate clears it.
+extern std::atomic<bool> RepairRequested;
