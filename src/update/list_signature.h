@@ -1,0 +1,58 @@
+#pragma once
+// Signed list files, taken apart without touching anything. A signed list ends in the line
+// "'signature ecdsa-p256-sha256 " + base64 of the 64-byte r||s ECDSA P-256 signature over
+// SHA-256 of every byte before that line; the signed part holds exactly one line
+// "'tolvane-list serial=N" (N decimal), optionally followed by " expires=YYYY-MM-DDTHH:MM:SSZ".
+// Both are comment lines, so a launcher built without a key reads a signed list as before.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What the serial line says.
+struct ListSerial {
+    std::uint64_t serial = 0;
+    bool expires = false;
+    std::int64_t expiry = 0; // Unix seconds; meaningful only with expires
+};
+
+// A list split at its signature line.
+struct SignedList {
+    // Every byte before the signature line (the CR LF ending the line before it included);
+    // the whole list when it has no good signature line. The only bytes to act on once the
+    // signature verified.
+    std::string signedBytes;
+    // The 64 decoded bytes r||s; empty when the last line is not a good signature line.
+    std::string signature;
+    // The serial line of signedBytes; empty unless there is exactly one and it is well formed.
+    std::optional<ListSerial> serial;
+};
+
+// Splits a list file. The signature line must be the last line, start the file or follow a
+// CR LF, hold exactly 64 bytes in strict base64 (standard alphabet, padding, no other
+// characters, unused bits zero) and be followed by one CR LF or nothing.
+SignedList SplitSignedList(const std::string& list);
+
+// Decodes strict base64 as above; false on any stray or misplaced character or padding.
+bool DecodeBase64(const std::string& text, std::string& bytes);
+
+// Parses one line without its line end: "'tolvane-list serial=N" with N in 1 to 20 decimal
+// digits, no sign, no leading zero, at most 2^64-1, optionally followed by exactly one blank
+// and "expires=" with a time as UtcToUnixSeconds reads it. False for anything else.
+bool ParseSerialLine(const std::string& line, ListSerial& serial);
+
+// Reads "YYYY-MM-DDTHH:MM:SSZ" (UTC, year 0000 to 9999) as Unix seconds. False for any other
+// shape and for impossible dates and times (month 13, February 29 outside leap years, 24:00,
+// second 60).
+bool UtcToUnixSeconds(const std::string& text, std::int64_t& seconds);
+
+enum class ListVerdict { Accepted, NotSigned, Older, Expired };
+
+// Whether a list can be acted on, given whether its signature verified against the built-in
+// key, the highest serial accepted before (none on a first run) and the current Unix time.
+// NotSigned without a good signature line, a verified signature or a good serial line; Older
+// below the stored serial (the same serial passes); Expired with an expiry at or before now.
+ListVerdict JudgeList(const SignedList& list, bool signatureVerified,
+                      std::optional<std::uint64_t> storedSerial, std::int64_t now);
+
+// The error-log line for a refusal ("error : The update list ..."); empty for Accepted.
+std::wstring ListRefusalText(ListVerdict verdict);
