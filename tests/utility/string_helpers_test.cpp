@@ -16,12 +16,18 @@ TEST(Strings, ConvertByteByByteBothWaysForEveryByte) {
     EXPECT_EQ(String::ConvertString(String::ToWstring(all)), all);
 }
 
-TEST(Strings, SplitIntoFieldsAndCountAndRemoveLines) {
+TEST(Strings, SplitIntoFieldsClearThemAndCountAndRemoveLines) {
     using V = std::vector<std::string>;
     const std::pair<std::string, V> cases[] = {
-        {"", {}}, {"a,,b", {"a", "", "b"}}, {",a", {"", "a"}}, {"a,", {"a"}}, {"a,,", {"a", ""}}};
-    for (const auto& [text, fields] : cases)
-        EXPECT_EQ(String::Split(text, ','), fields) << "'" << text << "'";
+        {"", {}},           {"a,,b", {"a", "", "b"}},
+        {",a", {"", "a"}},  {"a,", {"a"}},
+        {"a,,", {"a", ""}}, {std::string("\0,x\0y", 5), {{"\0", 1}, {"x\0y", 3}}}};
+    for (const auto& [text, fields] : cases) {
+        V got = String::Split(text, ',');
+        EXPECT_EQ(got, fields) << "'" << text << "'";
+        String::ClearListString(got);
+        EXPECT_EQ(got, V(fields.size())) << "cleared, none removed: '" << text << "'";
+    }
     using Line = std::tuple<std::wstring, unsigned, std::wstring>;
     for (auto [text, count, rest] :
          {Line{L"a\nb\nc", 2, L"b\nc"}, {L"\n", 1, L""}, {L"x\r", 0, L"x\r"}}) {
