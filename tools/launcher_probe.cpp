@@ -2,8 +2,11 @@
 //   launcher_probe window <match> <ms>           wait for its window; print its state
 //   launcher_probe dialog <match> <button> <ms>  wait for a message box; print it and whether
 //                                                the launcher's window is visible; press button
+//                                                (0: leave the box open)
 //   launcher_probe nodialog <match> <ms>         print whether a message box came within ms
 //   launcher_probe post <match> <request>        close | sysclose | escape | click-cad | click-game
+//                                                | end-message (the launcher's private end
+//                                                request, as another program could post it)
 //   launcher_probe render - <text> <rrggbb> <file>  the status line as the launcher draws it
 // <match> picks the launcher by the end of its executable's path, e.g.
 // "\run-1\TolvaneLauncher.exe". Exit code 0 when the awaited thing was there, 1 when not, 2 on bad
@@ -30,10 +33,12 @@ bool BelongsToLauncher(HWND window) {
     HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
     if (handle == nullptr)
         return false;
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD length = MAX_PATH * 2;
-    const bool named = QueryFullProcessImageNameW(handle, 0, path, &length);
+    // The launcher may lie in a folder of any path length.
+    std::wstring path(32768, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    const bool named = QueryFullProcessImageNameW(handle, 0, &path[0], &length);
     CloseHandle(handle);
+    path.resize(named ? length : 0);
     return named && EndsWith(path, Match);
 }
 
@@ -44,8 +49,8 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring TextOf(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(GetWindowTextW(window, &text[0], static_cast<int>(text.size())));
     return text;
 }
 
@@ -160,8 +165,9 @@ int AnswerDialog(int button, DWORD ms) {
     std::printf("window_visible=%d\n", window != nullptr && IsWindowVisible(window));
     EnumChildWindows(dialog, ReadDialogChild, 0);
     std::fflush(stdout);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+    if (button != 0)
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
     return 0;
 }
 
@@ -175,6 +181,8 @@ int Post(const std::string& request) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     } else if (request == "sysclose") {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (request == "end-message") {
+        PostMessageW(window, WM_APP + 1, 0, 0);
     } else if (request == "escape") {
         PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
         PostMessageW(window, WM_KEYUP, VK_ESCAPE, 0xC0010001);

@@ -23,6 +23,7 @@ void WriteLine(HDC dc, int x, int y, const std::wstring& text) {
 GameWindow::GameWindow() {
     SetCaption(L"TolvaneSoft Window Launcher");
     SystemWindow::AddComponent(this);
+    SetProcessEndWindow(hwnd);
 }
 
 void GameWindow::OnKeyUp(WPARAM key) {
@@ -37,6 +38,12 @@ void GameWindow::OnPaint(HDC dc) {
 
 void GameWindow::OnIdle() {
     if (ProcessEndHandedOver())
+        EndProcess(0);
+}
+
+void GameWindow::OnAppMessage(UINT message, WPARAM, LPARAM) {
+    // Another program can post the same number; only a worker's hand-over ends the process.
+    if (message == kProcessEndMessage && ProcessEndHandedOver())
         EndProcess(0);
 }
 

@@ -22,8 +22,10 @@ class GameWindow : public SystemWindow::Window {
     void OnKeyUp(WPARAM key) override;
     // Takes the display lock and paints the whole window into dc.
     void OnPaint(HDC dc) override;
-    // Ends the process when an update worker has handed over the end of the program.
+    // Both end the process when an update worker has handed over the end of the program: the
+    // message the worker posts, and the idle loop in case the message could not be posted.
     void OnIdle() override;
+    void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Paints the whole window into dc. The caller holds the display lock.
     void PaintHoldingLock(HDC dc);

@@ -6,6 +6,7 @@
 #include "launcher/launcher_state.h"
 #include "launcher/progress_display.h"
 #include "launcher/shutdown.h"
+#include "toolkit/legacy_path.h"
 #include "update/update_pass.h"
 #include "utility/environment.h"
 #include "utility/file_query.h"
@@ -61,10 +62,10 @@ void OnUpdateEnd() {
     if (!SetStatus(L"End Process Download."))
         return;
     Repaint();
-    const std::wstring game = Environment::GetSetupExe() + L"TolvaneGame.exe";
+    const std::wstring game = Environment::ExecutableFolder() + L"TolvaneGame.exe";
     if (!File::Exists(game))
         return;
-    File::RunProcess(game);
+    File::RunProcess(SystemWindow::PathForOldCalls(game));
     HandOverProcessEnd();
 }
 

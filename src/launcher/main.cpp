@@ -1,13 +1,18 @@
 #include <windows.h>
 
+#include "launcher/command_line.h"
 #include "launcher/setup.h"
 #include "toolkit/window.h"
+#include "update/update_settings.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
 // request stops the loop that Show runs; the window stays and the loop runs again, so the
-// second close request ends the program (exit code 1).
+// second close request ends the program (exit code 1). "/repair" on the command line asks the
+// engine for a repair pass.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
+    if (Application::AsksForRepair(GetCommandLineW()))
+        RepairRequested = true;
     Application::SetupApplication();
     if (SystemWindow::WindowList.size() != 1)
         return 1;

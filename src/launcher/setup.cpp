@@ -1,5 +1,6 @@
 #include "launcher/setup.h"
 
+#include <cstdint>
 #include <string>
 
 #include "launcher/game_window.h"
@@ -15,6 +16,8 @@ namespace {
 
 constexpr int kTileMargin = 50;
 constexpr int kTileWidth = 455;
+// Set at configure time (TOLVANE_PROGRESS_PAUSE_MS); braces refuse a value the pause cannot hold.
+constexpr std::uint32_t kProgressPauseMs{TOLVANE_PROGRESS_PAUSE_MS};
 
 // Loads a tile's picture and puts it on the button; ends the process when it yields none.
 void LoadTile(SystemWindow::Image& tile, const std::wstring& path) {
@@ -48,7 +51,7 @@ void CenterWindow() {
 }
 
 void SetupApplication() {
-    const std::wstring images = Environment::GetSetupExe() + L"Images\\";
+    const std::wstring images = Environment::ExecutableFolder() + L"Images\\";
     TheGameWindow = new GameWindow;
     CenterWindow();
     GameWindow& window = *TheGameWindow;
@@ -69,7 +72,7 @@ void SetupApplication() {
     LoadTile(*window.gameTile, images + L"TolvaneGame_455.bmp");
     window.gameTile->onClick = OnGameTileClick;
 
-    ProgressPauseMs = 300;
+    ProgressPauseMs = kProgressPauseMs;
     DownloadProgressCallback = OnDownloadProgress;
     UpdateEndCallback = OnUpdateEnd;
 }

@@ -17,6 +17,7 @@ namespace {
 // Static initialisation runs on the main thread.
 const DWORD MainThread = GetCurrentThreadId();
 std::atomic<bool> EndRequested{false};
+std::atomic<HWND> EndWindow{nullptr};
 
 void CloseDisplay() {
     const auto lock = LockDisplay();
@@ -54,10 +55,17 @@ void EndProcess(int code) {
     Exit(code);
 }
 
+void SetProcessEndWindow(HWND window) {
+    EndWindow = window;
+}
+
 void HandOverProcessEnd() {
     if (GetCurrentThreadId() == MainThread)
         EndProcess(0);
     EndRequested = true;
+    // A message, because a modal loop on the main thread (a message box, a title bar drag)
+    // dispatches it but never lets the launcher's own loop go idle.
+    PostMessageW(EndWindow, kProcessEndMessage, 0, 0);
     // The worker must not run on into objects that the exit destroys.
     for (;;)
         Sleep(INFINITE);

@@ -12,6 +12,7 @@ void Event::OnSize(WPARAM, int, int) {}
 void Event::OnMouseWheel(int) {}
 void Event::Show() {}
 void Event::OnPaint(HDC) {}
+void Event::OnAppMessage(UINT, WPARAM, LPARAM) {}
 
 LRESULT Event::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Coordinates are the two 16-bit halves of lParam, read as unsigned numbers.
@@ -61,6 +62,8 @@ LRESULT Event::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnMouseWheel(HIWORD(wParam));
         break;
     default: // double clicks included: the window class does not ask for them
+        if (message >= WM_APP && message <= 0xBFFF)
+            OnAppMessage(message, wParam, lParam);
         break;
     }
     return 0;

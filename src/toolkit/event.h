@@ -24,6 +24,8 @@ class Event {
     virtual void OnMouseWheel(int delta);
     virtual void Show();
     virtual void OnPaint(HDC dc);
+    // A private message of the application's own range, WM_APP to 0xBFFF.
+    virtual void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Turns one platform message into a call of the event operations above. Always 0.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

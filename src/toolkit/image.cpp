@@ -1,6 +1,7 @@
 #include "toolkit/image.h"
 
 #include "toolkit/gdi_handles.h"
+#include "toolkit/legacy_path.h"
 #include "utility/file_query.h"
 
 namespace SystemWindow {
@@ -28,8 +29,9 @@ HBITMAP Image::Load(std::wstring path) {
         MessageBoxW(nullptr, message.c_str(), L"Message", MB_OK);
         return nullptr;
     }
-    bitmap = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    bitmap =
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), PathForOldCalls(path).c_str(),
+                                        IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     return bitmap;
 }
 

@@ -54,7 +54,7 @@ std::vector<std::string> ReadLines(const std::string& path) {
 } // namespace
 
 ServerSettings DefaultServerSettings() {
-    return ServerSettings{BuiltInServerUrl(), Environment::GetSetupExe(), L"uploadfile.uda",
+    return ServerSettings{BuiltInServerUrl(), Environment::ExecutableFolder(), L"uploadfile.uda",
                           L"AppGameUpload"};
 }
 

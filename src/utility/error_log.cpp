@@ -14,8 +14,9 @@ namespace {
 // A constant-initialised mutex, usable before any constructor has run.
 std::mutex LogLock;
 
+// Beside the executable at any folder depth; GetSetupExe would cut a long folder short.
 std::wstring LogPath() {
-    return Environment::GetSetupExe() + L"\\errors.err";
+    return Environment::ExecutableFolder() + L"errors.err";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <thread>
 #include <tuple>
 
+#include "launcher/command_line.h"
 #include "launcher/game_window.h"
 #include "launcher/handlers.h"
 #include "launcher/launcher_state.h"
@@ -24,7 +25,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
 // the test program. One per process: the window class registers once.
 Application::GameWindow& Launcher() {
     static Application::GameWindow* window = [] {
-        const std::wstring images = Environment::GetSetupExe() + L"Images\\";
+        const std::wstring images = Environment::ExecutableFolder() + L"Images\\";
         CreateDirectoryW(images.c_str(), nullptr);
         for (const wchar_t* name : {L"back_1366x854", L"TolvaneCAD_455", L"TolvaneGame_455"})
             WriteBitmap(images + name + L".bmp", 1366, 854, kBackground, kBackground);
@@ -137,6 +138,33 @@ TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
     for (int i = 0; i < 600 && ErrorLogLines().empty(); ++i) // the pass ends before the process
         Sleep(50);
     EXPECT_EQ(ErrorLogLines(), std::vector<std::string>{"Not Connection server... "});
+}
+
+// Only a whole argument "/repair" in any letter case asks for a repair; the program's own name,
+// a quoted part of a longer argument or an escaped quote never do.
+TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"TolvaneLauncher.exe /repair", true},
+        {L"\"C:\\Program Files\\Tolvane\\TolvaneLauncher.exe\" /REPAIR", true},
+        {L"launcher.exe\t/Repair  ", true},
+        {L"launcher.exe -x \"/repair\"", true},
+        {L"launcher.exe /rep\"\"air", true},
+        {L"launcher.exe", false},
+        {L"", false},
+        {nullptr, false},
+        {L"launcher.exe /repairs", false},
+        {L"launcher.exe -repair repair /repair:1 \\/repair", false},
+        {L"launcher.exe \"/repair now\"", false},
+        {L"launcher.exe \\\"/repair\\\"", false},
+        {L"launcher.exe x\"y /repair\"", false},
+        {L"\"C:\\a /repair\\TolvaneLauncher.exe\"", false},
+        {L"/repair", false}, // the program's name
+        {L"launcher.exe /repa\x0130r /REPA\x0131R", false},
+    };
+    for (const auto& [line, repair] : cases)
+        EXPECT_EQ(Application::AsksForRepair(line), repair) << (line ? line : L"(null)");
+    EXPECT_EQ(Application::CommandLineArguments(L"x.exe a\\\\\"b c\" \"\" d\\e"),
+              (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
 }
 
 // A worker reports 8000 downloads, each repainting the window, while the main thread paints

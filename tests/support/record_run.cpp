@@ -1,13 +1,18 @@
 // A stand-in program for tests that start executables: it leaves an empty file
-// "<its own path>.ran", then ends.
+// "<its own path>.ran", then ends. It may lie in a folder of any path length.
 #include <windows.h>
 
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    CloseHandle(CreateFileW((std::wstring(self) + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring self(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, &self[0], static_cast<DWORD>(self.size()))) ==
+               self.size() &&
+           self.size() < 65536)
+        self.resize(2 * self.size());
+    self.resize(length);
+    CloseHandle(CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     return 0;
 }

@@ -10,10 +10,12 @@
 
 namespace testing_support {
 
+// The test program's folder, from a checkout at any path length.
 static std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, wcsrchr(path, L'\\') + 1);
+    std::wstring path(MAX_PATH, L'\0');
+    while (GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())) == path.size())
+        path.resize(2 * path.size());
+    return path.substr(0, path.rfind(L'\\') + 1);
 }
 
 ScratchFolder::ScratchFolder() {

@@ -31,6 +31,9 @@ struct Recorder : SystemWindow::Window {
     void OnSize(WPARAM type, int width, int height) override { Log("size", type, width, height); }
     void OnMouseWheel(int delta) override { Log("wheel", delta); }
     void OnPaint(HDC dc) override { paints.push_back(dc); }
+    void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        Log("app", message, wParam, lParam);
+    }
     void OnIdle() override { RunMessageLoop(false); }
     // Runs the loop until the queue is empty, again and again for at least ms.
     void Pump(DWORD ms = 0) {
@@ -62,6 +65,9 @@ TEST(Window, PostedMessagesReachTheEventOperations) {
         {WM_MOUSEWHEEL, MAKEWPARAM(0, 0xFF88), 0, {"wheel 65416"}}, // one notch backwards
         {WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(300, 200), {"size 1 300 200"}},
         {WM_LBUTTONDBLCLK, 0, 0, {}}, // no event operation for double clicks
+        {WM_APP, 7, -1, {"app 32768 7 -1"}},
+        {0xBFFF, 0, 0, {"app 49151 0 0"}},
+        {WM_APP - 1, 0, 0, {}}, // the controls' own range is not the application's
     };
     for (const auto& [message, wParam, lParam, calls] : cases) {
         window.calls.clear();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 #include "support/test_files.h"
 #include "utility/environment.h"
 #include "utility/file_query.h"
@@ -45,9 +47,43 @@ TEST(FileQuery, NameAfterLastBackslashExtensionAfterLastFullStop) {
     }
 }
 
+// folder_report.exe copied into a folder under the temporary folder, its own path being 118
+// units (all that GetSetupExe reads), 119 (the cut takes part of the name only), 150 (the cut
+// takes the last folder level) and 259 (the most a program can be started from). ExecutableFolder
+// and the error log always have the whole folder.
+TEST(FileQuery, SetupFolderIsCutAtItsBufferExecutableFolderAndErrorLogAreNot) {
+    std::wstring temp(MAX_PATH + 1, L'\0');
+    temp.resize(GetTempPathW(MAX_PATH + 1, &temp[0]));
+    const std::wstring root = temp + L"folders-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    const std::wstring name = L"folder_report.exe";
+    ASSERT_LT(root.size() + name.size(), 117u);
+    for (std::size_t length : {118, 119, 150, 259}) {
+        const std::wstring folder =
+            root + std::wstring(length - name.size() - root.size() - 1, L'd') + L"\\";
+        std::filesystem::create_directories(folder);
+        ASSERT_TRUE(CopyFileW((Environment::ExecutableFolder() + name).c_str(),
+                              (folder + name).c_str(), FALSE));
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessW((folder + name).c_str(), nullptr, nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &process));
+        WaitForSingleObject(process.hProcess, 20000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        const std::wstring cut = (folder + name).substr(0, 118);
+        const std::string setup = String::ToString(cut.substr(0, cut.rfind(L'\\') + 1));
+        EXPECT_EQ(String::Split(ReadBytes(folder + L"errors.err"), '\n'),
+                  (std::vector<std::string>{setup + "\r", String::ToString(folder) + "\r"}))
+            << length;
+        EXPECT_EQ(setup == String::ToString(folder), length <= 119) << length;
+    }
+    std::filesystem::remove_all(root);
+}
+
 TEST(FileQuery, SetupFolderNewLineAndRunProcess) {
-    const std::wstring program = Environment::GetSetupExe() + L"record_run.exe";
-    EXPECT_TRUE(FileExists(program)) << "the setup folder ends in a backslash";
+    const std::wstring program = Environment::ExecutableFolder() + L"record_run.exe";
+    EXPECT_EQ(Environment::GetSetupExe().back(), L'\\');
     EXPECT_EQ(Environment::NewLine(), L"\t\n");
     ClearErrorLog();
     File::RunProcess(program + L".missing.exe");

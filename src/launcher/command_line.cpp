@@ -1,0 +1,78 @@
+#include "launcher/command_line.h"
+
+namespace Application {
+
+namespace {
+
+bool IsBlank(wchar_t unit) {
+    return unit == L' ' || unit == L'\t';
+}
+
+// ASCII letters only: no other character may stand in for a letter of the switch.
+bool SameIgnoringCase(const std::wstring& text, const wchar_t* word) {
+    std::size_t i = 0;
+    for (; i < text.size() && word[i] != L'\0'; ++i) {
+        const wchar_t unit = text[i] >= L'A' && text[i] <= L'Z' ? text[i] + (L'a' - L'A') : text[i];
+        if (unit != word[i])
+            return false;
+    }
+    return i == text.size() && word[i] == L'\0';
+}
+
+} // namespace
+
+std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine) {
+    std::size_t i = 0;
+    const std::size_t end = commandLine.size();
+    // The program's name ends at its closing quote, or unquoted at the first blank; it has no
+    // escapes.
+    if (i < end && commandLine[i] == L'"') {
+        i = commandLine.find(L'"', 1);
+        i = i == std::wstring::npos ? end : i + 1;
+    }
+    while (i < end && !IsBlank(commandLine[i]))
+        ++i;
+
+    std::vector<std::wstring> arguments;
+    while (true) {
+        while (i < end && IsBlank(commandLine[i]))
+            ++i;
+        if (i >= end)
+            return arguments;
+        std::wstring argument;
+        bool quoted = false;
+        for (; i < end && (quoted || !IsBlank(commandLine[i])); ++i) {
+            std::size_t slashes = 0;
+            while (i < end && commandLine[i] == L'\\') {
+                ++slashes;
+                ++i;
+            }
+            if (i < end && commandLine[i] == L'"') {
+                // 2n backslashes and a quote: n backslashes, and the quote groups; 2n + 1: n
+                // backslashes and a plain quote.
+                argument.append(slashes / 2, L'\\');
+                if (slashes % 2 == 1)
+                    argument.push_back(L'"');
+                else
+                    quoted = !quoted;
+            } else {
+                argument.append(slashes, L'\\');
+                if (i >= end || (!quoted && IsBlank(commandLine[i])))
+                    break;
+                argument.push_back(commandLine[i]);
+            }
+        }
+        arguments.push_back(argument);
+    }
+}
+
+bool AsksForRepair(const wchar_t* commandLine) {
+    if (commandLine == nullptr)
+        return false;
+    for (const std::wstring& argument : CommandLineArguments(commandLine))
+        if (SameIgnoringCase(argument, L"/repair"))
+            return true;
+    return false;
+}
+
+} // namespace Application
