@@ -5,20 +5,37 @@ The first path segment that names a fault decides the answer (segments are split
 at "\\", since the client may send either):
 
   f404      404 with an error page          f500      500 with an error page
+  f204      204 with no body                 f206      206 with 7 bytes nobody asked for
   redirect  302 to the same path without the "redirect" segment
+  loop      302 to the same path, for ever
+  hopsN     302 to the path with hops(N-1) in its place; hops0 serves the path without it
+  tohttp    302 to the same path on the plain-HTTP twin (see --plain), which serves it as a file
+  moved     301, otherwise like tohttp
   drop      Content-Length 65536, half the body, then the connection goes down (no TLS alert)
   reset     like drop, but the connection ends with a TCP reset (Wine 8's urlmon then waits
-            forever, so no test asks for it; it is here to show that)
+            forever, so tests ask for it only with a short stall limit)
   short     Content-Length 65536, half the body, then an orderly TLS and TCP close
   slow      65536 bytes, 256 of them every 200 ms (about 51 s in all)
+  gzip      the file without the segment, gzip-encoded
+  gzipcut   like gzip, but only the gzip header arrives, then an orderly close
+  chunkcut  chunked, the close comes in the middle of the second chunk
+  chunkend  chunked, the close comes after the first chunk (no last chunk)
+  longer    Content-Length 1 MiB, the whole fault body repeated
+  endless   chunked 64 KiB chunks until the client goes (or, to spare a test machine's disk
+            when a client fails to stop it, 512 MiB have gone)
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
 
 Any other path is served from the document root (404 when absent). Python standard library only.
 
-Run alone:  fault_server.py --root DIR --cert CERT --key KEY [--port N]
+Without --cert and --key it speaks plain HTTP: the twin that tohttp and moved send to.
+
+Run alone:  fault_server.py --root DIR [--cert CERT --key KEY] [--port N] [--plain URL]
 """
 import argparse
+import gzip as gzip_codec
+import itertools
+import re
 import http.server
 import os
 import socket
@@ -28,9 +45,13 @@ import threading
 import time
 import urllib.parse
 
-FAULTS = ("f404", "f500", "redirect", "drop", "reset", "short", "slow", "hugelist")
+FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved", "drop", "reset",
+          "short", "slow", "gzip", "gzipcut", "chunkcut", "chunkend", "longer", "endless",
+          "hugelist")
+HOPS = re.compile(r"hops(\d+)$")
 BODY_SIZE = 65536
 HUGE_LIST_LINES = 100_000
+ENDLESS_CHUNKS = 512 * 1024 * 1024 // BODY_SIZE
 
 
 def fault_body(path):
@@ -59,11 +80,31 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
         segments = [s for s in path.replace("\\", "/").split("/") if s]
-        self.server.record(path)
-        fault = next((s for s in segments if s in FAULTS), None)
+        self.server.record(path, self.requestline)
+        fault = next((s for s in segments if s in FAULTS or HOPS.match(s)), None)
         if fault is None:
             return self.serve_file(segments)
+        if fault in ("tohttp", "moved") and not self.server.secure:
+            return self.serve_file(segments)
+        if HOPS.match(fault):
+            return self.fault_hops(fault, segments)
         getattr(self, "fault_" + fault)(path, segments)
+
+    def without(self, segments, fault):
+        return [s for s in segments if s != fault]
+
+    def file_bytes(self, segments):
+        file = os.path.join(self.server.root, *segments) if segments else None
+        if file is None or not os.path.isfile(file):
+            return None
+        with open(file, "rb") as f:
+            return f.read()
+
+    def send_redirect(self, status, location):
+        self.send_response(status)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
 
     def send_body(self, status, body, content_type="application/octet-stream"):
         self.send_response(status)
@@ -73,11 +114,10 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def serve_file(self, segments):
-        file = os.path.join(self.server.root, *segments) if segments else None
-        if file is None or not os.path.isfile(file):
+        data = self.file_bytes(segments)
+        if data is None:
             return self.send_body(404, b"<html>404 Not Found</html>", "text/html")
-        with open(file, "rb") as f:
-            self.send_body(200, f.read())
+        self.send_body(200, data)
 
     def fault_f404(self, path, segments):
         self.send_body(404, b"<html>404 Not Found: " + path.encode() + b"</html>", "text/html")
@@ -85,12 +125,101 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
     def fault_f500(self, path, segments):
         self.send_body(500, b"<html>500 Internal Server Error</html>", "text/html")
 
-    def fault_redirect(self, path, segments):
-        target = "/" + "/".join(s for s in segments if s != "redirect")
-        self.send_response(302)
-        self.send_header("Location", urllib.parse.quote(target))
-        self.send_header("Content-Length", "0")
+    def fault_f204(self, path, segments):
+        self.send_response(204)
         self.end_headers()
+
+    def fault_f206(self, path, segments):
+        self.send_response(206)
+        self.send_header("Content-Range", "bytes 0-6/65536")
+        self.send_header("Content-Length", "7")
+        self.end_headers()
+        self.wfile.write(b"partial")
+
+    def fault_redirect(self, path, segments):
+        self.send_redirect(302, urllib.parse.quote("/" + "/".join(self.without(segments, "redirect"))))
+
+    def fault_loop(self, path, segments):
+        self.send_redirect(302, urllib.parse.quote(path.replace("\\", "/")))
+
+    def fault_hops(self, fault, segments):
+        left = int(HOPS.match(fault).group(1))
+        if left == 0:
+            return self.serve_file(self.without(segments, fault))
+        hop = ["hops%d" % (left - 1) if s == fault else s for s in segments]
+        self.send_redirect(302, urllib.parse.quote("/" + "/".join(hop)))
+
+    def fault_tohttp(self, path, segments, status=302):
+        self.send_redirect(status, self.server.plain_url + urllib.parse.quote("/".join(segments)))
+
+    def fault_moved(self, path, segments):
+        self.fault_tohttp(path, segments, 301)
+
+    def orderly_close(self):
+        # TLS close alert, then TCP close, without waiting for the client's alert.
+        if isinstance(self.connection, ssl.SSLSocket):
+            self.connection.setblocking(False)
+            try:
+                self.connection.unwrap()
+            except (ssl.SSLWantReadError, ssl.SSLWantWriteError, OSError):
+                pass
+        try:
+            self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+    def send_gzip(self, segments, fault, cut):
+        data = self.file_bytes(self.without(segments, fault))
+        if data is None:
+            return self.fault_f404("/".join(segments), segments)
+        body = gzip_codec.compress(data)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:10] if cut else body)
+        self.wfile.flush()
+        if cut:
+            time.sleep(0.2)
+            self.orderly_close()
+
+    def fault_gzip(self, path, segments):
+        self.send_gzip(segments, "gzip", cut=False)
+
+    def fault_gzipcut(self, path, segments):
+        self.send_gzip(segments, "gzipcut", cut=True)
+
+    def send_chunks(self, chunks, tail=b""):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        try:
+            for chunk in chunks:
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
+                self.wfile.flush()
+            self.wfile.write(tail)
+            self.wfile.flush()
+        except OSError:
+            return  # the client went away
+        time.sleep(0.2)
+        self.orderly_close()
+
+    def fault_chunkcut(self, path, segments):
+        body = fault_body(path)
+        self.send_chunks([body[:1000]], b"%x\r\n%s" % (len(body) - 1000, body[1000:2000]))
+
+    def fault_chunkend(self, path, segments):
+        self.send_chunks([fault_body(path)[:1000]])
+
+    def fault_endless(self, path, segments):
+        body = fault_body(path)
+        self.send_chunks(body for _ in itertools.takewhile(
+            lambda _: not self.server.stopping.is_set(), range(ENDLESS_CHUNKS)))
+
+    def fault_longer(self, path, segments):
+        self.send_body(200, fault_body(path) * 16)
 
     def start_partial(self, path):
         body = fault_body(path)
@@ -116,14 +245,8 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         self.connection.close()
 
     def fault_short(self, path, segments):
-        # An orderly end: TLS close alert, then TCP close, with half the body missing.
         self.start_partial(path)
-        self.connection.setblocking(False)  # send the alert without waiting for the client's
-        try:
-            self.connection.unwrap()
-        except (ssl.SSLWantReadError, ssl.SSLWantWriteError):
-            pass
-        self.connection.shutdown(socket.SHUT_RDWR)
+        self.orderly_close()
 
     def fault_slow(self, path, segments):
         body = fault_body(path)
@@ -150,19 +273,27 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 class FaultServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, root, cert, key):
+    def __init__(self, port, root, cert=None, key=None, plain_url="", access_log=None):
         super().__init__(("127.0.0.1", port), FaultHandler)
         self.root = root
+        self.plain_url = plain_url  # where tohttp and moved send to, ending in "/"
+        self.secure = bool(cert)
+        self.url = "%s://localhost:%d/" % ("https" if cert else "http", self.server_address[1])
         self.stopping = threading.Event()
         self.requests = []
+        self.access_log = access_log  # a file that gets each request line, as nginx's does
         self.lock = threading.Lock()
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(cert, key)
-        self.socket = context.wrap_socket(self.socket, server_side=True)
+        if cert:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(cert, key)
+            self.socket = context.wrap_socket(self.socket, server_side=True)
 
-    def record(self, path):
+    def record(self, path, request_line):
         with self.lock:
             self.requests.append(path)
+            if self.access_log:
+                with open(self.access_log, "a") as log:
+                    log.write('127.0.0.1 "%s"\n' % request_line)
 
     def start(self):
         self.thread = threading.Thread(target=self.serve_forever, daemon=True)
@@ -178,12 +309,13 @@ class FaultServer(http.server.ThreadingHTTPServer):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", required=True)
-    parser.add_argument("--cert", required=True)
-    parser.add_argument("--key", required=True)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--plain", default="", help="base URL of the plain-HTTP twin")
     args = parser.parse_args()
-    server = FaultServer(args.port, args.root, args.cert, args.key).start()
-    print("fault server on https://localhost:%d/" % server.server_address[1], flush=True)
+    server = FaultServer(args.port, args.root, args.cert, args.key, args.plain).start()
+    print("fault server on " + server.url, flush=True)
     try:
         while True:
             time.sleep(3600)

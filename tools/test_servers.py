@@ -8,7 +8,7 @@ folder of its own, as the calling user. Both servers bind 127.0.0.1 only.
 Run alone, it serves a folder as the demo's update server (the build's default base URL is
 https://localhost:8443/):
   tools/test_servers.py --root DIR --pki build/release/test-pki \
-      --prefix build/release/wineprefix --trust-ca build/release/tests/update/trust_ca.exe
+      --prefix build/release/wineprefix --trust-ca build/release/tools/trust_ca.exe
 """
 import ctypes
 import os
@@ -174,8 +174,9 @@ http {{
         subprocess.run(["rm", "-rf", self.prefix])
 
 
-def start_fault_server(root, cert, key):
-    return FaultServer(0, root, cert, key).start()
+def start_fault_server(root, cert=None, key=None, plain_url="", access_log=None):
+    """A fault server over TLS with the given certificate, or over plain HTTP without one."""
+    return FaultServer(0, root, cert, key, plain_url, access_log).start()
 
 
 def main():

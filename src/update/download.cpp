@@ -2,11 +2,12 @@
 
 #include <windows.h>
 #include <urlmon.h>
-#include <wininet.h>
 
+#include "update/binding_watch.h"
 #include "update/download_progress.h"
-#include "update/download_verdict.h"
+#include "update/internet_cache.h"
 #include "update/partial_files.h"
+#include "update/sha256.h"
 #include "utility/string_helpers.h"
 
 namespace Network {
@@ -40,40 +41,44 @@ void Remove(const std::wstring& file) {
 void Remove(const std::string& file) {
     DeleteFileA(file.c_str());
 }
-
-bool IsHttpUrl(const std::wstring& url) {
-    return url.compare(0, 7, L"http://") == 0 || url.compare(0, 8, L"https://") == 0;
+// Only wide names are ever pinned.
+bool HashMatches(const std::wstring& file, const ExpectedContent& expected, std::string* sha256);
+bool HashMatches(const std::string&, const ExpectedContent&, std::string*) {
+    return true;
 }
 
 // Downloads into a temporary beside the target, judges the result, then either moves the
 // download over the target or throws it away.
 template <typename Name>
 bool DownloadReplacing(const Name& target, const std::wstring& url, bool showProgress,
-                       std::wstring* message) {
+                       const ExpectedContent& expected, std::wstring* message,
+                       std::string* sha256) {
     const Name partial = PartialName(target);
     Remove(partial);
     DownloadFacts facts;
     {
-        BindingWatch watch(showProgress);
-        facts.result = Fetch(url, partial);
-        facts.httpStatus = watch.answer().httpStatus;
-        facts.contentLength = watch.answer().contentLength;
-        facts.contentEncoding = watch.answer().contentEncoding;
-        facts.stalledMs = watch.stalled() ? DownloadStallLimitMs : 0;
+        FILETIME start;
+        GetSystemTimeAsFileTime(&start);
+        BindingWatch watch(showProgress, expected.size);
+        const HRESULT result = Fetch(url, partial);
+        facts = watch.Facts();
+        facts.result = result;
+        // The cache would otherwise hand the same copy, good or broken, to the next pass.
+        const std::wstring cacheFile = watch.CacheFile();
+        DropCachedCopy(url, cacheFile, start,
+                       facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty());
     }
-    // The cache would otherwise hand the same copy, good or broken, to the next pass.
-    DeleteUrlCacheEntryW(url.c_str());
-    facts.http = IsHttpUrl(url);
-
     std::wstring failure;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (SUCCEEDED(facts.result) && !Attributes(partial, &data))
+    if (facts.result == S_OK && facts.cut == DownloadCut::None && !Attributes(partial, &data))
         failure = L"download error: the downloaded file is missing";
-    else if (SUCCEEDED(facts.result))
+    else if (facts.result == S_OK)
         facts.receivedBytes =
             (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (failure.empty())
         failure = DownloadFailure(facts);
+    if (failure.empty() && !HashMatches(partial, expected, sha256))
+        failure = kContentMismatch;
     if (failure.empty() && !Replace(partial, target))
         failure = L"download error: cannot replace the file (error " +
                   std::to_wstring(GetLastError()) + L")";
@@ -85,14 +90,32 @@ bool DownloadReplacing(const Name& target, const std::wstring& url, bool showPro
     return false;
 }
 
+bool HashMatches(const std::wstring& file, const ExpectedContent& expected, std::string* sha256) {
+    if (expected.sha256.empty())
+        return true;
+    std::uint64_t size = 0;
+    std::string hash;
+    if (!HashFile(file, size, hash) || hash != expected.sha256)
+        return false;
+    if (sha256)
+        *sha256 = hash;
+    return true;
+}
+
 } // namespace
 
 bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message) {
-    return DownloadReplacing(target, url, true, message);
+    return DownloadReplacing(target, url, true, ExpectedContent(), message, nullptr);
+}
+
+bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
+                        const ExpectedContent& expected, std::wstring* message,
+                        std::string* sha256) {
+    return DownloadReplacing(target, url, true, expected, message, sha256);
 }
 
 bool DownloadListFile(const std::string& target, const std::wstring& url, std::wstring* message) {
-    return DownloadReplacing(target, url, false, message);
+    return DownloadReplacing(target, url, false, ExpectedContent(), message, nullptr);
 }
 
 } // namespace Network

@@ -1,10 +1,21 @@
 #pragma once
 // File downloads of the update pass. A download is written under a temporary name beside its
-// target and replaces the target only when it is complete and the server answered 2xx, so a
-// failed or interrupted download leaves the previous copy, or no file, under the target's name.
+// target and replaces the target only when it is a whole 200 answer over https (and, for a
+// pinned file, has the listed size and hash), so a failed or interrupted download leaves the
+// previous copy, or no file, under the target's name. No copy stays in the internet cache.
+#include <cstdint>
 #include <string>
 
+#include "update/download_verdict.h"
+
 namespace Network {
+
+// What the list says a file holds: its size (kNoSizeLimit when not given) and its SHA-256
+// (64 lowercase hex digits, or empty when not given).
+struct ExpectedContent {
+    std::uint64_t size = kNoSizeLimit;
+    std::string sha256;
+};
 
 // Downloads url into target, reporting progress to DownloadProgressCallback. True on success,
 // leaving *message alone. False on failure, with *message (when not null) set to " Start
@@ -12,6 +23,13 @@ namespace Network {
 // -2146697211" (not found, which a 404 answer also gives). A download that receives nothing for
 // two minutes is aborted.
 bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message);
+
+// DownloadFile for a file whose content the list pins: a body longer than the listed size is
+// cut off as it arrives, and one whose size or hash differs fails with "download error:
+// content does not match the list". On success *sha256 (when not null) holds the file's hash.
+bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
+                        const ExpectedContent& expected, std::wstring* message,
+                        std::string* sha256);
 
 // The list file's download: the same checks and the same replace, into a narrow file name
 // (the URL is narrowed by String::ToString), with nothing reported to the progress display.

@@ -1,21 +1,14 @@
 #pragma once
-// The bind-status callback of every download, and what it learns about the download running
-// on the current thread.
+// The bind-status callback of every download.
 #include <windows.h>
 #include <urlmon.h>
-
-#include <atomic>
-#include <cstdint>
-#include <mutex>
-#include <string>
-
-#include "update/com_ref.h"
 
 namespace Network {
 
 // The one bind-status callback object. It is never freed, so it counts no references, and it
-// offers no other interface. OnProgress traces each report and forwards it to
-// DownloadProgressCallback, then pauses for ProgressPauseMs.
+// offers no other interface. It tells the current download's BindingWatch what happens;
+// OnProgress traces each report and forwards it to DownloadProgressCallback, then pauses for
+// ProgressPauseMs. It asks the platform to stop when the watch has cut the download short.
 class DownloadProgress : public IBindStatusCallback {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override;
@@ -33,45 +26,5 @@ class DownloadProgress : public IBindStatusCallback {
 };
 
 extern DownloadProgress DownloadProgressInstance;
-
-// How long a download may go without any report from the platform before it is aborted
-// (120 s). Wine's urlmon waits forever on a connection that is reset in the middle of a body.
-extern std::uint32_t DownloadStallLimitMs;
-
-// What the server answered, read from the binding before the platform lets it go.
-struct BindingAnswer {
-    unsigned long httpStatus = 0; // 0 when never seen
-    std::wstring contentLength;
-    std::wstring contentEncoding;
-};
-
-// Watches the one download that the current thread runs while it exists: the callback keeps
-// that download's binding and fills in the answer. The platform calls the callback on the
-// thread that started the download, so the watch lives in thread-local storage. A timer aborts
-// the binding when reports stop for DownloadStallLimitMs.
-class BindingWatch {
-  public:
-    explicit BindingWatch(bool showProgress);
-    ~BindingWatch();
-    BindingWatch(const BindingWatch&) = delete;
-    BindingWatch& operator=(const BindingWatch&) = delete;
-
-    const BindingAnswer& answer() const { return answer_; }
-    bool stalled() const { return stalled_; }
-
-  private:
-    friend class DownloadProgress;
-    static void CALLBACK CheckStall(PVOID watch, BOOLEAN);
-    void Heard() { lastReport_ = GetTickCount(); }
-
-    bool showProgress_;
-    std::mutex lock_; // guards binding_ between the downloading thread and the timer
-    ComRef<IBinding> binding_;
-    BindingAnswer answer_;
-    std::atomic<DWORD> lastReport_;
-    std::atomic<bool> stalled_{false};
-    HANDLE timer_ = nullptr;
-    BindingWatch* outer_;
-};
 
 } // namespace Network

@@ -1,25 +1,45 @@
 #pragma once
 // Whether a finished download can stand, decided from what the platform and the server said.
 #include <cstdint>
+#include <limits>
 #include <string>
 
-struct DownloadFacts {
-    long result = 0;                 // the platform's HRESULT
-    bool http = true;                // the URL's scheme has status codes (http, https)
-    unsigned long httpStatus = 0;    // 0 when the server's answer was never seen
-    std::wstring contentLength;      // the Content-Length header as sent, or empty
-    std::wstring contentEncoding;    // the Content-Encoding header, or empty
-    std::uint64_t receivedBytes = 0; // the size of the file that arrived
-    std::uint32_t stalledMs = 0;     // non-zero: aborted after this long without a report
+// Why a download was stopped before the platform finished it.
+enum class DownloadCut {
+    None,
+    Stalled,          // no report for the stall limit
+    TooManyRedirects, // more than ten redirects
+    NotHttps,         // the answer came without TLS (a redirect to http)
+    BadStatus,        // the answer's status is not 200
+    TooLong,          // the body grew past the size the list gives
 };
 
-// The reason a download failed, or an empty text when it is complete and good. A download
-// aborted for silence says so; a platform failure gives its own text; then a status other than 2xx,
-// then a body shorter or longer than its Content-Length (unless the body was encoded, when the
-// sizes differ by design).
+constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max();
+
+struct DownloadFacts {
+    long result = 0; // the platform's HRESULT
+    DownloadCut cut = DownloadCut::None;
+    bool secure = false;                     // the final answer came over TLS
+    unsigned requests = 0;                   // requests sent, redirects included
+    unsigned long httpStatus = 0;            // 0 when the server's answer was never seen
+    std::wstring contentLength;              // the Content-Length header as sent, or empty
+    std::wstring contentEncoding;            // the Content-Encoding header, or empty
+    std::uint64_t reportedBytes = 0;         // the byte count of the last progress report
+    std::uint64_t receivedBytes = 0;         // the size of the file that arrived
+    std::uint64_t listedSize = kNoSizeLimit; // the size the list gives, if any
+    std::uint32_t stallLimitMs = 0;          // for the text of a stalled download
+};
+
+// The reason a download failed, or an empty text when it is whole and good. Only a whole 200
+// answer over TLS stands, after at most ten redirects; a body must be as long as announced,
+// as reported by the platform and as the list says, and empty only when announced so.
+// A download cut short gives its reason first, then a platform failure gives its own text.
 std::wstring DownloadFailure(const DownloadFacts& facts);
 
 // The text of a platform result: "Buffer length invalid, or insufficient memory" for
 // E_OUTOFMEMORY, "URL is invalid" for INET_E_DOWNLOAD_FAILURE, otherwise "download error: "
 // and the result as a signed decimal number.
 std::wstring ResultText(long result);
+
+// The reason a body that differs from its list line gives.
+extern const wchar_t kContentMismatch[];

@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "update/failure_log.h"
 #include "update/trace.h"
 #include "utility/string_helpers.h"
-#include "utility/text_file.h"
 
 namespace Path {
 
@@ -48,7 +48,7 @@ void CreateFolders(std::wstring relativePath, std::wstring baseFolder) {
         levels += L"\\" + name;
         const std::wstring folder = baseFolder + levels;
         if (!CreateFolder(folder) && !Exists(folder))
-            File::WriteError(L"error: create directory ->" + levels);
+            LogFailure(L"error: create directory ->" + levels);
     }
 }
 

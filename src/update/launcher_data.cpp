@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "update/content_check.h"
 #include "update/download.h"
+#include "update/failure_log.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
 #include "update/trace.h"
@@ -29,8 +31,13 @@ std::string LocalVersion() {
 void DeleteEntry(const LauncherLine& line) {
     Trace::Narrow(line.relativePath + " <- delete");
     const std::wstring target = LocalTarget(UpdateServerSettings.setupFolder, line.relativePath);
-    if (File::Exists(target) && !DeleteFileW(target.c_str())) {
-        File::WriteError(L"error : No delete file " + target);
+    // Asked of the file's attributes, not by opening it: a file that a running program holds
+    // without sharing still exists and must go, or be reported.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    if (!DeleteFileW(target.c_str())) {
+        LogFailure(L"error : No delete file " + target);
         --UpdateEntryCount;
     }
 }
@@ -42,12 +49,27 @@ void FetchEntry(const LauncherLine& line) {
     const std::wstring url =
         DownloadUrl(settings.serverUrl, settings.uploadFolder, line.relativePath);
     const std::wstring target = LocalTarget(settings.setupFolder, line.relativePath);
-    // An existing file without "{rw}" is left as it is, whatever it holds.
-    if (File::Exists(target) && !line.rewrite)
-        return;
     std::wstring message;
-    if (!Network::DownloadFile(target, url, &message))
-        File::WriteError(L"error : No download file " + url + L" ->" + message);
+    if (line.fields.sha256.empty()) {
+        // An existing file without "{rw}" is left as it is, whatever it holds.
+        if (File::Exists(target) && !line.rewrite)
+            return;
+        if (!Network::DownloadFile(target, url, &message))
+            LogFailure(L"error : No download file " + url + L" ->" + message);
+        return;
+    }
+    // A pinned file is fetched exactly when the local copy differs, "{rw}" or not.
+    if (PinnedCopyPresent(target, line.relativePath, line.fields)) {
+        Trace::Narrow(line.relativePath + " <- identical");
+        return;
+    }
+    const Network::ExpectedContent expected{line.fields.hasSize ? line.fields.size : kNoSizeLimit,
+                                            line.fields.sha256};
+    std::string hash;
+    if (Network::DownloadPinnedFile(target, url, expected, &message, &hash))
+        RecordVerifiedFile(target, line.relativePath, hash);
+    else
+        LogFailure(L"error : No download file " + url + L" ->" + message);
 }
 
 } // namespace
@@ -61,13 +83,20 @@ bool ProcessLauncherLine(const std::string& text) {
     if (line.version) {
         const std::string local = LocalVersion();
         --UpdateEntryCount;
-        if (ValueAfterEquals(text) == local)
+        // A repair goes through every line, whatever the version.
+        if (ValueAfterEquals(text) == local && !UpdatePassOptions.repair)
             return false;
         Trace::Narrow(text + " < - Find ");
     }
     if (!StaysInsideLauncherFolder(line)) {
-        File::WriteError(L"error : Path outside the launcher folder refused: " +
-                         String::ToWstring(line.relativePath));
+        LogFailure(L"error : Path outside the launcher folder refused: " +
+                   String::ToWstring(line.relativePath));
+        return true;
+    }
+    // A pin that cannot be read is never quietly dropped.
+    if (!line.fields.error.empty()) {
+        LogFailure(L"error : List line refused, " + String::ToWstring(line.fields.error) + L": " +
+                   String::ToWstring(line.relativePath));
         return true;
     }
     if (line.deletion)
@@ -83,6 +112,6 @@ void RecordVersion(const std::string& firstLine) {
         File::WriteText(firstLine, RecordPath());
         return;
     }
-    File::WriteError(L"error : Create Directory " + setupFolder + L"update");
+    LogFailure(L"error : Create Directory " + setupFolder + L"update");
     File::WriteText(firstLine, setupFolder + L"update.info");
 }

@@ -31,7 +31,8 @@ bool IsParentLevel(const std::string& level) {
     return onlyDotsAndBlanks && std::count(level.begin(), level.end(), '.') >= 2;
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in any folder, with any extension.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 name devices in any folder, with any
+// extension.
 bool IsDeviceName(const std::string& level) {
     std::string stem = level.substr(0, level.find('.'));
     while (!stem.empty() && stem.back() == ' ')
@@ -39,7 +40,8 @@ bool IsDeviceName(const std::string& level) {
     std::transform(stem.begin(), stem.end(), stem.begin(), [](char c) {
         return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     });
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$")
         return true;
     return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
            stem[3] >= '1' && stem[3] <= '9';
@@ -54,7 +56,25 @@ LauncherLine ParseLauncherLine(const std::string& line) {
     parsed.deletion = Holds(line, "{d}");
     parsed.rewrite = Holds(line, "{rw}");
     parsed.relativePath = line.substr(0, line.find(';'));
+    parsed.fields = ParseListFields(line);
     return parsed;
+}
+
+std::vector<std::string> SplitListLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    const std::string text = bytes.substr(0, bytes.find('\x1A'));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r' && end < text.size())
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
 }
 
 std::string ValueAfterEquals(std::string line) {
@@ -75,6 +95,11 @@ bool StaysInsideLauncherFolder(const LauncherLine& line) {
     // A colon makes a drive-relative or absolute path, or names a stream of another file.
     if (path.find(':') != std::string::npos)
         return false;
+    // The platform ends a name at a NUL, so "a.bin<NUL>" would be "a.bin" and its temporary
+    // the same file; no control byte belongs in a name.
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
     for (const std::string& level : Levels(path))
         if (IsParentLevel(level) || IsDeviceName(level))
             return false;

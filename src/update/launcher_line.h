@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "update/list_fields.h"
+
 // What a list line asks for. The markers are searched anywhere in the whole line,
 // case-sensitively, the relative path included.
 struct LauncherLine {
@@ -12,17 +14,23 @@ struct LauncherLine {
     bool deletion = false;    // holds "{d}"
     bool rewrite = false;     // holds "{rw}"
     std::string relativePath; // everything before the first ";", unchanged
+    ListFields fields;        // size and hash, when the line pins its content
 };
 
 LauncherLine ParseLauncherLine(const std::string& line);
+
+// The lines of a list file as a text-mode read gives them: a CR LF pair is a line end as a LF
+// alone is, a byte 0x1A ends the text, and a last line without a line end is still a line.
+std::vector<std::string> SplitListLines(const std::string& bytes);
 
 // The characters after the first "=", without any ";" or blank; empty without an "=".
 std::string ValueAfterEquals(std::string line);
 
 // False when the line's relative path could reach outside the launcher folder: an absolute
 // path, a leading slash or backslash (which also covers UNC and \\?\ or \\.\ device paths), a
-// drive letter or any other colon, a ".." level behind either separator, or a device name
-// such as CON or COM1 as a level. Such a line is refused whole.
+// drive letter or any other colon, a control byte (NUL included), a ".." level behind either
+// separator, or a device name such as CON, CONIN$ or COM1 as a level. Such a line is refused
+// whole.
 bool StaysInsideLauncherFolder(const LauncherLine& line);
 
 // The folder parts (before the last slash or backslash) of the relative paths of the lines

@@ -6,20 +6,25 @@
 #include <atomic>
 #include <exception>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
+#include "update/content_check.h"
 #include "update/download.h"
+#include "update/failure_log.h"
 #include "update/folders.h"
+#include "update/internet_cache.h"
 #include "update/launcher_data.h"
 #include "update/launcher_line.h"
+#include "update/list_acceptance.h"
+#include "update/pass_lock.h"
 #include "update/partial_files.h"
 #include "update/trace.h"
 #include "update/update_worker.h"
 #include "utility/environment.h"
 #include "utility/process_order.h"
 #include "utility/string_helpers.h"
-#include "utility/text_file.h"
 
 std::thread UpdateThread TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_THREAD);
 
@@ -28,27 +33,25 @@ namespace {
 // Set from the moment a pass is accepted until its worker has finished, end callback included.
 std::atomic<bool> PassRunning{false};
 
+// The folder's lock, held by the running pass until its worker has finished.
+PassLock RunningPassLock;
+
 void RunPass() {
     try {
         UpdateWorker();
     } catch (const std::exception& failure) {
         // An exception must not end the process from the worker thread.
-        File::WriteError(L"error : Update pass stopped: " + String::ToWstring(failure.what()));
+        LogFailure(L"error : Update pass stopped: " + String::ToWstring(failure.what()));
     } catch (...) {
-        File::WriteError(L"error : Update pass stopped");
+        LogFailure(L"error : Update pass stopped");
     }
+    RunningPassLock = PassLock();
     PassRunning.store(false, std::memory_order_release);
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path.c_str());
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-        ++UpdateEntryCount;
-    }
-    return lines;
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace
@@ -58,7 +61,11 @@ ServerSettings DefaultServerSettings() {
                           L"AppGameUpload"};
 }
 
-bool BeginUpdatePass(const ServerSettings& settings) {
+PassOptions DefaultPassOptions() {
+    return PassOptions{RepairRequested.load(), BuiltInListKey()};
+}
+
+bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options) {
     // The worker reads UpdateServerSettings without a lock, so they may change only while no
     // worker runs. A request during a pass is therefore refused, not queued: the pass under
     // way already brings the folder in step.
@@ -67,12 +74,21 @@ bool BeginUpdatePass(const ServerSettings& settings) {
         Trace::Narrow("An update pass is already running; the request is refused.");
         return false;
     }
+    PassLock lock = PassLock::Take(settings.setupFolder);
+    if (lock.state() == PassLock::State::Busy) {
+        LogFailure(L"error : Another launcher is updating this folder; the request is refused");
+        PassRunning.store(false, std::memory_order_release);
+        return false;
+    }
+    RunningPassLock = std::move(lock);
     UpdateServerSettings = settings;
+    UpdatePassOptions = options;
     try {
         UpdateThread = std::thread(RunPass);
         UpdateThread.detach();
     } catch (const std::system_error& failure) {
-        File::WriteError(L"error : No start update thread: " + String::ToWstring(failure.what()));
+        LogFailure(L"error : No start update thread: " + String::ToWstring(failure.what()));
+        RunningPassLock = PassLock();
         PassRunning.store(false, std::memory_order_release);
         return false;
     }
@@ -84,7 +100,9 @@ bool UpdatePassRunning() {
 }
 
 void StartUpdate() {
-    BeginUpdatePass(DefaultServerSettings());
+    // A repair is asked for once: only the pass that takes it on clears it.
+    if (BeginUpdatePass(DefaultServerSettings(), DefaultPassOptions()))
+        RepairRequested = false;
 }
 
 std::wstring ListUrl(const ServerSettings& settings) {
@@ -97,7 +115,7 @@ bool Network::CheckConnection(std::wstring url) {
 
 void UpdateWorker() {
     if (!Network::CheckConnection(UpdateServerSettings.serverUrl)) {
-        File::WriteError(L"Not Connection server... ");
+        LogFailure(L"Not Connection server... ");
         return;
     }
     FetchLauncherData(ListUrl(UpdateServerSettings));
@@ -106,9 +124,16 @@ void UpdateWorker() {
 }
 
 void FetchLauncherData(std::wstring url) {
+    FILETIME start;
+    GetSystemTimeAsFileTime(&start);
+    // Whatever the platform filed for this pass goes, however the pass ends.
+    struct CacheSweep {
+        const FILETIME& since;
+        ~CacheSweep() { DropCacheEntriesSince(since); }
+    } sweep{start};
     const std::string folder = String::ToString(UpdateServerSettings.setupFolder) + "update\\";
     if (!Path::CreateFolder(String::ToWstring(folder)))
-        File::WriteError(L"error :No create directory: " + String::ToWstring(folder));
+        LogFailure(L"error :No create directory: " + String::ToWstring(folder));
     const std::string listFile = folder + "cash-of-programm.tmp";
     // A killed pass may have left its list copy behind.
     DeleteFileA(listFile.c_str());
@@ -116,23 +141,34 @@ void FetchLauncherData(std::wstring url) {
     std::wstring message;
     if (!Network::DownloadListFile(listFile, url, &message)) {
         Trace::Wide(L"list file " + url + L" ->" + message);
-        File::WriteError(L"error :No possibility to download data");
+        LogFailure(L"error :No possibility to download data");
         return;
     }
-    const std::vector<std::string> lines = ReadLines(listFile);
+    const std::string bytes = ReadBytes(listFile);
     if (!DeleteFileA(listFile.c_str()))
-        File::WriteError(L"error : No delete file temp");
+        LogFailure(L"error : No delete file temp");
+    // Not a line is acted on before the whole list is known to be the studio's.
+    const std::wstring& setupFolder = UpdateServerSettings.setupFolder;
+    if (!AcceptList(bytes, UpdatePassOptions.listKey, setupFolder))
+        return;
+    const std::vector<std::string> lines = SplitListLines(bytes);
+    UpdateEntryCount += lines.size();
     // Unfinished downloads of a killed pass, in the folders this list names: only those can
     // hold them, and the launcher folder may hold much else.
     for (const std::string& listed : FoldersOfLines(lines))
         RemoveLeftoverDownloads(UpdateServerSettings.setupFolder + L"/" +
                                 String::ToWstring(listed));
 
+    BeginContentChecks(setupFolder, UpdatePassOptions.repair);
+    bool everyLineHandled = true;
     for (const std::string& line : lines)
-        if (!ProcessLauncherLine(line))
+        if (!ProcessLauncherLine(line)) {
+            everyLineHandled = false;
             break;
+        }
+    EndContentChecks(everyLineHandled);
     if (lines.empty())
-        File::WriteError(L"error : Launcher data string lines size = 0");
+        LogFailure(L"error : Launcher data string lines size = 0");
     else
         RecordVersion(lines.front());
 }

@@ -16,6 +16,15 @@ struct ServerSettings {
 // The settings of the latest pass. Written only by StartUpdate, and never while a pass runs.
 extern ServerSettings UpdateServerSettings;
 
+// How the running pass treats the list and the folder.
+struct PassOptions {
+    bool repair = false; // no early stop at an unchanged version, no stat cache: re-hash all
+    std::string listKey; // the studio's public key (X then Y, 64 bytes); empty: lists unsigned
+};
+
+// The options of the latest pass. Written only by StartUpdate, and never while a pass runs.
+extern PassOptions UpdatePassOptions;
+
 // Lines read from list files, less comments, Version lines and failed deletions; never reset.
 extern std::atomic<std::uint64_t> UpdateEntryCount;
 

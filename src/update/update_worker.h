@@ -19,9 +19,14 @@ std::string BuiltInListKey();
 // "uploadfile.uda" and "AppGameUpload".
 ServerSettings DefaultServerSettings();
 
-// StartUpdate with the given settings. False, with nothing changed, while a pass runs or when
-// no thread can be started.
-bool BeginUpdatePass(const ServerSettings& settings);
+// The options StartUpdate uses: the key fixed at build time, and a repair when the launcher's
+// switch asked for one.
+PassOptions DefaultPassOptions();
+
+// StartUpdate with the given settings and options. False, with nothing changed, while a pass
+// runs in this process, when another process runs one in the same folder (logged), or when no
+// thread can be started.
+bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options = PassOptions());
 
 // True while a pass started by BeginUpdatePass has not finished.
 bool UpdatePassRunning();

@@ -4,24 +4,60 @@
 
 namespace {
 
-TEST(LauncherLine, ParsesMarkersAnywhereAndThePathBeforeTheFirstSemicolon) {
-    // The line, the markers found (comment, version, deletion, rewrite) and the path.
-    const char* cases[][3] = {
-        {"Version = 3;", "v", "Version = 3"},
-        {"bin\\game.dll;{rw}", "r", "bin\\game.dll"},
-        {"'comment {d} {rw} Version", "cvdr", "'comment {d} {rw} Version"},
-        {" 'not a comment", "", " 'not a comment"},
-        {"{d}docs\\Version.txt;", "vd", "{d}docs\\Version.txt"},
-        {"version.txt;{D}{RW}", "", "version.txt"},
-        {"a;b;c", "", "a"},
+// What a line is, as "markers path | fields": the markers found (comment, version, deletion,
+// rewrite), the path, then "size/sha256" or why the fields are unusable.
+std::string Describe(const std::string& text) {
+    const LauncherLine line = ParseLauncherLine(text);
+    const ListFields& f = line.fields;
+    return std::string(line.comment ? "c" : "") + (line.version ? "v" : "") +
+           (line.deletion ? "d" : "") + (line.rewrite ? "r" : "") + " " + line.relativePath +
+           " | " +
+           (!f.error.empty() ? f.error
+                             : (f.hasSize ? std::to_string(f.size) : "-") + "/" + f.sha256);
+}
+
+TEST(LauncherLine, MarkersAnywherePathBeforeTheFirstSemicolonAndFieldsThatOnlyPin) {
+    const std::string hash(64, 'a');
+    const std::string cases[][2] = {
+        {"Version = 3;", "v Version = 3 | -/"},
+        {"bin\\game.dll;{rw}", "r bin\\game.dll | -/"},
+        {"'comment {d} {rw} Version", "cvdr 'comment {d} {rw} Version | -/"},
+        {" 'not a comment", "  'not a comment | -/"},
+        {"{d}docs\\Version.txt;", "vd {d}docs\\Version.txt | -/"},
+        {"version.txt;{D}{RW}", " version.txt | -/"},
+        {"a;b;c", " a | -/"},
+        // Fields never make a line another kind of line.
+        {"a.bin;size=5;sha256=" + hash, " a.bin | 5/" + hash},
+        {"a.bin;sha256=" + hash + ";{rw};size=0;note=x=y", "r a.bin | 0/" + hash},
+        {"Version = 3;{d}", "vd Version = 3 | -/"},
+        {"size=5;sha256=" + hash, " size=5 | -/" + hash}, // before the first ";": the path
+        {"a;size=18446744073709551615", " a | 18446744073709551615/"},
+        {"a;size=18446744073709551616", " a | size is not a decimal byte count"},
+        {"a;size=-1", " a | size is not a decimal byte count"},
+        {"a;size= 5", " a | size is not a decimal byte count"},
+        {"a;size=", " a | size is not a decimal byte count"},
+        {"a;size=1;size=1", " a | size given twice"},
+        {"a;sha256=" + std::string(64, 'A'), " a | sha256 is not 64 lowercase hex digits"},
+        {"a;sha256=" + hash + "0", " a | sha256 is not 64 lowercase hex digits"},
+        {"a;sha256=" + hash + ";sha256=" + hash, " a | sha256 given twice"},
     };
-    for (const auto& c : cases) {
-        const LauncherLine line = ParseLauncherLine(c[0]);
-        const std::string markers = std::string(line.comment ? "c" : "") +
-                                    (line.version ? "v" : "") + (line.deletion ? "d" : "") +
-                                    (line.rewrite ? "r" : "");
-        EXPECT_EQ(markers + " " + line.relativePath, std::string(c[1]) + " " + c[2]) << c[0];
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Describe(c[0]), c[1]) << c[0];
+}
+
+TEST(LauncherLine, ListFilesSplitIntoLinesAsATextModeReadGivesThem) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\r\n\r\n", {"a", ""}},
+        {"a\rb\r\n", {"a\rb"}},
+        {"a\r", {"a\r"}},
+        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+        {"a\nb\x1A\nc\n", {"a", "b"}},
+    };
+    for (const auto& [bytes, lines] : cases)
+        EXPECT_EQ(SplitListLines(bytes), lines) << bytes;
 }
 
 TEST(LauncherLine, ValueAfterEqualsDropsSemicolonsAndBlanksOnly) {
@@ -33,15 +69,39 @@ TEST(LauncherLine, ValueAfterEqualsDropsSemicolonsAndBlanksOnly) {
 }
 
 TEST(LauncherLine, PathsThatCouldLeaveTheFolderAreRefused) {
-    for (const char* path :
-         {"\\x.txt", "/x.txt", "C:\\x.txt", "c:x.txt", "\\\\server\\s\\x", "\\\\?\\C:\\x",
-          "\\\\.\\pipe\\x", "..", "..\\x", "../x", "a\\..\\..\\x", "a/../x", "a\\..", "a\\.. \\x",
-          "a\\...\\x", "file.txt:stream", "CON", "data\\nul.txt", "aux .txt"})
+    for (const char* path : {"\\x.txt",
+                             "/x.txt",
+                             "C:\\x.txt",
+                             "c:x.txt",
+                             "\\\\server\\s\\x",
+                             "\\\\?\\C:\\x",
+                             "\\\\.\\pipe\\x",
+                             "..",
+                             "..\\x",
+                             "../x",
+                             "a\\..\\..\\x",
+                             "a/../x",
+                             "a\\..",
+                             "a\\.. \\x",
+                             "a\\...\\x",
+                             "file.txt:stream",
+                             "CON",
+                             "data\\nul.txt",
+                             "aux .txt",
+                             "conin$",
+                             "a\\CONOUT$.txt",
+                             "tab\t.txt",
+                             "cr\r.txt",
+                             "del\x7F",
+                             "esc\x1B"})
         EXPECT_FALSE(StaysInsideLauncherFolder(ParseLauncherLine(std::string(path) + ";{d}")))
             << path;
+    // A NUL ends the name for the platform: "keep.bin<NUL>" would be keep.bin itself.
+    for (const std::string& path : {std::string("keep.bin\0", 9), std::string("COM1\0.txt", 9)})
+        EXPECT_FALSE(StaysInsideLauncherFolder(ParseLauncherLine(path + ";{rw}"))) << path;
     for (const char* path :
          {"a.txt", "data\\textures\\a.png", "a/b.txt", "..a", "a..\\b", ".\\x", "x.", "CONSOLE.txt",
-          "com0", "com10", "Version = 4", "d\\\xE9t\xE9.txt"})
+          "CONIN.txt", "com0", "com10", "Version = 4", "d\\\xE9t\xE9.txt"})
         EXPECT_TRUE(StaysInsideLauncherFolder(ParseLauncherLine(path))) << path;
 }
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 # Usage: run_with_servers.py WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
 #
-# Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and two fault
-# servers (one with a trusted certificate, one with an untrusted one) on loopback over one
-# temporary document root, runs the program under wine-run and stops the servers again, also
-# when the program fails or CTest stops this script. The program finds the servers in
-# TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL (https://localhost:PORT/),
-# TOLVANE_DEAD_URL (a port nobody listens on) and TOLVANE_DOCROOT (a Windows path).
+# Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and three fault
+# servers (one with a trusted certificate, one with an untrusted one, one over plain HTTP that
+# the others redirect to) on loopback over one temporary document root, runs the program under
+# wine-run and stops the servers again, also when the program fails or CTest stops this script.
+# The program finds the servers in TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL
+# (https://localhost:PORT/), TOLVANE_PLAIN_URL (http://localhost:PORT/), TOLVANE_DEAD_URL (a
+# port nobody listens on), their access logs in TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and
+# the document root in TOLVANE_DOCROOT (Windows paths).
 import os
 import shutil
 import signal
@@ -25,11 +27,16 @@ def main(wine_run, prefix, trust_ca, pki, *program):
     docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
     try:
         servers.append(ts.Nginx(docroot, pki).start())
-        for cert, key in ((pki.cert, pki.key), (pki.untrusted_cert, pki.untrusted_key)):
-            servers.append(ts.start_fault_server(docroot, cert, key))
-        fault, untrusted = ("https://localhost:%d/" % s.server_address[1] for s in servers[1:])
-        env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=fault,
-                   TOLVANE_UNTRUSTED_URL=untrusted, TOLVANE_DOCROOT=ts.windows_path(docroot),
+        plain = ts.start_fault_server(docroot)
+        servers.append(plain)
+        fault_log = os.path.join(docroot, "fault-access.log")
+        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log))
+        servers.append(ts.start_fault_server(docroot, pki.untrusted_cert, pki.untrusted_key))
+        env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=servers[2].url,
+                   TOLVANE_UNTRUSTED_URL=servers[3].url, TOLVANE_PLAIN_URL=plain.url,
+                   TOLVANE_NGINX_LOG=ts.windows_path(servers[0].access_log),
+                   TOLVANE_FAULT_LOG=ts.windows_path(fault_log),
+                   TOLVANE_DOCROOT=ts.windows_path(docroot),
                    TOLVANE_DEAD_URL="https://localhost:%d/" % ts.free_port())
         return subprocess.run([wine_run, prefix, *program], env=env).returncode
     finally:

@@ -3,129 +3,18 @@
 #include <windows.h>
 #include <process.h>
 
-#include <atomic>
 #include <filesystem>
-#include <map>
-#include <set>
-#include <sstream>
 
+#include "pass_check.h"
 #include "support/test_files.h"
-#include "update/download_progress.h"
+#include "update/binding_watch.h"
 #include "update/update_worker.h"
-#include "utility/string_helpers.h"
 
-// Whole update passes against the servers that run_with_servers.py started: nginx, the fault
-// server and one with an untrusted certificate, all over one document root.
+using namespace pass_check;
 using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The folder of the test program, ending in a backslash.
-const std::wstring Here = ErrorLogPath().substr(0, ErrorLogPath().rfind(L'\\') + 1);
-
-std::wstring Env(const std::wstring& name) {
-    const wchar_t* value = _wgetenv(name.c_str());
-    return value ? value : L"";
-}
-
-// "a|b|c" -> {"a", "b", "c"}; "" -> {}.
-std::vector<std::string> Split(const std::string& text) {
-    std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, '|');)
-        parts.push_back(part);
-    return parts;
-}
-
-// Writes "name:bytes|..." under a folder. A file whose bytes are "read-only" is made so.
-void Place(const std::wstring& folder, const std::string& files) {
-    for (const std::string& file : Split(files)) {
-        const fs::path path = folder + String::ToWstring(file.substr(0, file.find(':')));
-        fs::create_directories(path.parent_path());
-        WriteBytes(path.wstring(), file.substr(file.find(':') + 1));
-        if (file.substr(file.find(':') + 1) == "read-only")
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    }
-}
-
-// Every file under the folder as "name:bytes".
-std::set<std::string> Snapshot(const std::wstring& folder) {
-    std::set<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.insert(String::ToString(entry.path().wstring().substr(folder.size())) + ":" +
-                         ReadBytes(entry.path().wstring()));
-    return files;
-}
-
-std::atomic<int> Ends{0}, Reports{0};
-HANDLE EndRelease = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-
-struct PassCase {
-    const char* site;      // the site under the server's URL, in the document root
-    const wchar_t* server; // NGINX, FAULT, UNTRUSTED or DEAD
-    const char* served;    // the site's files, "name:bytes|..."; the list is uploadfile.uda
-    const char* before;    // the launcher folder before the pass, in the same form
-    const char* after;     // and after it
-    const char* errors;    // the error-log lines, "|" between them; "*" ends a line's known part
-    int count;             // the change of UpdateEntryCount
-    bool ends, progress;   // whether the end callback ran and progress reports arrived
-};
-
-// Serves the case's files, runs a pass into the folder and checks the outcome. In the texts,
-// {dl} stands for "No download file" and the site's upload URL, {fail} for the start of a
-// download failure, {out} for a refused path, {folder} and {canary} for those paths.
-void CheckPass(const PassCase& pass, const std::wstring& folder) {
-    SCOPED_TRACE(pass.site);
-    const std::wstring server =
-        Env(L"TOLVANE_" + std::wstring(pass.server) + L"_URL") + String::ToWstring(pass.site);
-    const std::map<std::string, std::string> words = {
-        {"{dl}", "error : No download file " + String::ToString(server) + "/AppGameUpload/"},
-        {"{fail}", " -> Start progress download: download error: "},
-        {"{out}", "error : Path outside the launcher folder refused: "},
-        {"{folder}", String::ToString(folder)},
-        {"{canary}", String::ToString(Here) + "canary.tolvane-part"}};
-    auto expand = [&](std::string text) {
-        for (const auto& [word, value] : words)
-            for (std::size_t at; (at = text.find(word)) != std::string::npos;)
-                text.replace(at, word.size(), value);
-        return text;
-    };
-    Place(Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\",
-          expand(pass.served));
-    Place(folder, pass.before);
-    ClearErrorLog();
-    Ends = Reports = 0;
-    ProgressPauseMs = 0;
-    const std::uint64_t start = UpdateEntryCount;
-    UpdateEndCallback = [] {
-        ++Ends;
-        WaitForSingleObject(EndRelease, 30000);
-    };
-    DownloadProgressCallback = [](std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
-        ++Reports;
-    };
-    ASSERT_TRUE(BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}));
-    if (pass.ends) { // the pass waits at its end, so a second start meets it running
-        StartUpdate();
-        EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
-        SetEvent(EndRelease);
-    }
-    for (int i = 0; i < 600 && UpdatePassRunning(); ++i)
-        Sleep(100);
-    const std::vector<std::string> after = Split(pass.after), errors = Split(expand(pass.errors));
-    EXPECT_EQ(Snapshot(folder), std::set<std::string>(after.begin(), after.end()));
-    std::vector<std::string> log = ErrorLogLines();
-    for (std::size_t i = 0; i < std::min(log.size(), errors.size()); ++i)
-        if (errors[i].back() == '*' &&
-            log[i].rfind(errors[i].substr(0, errors[i].size() - 1), 0) == 0)
-            log[i] = errors[i];
-    EXPECT_EQ(log, errors);
-    EXPECT_EQ(static_cast<std::int64_t>(UpdateEntryCount - start), pass.count);
-    EXPECT_EQ(Ends, pass.ends ? 1 : 0) << "a second start ran a pass, or the end was missed";
-    EXPECT_EQ(Reports > 0, pass.progress) << "files report progress, the list never does";
-}
 
 // The canary lies in the test program's folder, the parent of every scratch folder. Its ending
 // is that of download temporaries, which only listed folders are cleared of.
@@ -171,6 +60,24 @@ const PassCase Passes[] = {
      "|{dl}f404\\old{fail}-2146697211|{dl}reset\\old{fail}nothing arrived for 3 s"
      "|{dl}redirect\\missing{fail}-2146697211",
      8, true, true},
+    // Redirects off https or past ten, answers other than a whole 200: the copy stays.
+    {"hostile", L"FAULT",
+     "uploadfile.uda:tohttp\\a;{rw}\nmoved\\a;{rw}\nloop\\a;{rw}\nhops10\\good;{rw}\n"
+     "hops11\\good;{rw}\nf204\\a;{rw}\nf206\\a;{rw}\ngzip\\good;{rw}\ngzipcut\\good;{rw}\n"
+     "|good:server copy|tohttp\\a:plain|moved\\a:plain",
+     "tohttp\\a:1|moved\\a:2|loop\\a:3|hops10\\good:4|hops11\\good:5|f204\\a:6|f206\\a:7"
+     "|gzip\\good:8|gzipcut\\good:9",
+     "tohttp\\a:1|moved\\a:2|loop\\a:3|hops10\\good:server copy|hops11\\good:5|f204\\a:6"
+     "|f206\\a:7|gzip\\good:server copy|gzipcut\\good:9|update\\update.info:tohttp\\a;{rw}",
+     "{dl}tohttp\\a{fail}the answer did not come over https"
+     "|{dl}moved\\a{fail}the answer did not come over https"
+     "|{dl}loop\\a{fail}more than 10 redirects|{dl}hops11\\good{fail}more than 10 redirects"
+     "|{dl}f204\\a{fail}HTTP status 204|{dl}f206\\a{fail}HTTP status 206"
+     "|{dl}gzipcut\\good{fail}the body arrived empty",
+     9, true, true},
+    // A list that arrives over plain HTTP is never read.
+    {"tohttp", L"FAULT", "uploadfile.uda:Version = 666;\nextra.txt;|extra.txt:x", "", "",
+     "error :No possibility to download data", 0, true, false},
     {"outside", L"NGINX",
      "uploadfile.uda:..\\canary.tolvane-part;{d}\nsub/../../canary.tolvane-part;{d}\n"
      "..\\canary.tolvane-part;{rw}\n..\\escaped\\f.txt;\n\\\\?\\{canary};{d}\n{canary};{d}\n"
@@ -179,6 +86,16 @@ const PassCase Passes[] = {
      "{out}..\\canary.tolvane-part|{out}sub/../../canary.tolvane-part|{out}..\\canary.tolvane-part"
      "|{out}..\\escaped\\f.txt|{out}\\\\?\\{canary}|{out}{canary}",
      7, true, true},
+    // Bytes no name may hold are refused before anything is touched, and logged escaped; a file
+    // that a running program holds is still a file to delete.
+    {"hostile-bytes", L"NGINX",
+     "uploadfile.uda:keep\\file.bin{nul};{rw}\nCOM1{nul}.txt;\nCONIN$;\nsub\\CONOUT$.log;{d}\n"
+     "cr\r\x01.txt;\nheld.bin;{d}\n|keep\\file.bin:server",
+     "keep\\file.bin:good|held.bin:held",
+     "keep\\file.bin:good|held.bin:held|update\\update.info:keep\\file.bin{nul};{rw}",
+     "{out}keep\\file.bin<00>|{out}COM1<00>.txt|{out}CONIN$|{out}sub\\CONOUT$.log"
+     "|{out}cr<0D><01>.txt|error : No delete file {folder}/held.bin",
+     6 - 1, true, false},
     // 100,000 lines: "Version = huge;" and comments, each read and counted.
     {"hugelist", L"FAULT", "", "", "update\\update.info:Version = huge;",
      "{dl}Version = huge{fail}-2146697211", 0, true, true},
@@ -203,12 +120,13 @@ TEST(ChildProcess, DISABLED_RunsAPassUntilKilled) {
         if (progress > 0) // body bytes have arrived
             WriteBytes(Here + L"killed\\started", "yes");
     };
-    UpdateServerSettings = {Env(L"TOLVANE_FAULT_URL") + L"killed/", Here + L"killed\\",
-                            L"uploadfile.uda", L"AppGameUpload"};
-    UpdateWorker();
+    ASSERT_TRUE(BeginUpdatePass({Env(L"TOLVANE_FAULT_URL") + L"killed/", Here + L"killed\\",
+                                 L"uploadfile.uda", L"AppGameUpload"}));
+    while (UpdatePassRunning())
+        Sleep(100);
 }
 
-TEST(UpdatePass, AKilledPassKeepsThePreviousCopyAndTheNextRemovesItsLeftover) {
+TEST(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePreviousCopy) {
     const std::wstring folder = Here + L"killed\\";
     fs::remove_all(folder);
     Place(folder, "slow\\x.bin:previous");
@@ -223,6 +141,12 @@ TEST(UpdatePass, AKilledPassKeepsThePreviousCopyAndTheNextRemovesItsLeftover) {
     // The slow body takes about 50 s; the first progress report comes well before its end.
     for (int i = 0; i < 400 && !FileExists(folder + L"started"); ++i)
         Sleep(100);
+    // A second launcher in the same folder is refused while the first one's pass runs.
+    ClearErrorLog();
+    EXPECT_FALSE(BeginUpdatePass(
+        {Env(L"TOLVANE_NGINX_URL") + L"killed/", folder, L"uploadfile.uda", L"AppGameUpload"}));
+    EXPECT_EQ(ErrorLogLines(), std::vector<std::string>{"error : Another launcher is updating "
+                                                        "this folder; the request is refused"});
     TerminateProcess(child, 9);
     WaitForSingleObject(child, INFINITE);
     CloseHandle(child);

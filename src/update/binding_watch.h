@@ -1,0 +1,68 @@
+#pragma once
+// What one download learns from its binding while it runs, and the reasons it is cut short.
+// The platform calls the bind-status callback on the thread that started the download, so the
+// watch of the current download lives in thread-local storage (CurrentBindingWatch).
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "update/com_ref.h"
+#include "update/download_verdict.h"
+
+namespace Network {
+
+// How long a download may go without any report from the platform before it is aborted
+// (120 s). Wine's urlmon waits forever on a connection that is reset in the middle of a body.
+extern std::uint32_t DownloadStallLimitMs;
+
+// Requests one download may send: the first and at most ten redirects.
+constexpr unsigned kMaxRequests = 11;
+
+class BindingWatch {
+  public:
+    // sizeLimit: the most bytes the body may have (from the list), or kNoSizeLimit.
+    BindingWatch(bool showProgress, std::uint64_t sizeLimit);
+    ~BindingWatch();
+    BindingWatch(const BindingWatch&) = delete;
+    BindingWatch& operator=(const BindingWatch&) = delete;
+
+    bool showProgress() const { return showProgress_; }
+
+    // The callback's events, on the downloading thread.
+    void Started(IBinding* binding);
+    // False when the download must stop (it has then been aborted).
+    bool Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText);
+    void Stopped();
+
+    // What is known once the platform call has returned: the answer, the counts and why the
+    // download was cut short, for DownloadFailure. result and receivedBytes are the caller's.
+    DownloadFacts Facts() const;
+    // The internet-cache file the platform wrote the body to, or empty when it never said.
+    std::wstring CacheFile() const;
+
+  private:
+    static void CALLBACK Check(PVOID watch, BOOLEAN);
+    void ReadAnswer();
+    void Abort(DownloadCut reason);
+    void Heard() { lastReport_ = GetTickCount(); }
+
+    const bool showProgress_;
+    const std::uint64_t sizeLimit_;
+    mutable std::mutex lock_; // guards everything below but the atomics
+    ComRef<IBinding> binding_;
+    DownloadFacts facts_;
+    std::wstring cacheFile_;
+    std::atomic<DWORD> lastReport_;
+    std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
+    HANDLE timer_ = nullptr;
+    BindingWatch* outer_;
+};
+
+// The watch of the download the current thread runs, or null.
+BindingWatch* CurrentBindingWatch();
+
+} // namespace Network

@@ -1,0 +1,85 @@
+#include "update/content_check.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "update/sha256.h"
+#include "update/stat_cache.h"
+#include "update/trace.h"
+
+namespace {
+
+// The pass's cache and where it lives; only the worker touches them.
+StatCache Cache;
+std::wstring CachePath;
+bool CacheUsed = false; // a list without pins leaves no cache behind
+
+bool SizeAndTime(const std::wstring& file, std::uint64_t& size, std::uint64_t& writeTime) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
+} // namespace
+
+void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
+    CachePath = setupFolder + L"update\\hashes.cache";
+    Cache = StatCache();
+    CacheUsed = false;
+    if (repair)
+        return;
+    std::ifstream in(CachePath.c_str(), std::ios::binary);
+    Cache = StatCache::Parse(std::string(std::istreambuf_iterator<char>(in), {}));
+}
+
+bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
+                       const ListFields& fields) {
+    CacheUsed = true;
+    std::uint64_t size = 0, writeTime = 0;
+    if (!SizeAndTime(target, size, writeTime) || (fields.hasSize && size != fields.size))
+        return false;
+    std::string hash = Cache.Lookup(relativePath, size, writeTime);
+    if (hash.empty()) {
+        Trace::Narrow("hashing " + relativePath);
+        std::uint64_t hashedSize = 0;
+        if (!HashFile(target, hashedSize, hash) || hashedSize != size)
+            return false;
+        Cache.Put(relativePath, {size, writeTime, hash});
+    }
+    return hash == fields.sha256;
+}
+
+void RecordVerifiedFile(const std::wstring& target, const std::string& relativePath,
+                        const std::string& sha256) {
+    CacheUsed = true;
+    std::uint64_t size = 0, writeTime = 0;
+    if (SizeAndTime(target, size, writeTime))
+        Cache.Put(relativePath, {size, writeTime, sha256});
+}
+
+void EndContentChecks(bool everyLineHandled) {
+    if (!CacheUsed)
+        return;
+    if (everyLineHandled)
+        Cache.KeepOnlyUsed();
+    // Written beside and renamed over, so a cut write never leaves half a cache.
+    const std::wstring partial = CachePath + L".new";
+    {
+        std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
+        out << Cache.Text();
+        out.flush();
+        if (!out) {
+            out.close();
+            DeleteFileW(partial.c_str());
+            return;
+        }
+    }
+    MoveFileExW(partial.c_str(), CachePath.c_str(), MOVEFILE_REPLACE_EXISTING);
+}

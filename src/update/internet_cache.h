@@ -1,0 +1,32 @@
+#pragma once
+// Copies of downloads that the platform keeps in the internet cache. The engine keeps none:
+// the next pass must fetch from the server, and the player's disk must not fill with them.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct CacheEntry {
+    std::wstring url;  // the URL the entry is filed under
+    std::wstring file; // the file that keeps the copy
+    FILETIME lastAccess;
+};
+
+// Every entry of the current user's internet cache.
+std::vector<CacheEntry> CacheEntries();
+
+// The URL the platform files a download's cache entry under: backslashes become slashes and
+// blanks %20.
+std::wstring CachedUrl(const std::wstring& url);
+
+// Removes the cache entry of a download from url, as given and as the platform files it, and
+// every entry that keeps the cache file the platform named. When the download may have been
+// filed under another URL (after a redirect, or cut short before the platform named its file),
+// every entry used since the download began goes as well. A cache file left without an entry
+// (after an abort) is deleted.
+void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile, const FILETIME& since,
+                    bool filedElsewhere);
+
+// Removes every cache entry used since the time given. Run at the end of a pass: the platform
+// may still file the answer of a request that was aborted after it had been sent.
+void DropCacheEntriesSince(const FILETIME& since);

@@ -1,0 +1,70 @@
+#include "update/list_acceptance.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "update/failure_log.h"
+#include "update/list_fields.h"
+#include "update/list_signature.h"
+#include "update/signature_check.h"
+
+namespace {
+
+std::wstring SerialPath(const std::wstring& setupFolder) {
+    return setupFolder + L"update\\list.serial";
+}
+
+// The highest serial accepted before; none on a first run. A record that cannot be read
+// counts as none: it only ever holds what this launcher wrote.
+std::optional<std::uint64_t> StoredSerial(const std::wstring& setupFolder) {
+    std::ifstream in(SerialPath(setupFolder).c_str(), std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    std::uint64_t serial = 0;
+    if (!ParseDecimal(text, serial))
+        return std::nullopt;
+    return serial;
+}
+
+void StoreSerial(const std::wstring& setupFolder, std::uint64_t serial) {
+    const std::wstring path = SerialPath(setupFolder), partial = path + L".new";
+    {
+        std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
+        out << serial;
+        out.flush();
+        if (!out)
+            return;
+    }
+    if (!MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        LogFailure(L"error : No write file " + path);
+}
+
+std::int64_t UnixNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
+} // namespace
+
+bool AcceptList(const std::string& listBytes, const std::string& key,
+                const std::wstring& setupFolder) {
+    if (key.empty())
+        return true;
+    const SignedList list = SplitSignedList(listBytes);
+    const bool verified =
+        !list.signature.empty() && VerifyListSignature(key, list.signedBytes, list.signature);
+    const std::optional<std::uint64_t> stored = StoredSerial(setupFolder);
+    const ListVerdict verdict = JudgeList(list, verified, stored, UnixNow());
+    if (verdict != ListVerdict::Accepted) {
+        LogFailure(ListRefusalText(verdict));
+        return false;
+    }
+    if (!stored || list.serial->serial > *stored)
+        StoreSerial(setupFolder, list.serial->serial);
+    return true;
+}

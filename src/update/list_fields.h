@@ -1,0 +1,23 @@
+#pragma once
+// The content fields a file line may carry after its relative path, each after a ";":
+// "size=" with decimal bytes and "sha256=" with 64 lowercase hex digits, in any order, beside
+// the markers. They pin the file's content; a line without them is handled as it always was.
+#include <cstdint>
+#include <string>
+
+struct ListFields {
+    bool hasSize = false;
+    std::uint64_t size = 0;
+    std::string sha256; // 64 lowercase hex digits, or empty when the line names no hash
+    std::string error;  // why a known field is unusable; the line is then refused whole
+};
+
+// True for a decimal number of 1 to 20 digits that fits in 64 bits, nothing else.
+bool ParseDecimal(const std::string& text, std::uint64_t& number);
+// True for exactly 64 lowercase hex digits.
+bool IsSha256Hex(const std::string& text);
+
+// The fields of one list line. Items that are not "name=value", and unknown names, are
+// ignored. A malformed or repeated size or sha256 field gives an error, so that a pinned line
+// is never quietly handled as an unpinned one.
+ListFields ParseListFields(const std::string& line);

@@ -1,0 +1,207 @@
+#include "pass_check.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "support/test_files.h"
+#include "update/internet_cache.h"
+#include "update/sha256.h"
+#include "update/update_worker.h"
+#include "utility/string_helpers.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace pass_check {
+
+const std::wstring Here = ErrorLogPath().substr(0, ErrorLogPath().rfind(L'\\') + 1);
+
+namespace {
+
+// "a|b|c" -> {"a", "b", "c"}; "" -> {}.
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, '|');)
+        parts.push_back(part);
+    return parts;
+}
+
+std::vector<HANDLE> Held;
+
+// Every file under the folder as "name:bytes", a long file as its start and its size; a file
+// that expected takes with any content as "name:*".
+std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::string>& expected) {
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string name = String::ToString(entry.path().wstring().substr(folder.size()));
+        std::string bytes = ReadBytes(entry.path().wstring());
+        if (expected.count(name + ":*"))
+            bytes = "*";
+        else if (bytes.size() > 256)
+            bytes = bytes.substr(0, 16) + "...(" + std::to_string(bytes.size()) + " bytes)";
+        files.insert(name + ":" + bytes);
+    }
+    return files;
+}
+
+// The request paths in an access log ("... \"GET /path HTTP/1.1\" ...") from line `from` on.
+std::vector<std::string> LoggedRequests(const std::wstring& log, std::size_t from) {
+    std::ifstream in(log.c_str());
+    std::vector<std::string> paths;
+    std::size_t index = 0;
+    for (std::string line; std::getline(in, line); ++index) {
+        const std::size_t get = line.find("\"GET ");
+        if (index >= from && get != std::string::npos)
+            paths.push_back(line.substr(get + 5, line.find(' ', get + 5) - get - 5));
+    }
+    return paths;
+}
+
+std::size_t LogLength(const std::wstring& log) {
+    std::ifstream in(log.c_str());
+    std::size_t lines = 0;
+    for (std::string line; std::getline(in, line);)
+        ++lines;
+    return lines;
+}
+
+std::string Pin(const std::string& bytes) {
+    Sha256 hash;
+    hash.Add(bytes);
+    return "size=" + std::to_string(bytes.size()) + ";sha256=" + hash.Finish();
+}
+
+std::string ExpandPins(std::string text) {
+    for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
+        const std::size_t end = text.find('}', at);
+        text.replace(at, end + 1 - at, Pin(text.substr(at + 5, end - at - 5)));
+    }
+    return text;
+}
+
+std::atomic<int> Ends{0}, Reports{0};
+HANDLE EndRelease = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+
+} // namespace
+
+std::wstring Env(const std::wstring& name) {
+    const wchar_t* value = _wgetenv(name.c_str());
+    return value ? value : L"";
+}
+
+void Place(const std::wstring& folder, const std::string& files) {
+    for (const std::string& file : Split(files)) {
+        const fs::path path = folder + String::ToWstring(file.substr(0, file.find(':')));
+        const std::string bytes = file.substr(file.find(':') + 1);
+        fs::create_directories(path.parent_path());
+        WriteBytes(path.wstring(), bytes);
+        if (bytes == "read-only")
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (bytes == "held")
+            Held.push_back(
+                CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+}
+
+void CheckPass(const PassCase& pass, const std::wstring& folder) {
+    SCOPED_TRACE(pass.site);
+    const std::wstring serverName(pass.server);
+    const std::wstring server =
+        Env(L"TOLVANE_" + serverName + L"_URL") + String::ToWstring(pass.site);
+    const std::map<std::string, std::string> words = {
+        {"{dl}", "error : No download file " + String::ToString(server) + "/AppGameUpload/"},
+        {"{fail}", " -> Start progress download: download error: "},
+        {"{out}", "error : Path outside the launcher folder refused: "},
+        {"{folder}", String::ToString(folder)},
+        {"{nul}", std::string(1, '\0')},
+        {"{wrong}", ";size=65536;sha256=" + std::string(64, 'a')},
+        {"{canary}", String::ToString(Here) + "canary.tolvane-part"}};
+    auto expand = [&](std::string text) {
+        for (const auto& [word, value] : words)
+            for (std::size_t at; (at = text.find(word)) != std::string::npos;)
+                text.replace(at, word.size(), value);
+        return text;
+    };
+    Place(Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\",
+          ExpandPins(expand(pass.served)));
+    Place(folder, pass.before);
+    ClearErrorLog();
+    Ends = Reports = 0;
+    ProgressPauseMs = 0;
+    const std::uint64_t start = UpdateEntryCount;
+    const std::wstring accessLog = Env(L"TOLVANE_" + serverName + L"_LOG");
+    const std::size_t logStart = LogLength(accessLog);
+    UpdateEndCallback = [] {
+        ++Ends;
+        WaitForSingleObject(EndRelease, 30000);
+    };
+    DownloadProgressCallback = [](std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
+        ++Reports;
+    };
+    // The pass's trace lines, to count what it hashed.
+    std::ostringstream trace;
+    std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
+    PassOptions options;
+    options.repair = pass.repair;
+    const bool began =
+        BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
+    if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
+        StartUpdate();
+        EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
+        SetEvent(EndRelease);
+    }
+    for (int i = 0; i < 600 && UpdatePassRunning(); ++i)
+        Sleep(100);
+    std::cout.rdbuf(console);
+    ASSERT_TRUE(began);
+    for (HANDLE file : Held)
+        CloseHandle(file);
+    Held.clear();
+
+    const std::vector<std::string> after = Split(ExpandPins(expand(pass.after))),
+                                   errors = Split(expand(pass.errors));
+    const std::set<std::string> expected(after.begin(), after.end());
+    EXPECT_EQ(Snapshot(folder, expected), expected);
+    std::vector<std::string> log = ErrorLogLines();
+    for (std::size_t i = 0; i < std::min(log.size(), errors.size()); ++i)
+        if (errors[i].back() == '*' &&
+            log[i].rfind(errors[i].substr(0, errors[i].size() - 1), 0) == 0)
+            log[i] = errors[i];
+    EXPECT_EQ(log, errors);
+    EXPECT_EQ(static_cast<std::int64_t>(UpdateEntryCount - start), pass.count);
+    EXPECT_EQ(Ends, pass.ends ? 1 : 0) << "a second start ran a pass, or the end was missed";
+    EXPECT_EQ(Reports > 0, pass.progress) << "files report progress, the list never does";
+    if (pass.requested) {
+        std::vector<std::string> requested;
+        const std::string upload = "/" + std::string(pass.site) + "/AppGameUpload/";
+        for (const std::string& path : LoggedRequests(accessLog, logStart))
+            requested.push_back(path.rfind(upload, 0) == 0 ? path.substr(upload.size()) : path);
+        EXPECT_EQ(requested, Split(pass.requested));
+    }
+    if (pass.hashed >= 0) {
+        int hashed = 0;
+        std::istringstream lines(trace.str());
+        for (std::string line; std::getline(lines, line);)
+            hashed += line.rfind("hashing ", 0) == 0;
+        EXPECT_EQ(hashed, pass.hashed) << trace.str();
+    }
+    for (const CacheEntry& entry : CacheEntries())
+        EXPECT_NE(entry.url.rfind(server, 0), 0u) << "cached: " << entry.url;
+    // So that the folder can be removed.
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+} // namespace pass_check

@@ -1,0 +1,44 @@
+#pragma once
+// Whole update passes against the servers that run_with_servers.py started (nginx, the fault
+// server, one with an untrusted certificate, a plain-HTTP twin), all over one document root:
+// a case serves files, runs a pass into a folder and checks what the pass left.
+#include <string>
+
+namespace pass_check {
+
+// The folder of the test program, ending in a backslash.
+extern const std::wstring Here;
+
+// The environment variable, or empty.
+std::wstring Env(const std::wstring& name);
+
+// Writes "name:bytes|..." under a folder. A file whose bytes are "read-only" is made so; one
+// whose bytes are "held" is held open without sharing until the pass of the case has ended.
+void Place(const std::wstring& folder, const std::string& files);
+
+struct PassCase {
+    const char* site;      // the site under the server's URL, in the document root
+    const wchar_t* server; // NGINX, FAULT, UNTRUSTED or DEAD
+    const char* served;    // the site's files, "name:bytes|..."; the list is uploadfile.uda
+    const char* before;    // the launcher folder before the pass, in the same form
+    const char* after;     // and after it; "name:*" takes any content
+    const char* errors;    // the error-log lines, "|" between them; "*" ends a line's known part
+    int count;             // the change of UpdateEntryCount
+    bool ends, progress;   // whether the end callback ran and progress reports arrived
+    // The files the server was asked for, in order, below the site's upload folder, "|"
+    // between them; null when not checked.
+    const char* requested = nullptr;
+    bool repair = false; // the pass is a repair
+    int hashed = -1;     // how many local files the pass hashed; -1 when not checked
+};
+
+// Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the
+// error log, the entry count, the end callback, progress reports, the requests, the hashing
+// and that the internet cache keeps nothing of the site. In the texts, {dl} stands for "No
+// download file" and the site's upload URL, {fail} for the start of a download failure, {out}
+// for a refused path, {folder} and {canary} for those paths, {nul} for a NUL byte,
+// {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT, and {wrong} for fields of
+// 65536 bytes that no body has.
+void CheckPass(const PassCase& pass, const std::wstring& folder);
+
+} // namespace pass_check
