@@ -25,6 +25,11 @@ at "\\", since the client may send either):
             when a client fails to stop it, 512 MiB have gone)
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
+  sign-N[-expired][-otherkey][-flip][-cut]
+            the list file (uploadfile.uda) below it is served signed as the studio's publisher
+            signs, with serial N, by the list key of --list-keys (or its other key), expired,
+            with a byte flipped after signing, or with its signature line cut short; every
+            other file is served as it is
 
 Any other path is served from the document root (404 when absent). Python standard library only.
 
@@ -33,6 +38,7 @@ Without --cert and --key it speaks plain HTTP: the twin that tohttp and moved se
 Run alone:  fault_server.py --root DIR [--cert CERT --key KEY] [--port N] [--plain URL]
 """
 import argparse
+import base64
 import gzip as gzip_codec
 import itertools
 import re
@@ -49,6 +55,7 @@ FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved",
           "short", "slow", "gzip", "gzipcut", "chunkcut", "chunkend", "longer", "endless",
           "hugelist")
 HOPS = re.compile(r"hops(\d+)$")
+SIGNED = re.compile(r"sign-(\d+)((?:-[a-z]+)*)$")
 BODY_SIZE = 65536
 HUGE_LIST_LINES = 100_000
 ENDLESS_CHUNKS = 512 * 1024 * 1024 // BODY_SIZE
@@ -58,6 +65,27 @@ def fault_body(path):
     """Deterministic bytes for a fault answer, so a test can tell them from a good copy."""
     seed = ("fault body of " + path + "\n").encode()
     return (seed * (BODY_SIZE // len(seed) + 1))[:BODY_SIZE]
+
+
+def signed_list(data, serial, key_file, options):
+    """The list as the publisher signs it: a serial line, then the signature line."""
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec, utils
+
+    if data and not data.endswith(b"\r\n"):
+        data += b"\r\n"
+    expiry = b" expires=2000-01-01T00:00:00Z" if "expired" in options else b""
+    data += b"'tolvane-list serial=%d%s\r\n" % (serial, expiry)
+    with open(key_file, "rb") as f:
+        key = serialization.load_pem_private_key(f.read(), None)
+    r, s = utils.decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))
+    line = b"'signature ecdsa-p256-sha256 " + base64.b64encode(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
+    if "cut" in options:
+        line = line[:-8]
+    if "flip" in options:
+        middle = len(data) // 2
+        data = data[:middle] + bytes([data[middle] ^ 0x20]) + data[middle + 1:]
+    return data + line + b"\r\n"
 
 
 def huge_list():
@@ -81,9 +109,11 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
         segments = [s for s in path.replace("\\", "/").split("/") if s]
         self.server.record(path, self.requestline)
-        fault = next((s for s in segments if s in FAULTS or HOPS.match(s)), None)
+        fault = next((s for s in segments if s in FAULTS or HOPS.match(s) or SIGNED.match(s)), None)
         if fault is None:
             return self.serve_file(segments)
+        if SIGNED.match(fault):
+            return self.serve_signed(SIGNED.match(fault), segments)
         if fault in ("tohttp", "moved") and not self.server.secure:
             return self.serve_file(segments)
         if HOPS.match(fault):
@@ -124,6 +154,14 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 
     def fault_f500(self, path, segments):
         self.send_body(500, b"<html>500 Internal Server Error</html>", "text/html")
+
+    def serve_signed(self, how, segments):
+        data = self.file_bytes(segments)
+        if data is None or segments[-1] != "uploadfile.uda":
+            return self.serve_file(segments)
+        options = how.group(2).split("-")[1:]
+        key = os.path.join(self.server.list_keys, "other.pem" if "otherkey" in options else "list.pem")
+        self.send_body(200, signed_list(data, int(how.group(1)), key, options))
 
     def fault_f204(self, path, segments):
         self.send_response(204)
@@ -273,7 +311,7 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 class FaultServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, root, cert=None, key=None, plain_url="", access_log=None):
+    def __init__(self, port, root, cert=None, key=None, plain_url="", access_log=None, list_keys=None):
         super().__init__(("127.0.0.1", port), FaultHandler)
         self.root = root
         self.plain_url = plain_url  # where tohttp and moved send to, ending in "/"
@@ -282,6 +320,7 @@ class FaultServer(http.server.ThreadingHTTPServer):
         self.stopping = threading.Event()
         self.requests = []
         self.access_log = access_log  # a file that gets each request line, as nginx's does
+        self.list_keys = list_keys  # a folder with list.pem and other.pem, for sign-N sites
         self.lock = threading.Lock()
         if cert:
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

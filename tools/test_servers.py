@@ -174,9 +174,9 @@ http {{
         subprocess.run(["rm", "-rf", self.prefix])
 
 
-def start_fault_server(root, cert=None, key=None, plain_url="", access_log=None):
+def start_fault_server(root, cert=None, key=None, plain_url="", access_log=None, list_keys=None):
     """A fault server over TLS with the given certificate, or over plain HTTP without one."""
-    return FaultServer(0, root, cert, key, plain_url, access_log).start()
+    return FaultServer(0, root, cert, key, plain_url, access_log, list_keys).start()
 
 
 def main():

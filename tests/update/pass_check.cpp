@@ -155,6 +155,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
     PassOptions options;
     options.repair = pass.repair;
+    if (pass.keyed)
+        options.listKey = BuiltInListKey();
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running

@@ -30,6 +30,7 @@ struct PassCase {
     const char* requested = nullptr;
     bool repair = false; // the pass is a repair
     int hashed = -1;     // how many local files the pass hashed; -1 when not checked
+    bool keyed = false;  // the pass takes only lists signed with the engine's built-in key
 };
 
 // Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# Usage: run_with_servers.py WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
+# Usage: run_with_servers.py [--list-keys DIR] WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
 #
 # Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and three fault
 # servers (one with a trusted certificate, one with an untrusted one, one over plain HTTP that
@@ -8,7 +8,8 @@
 # The program finds the servers in TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL
 # (https://localhost:PORT/), TOLVANE_PLAIN_URL (http://localhost:PORT/), TOLVANE_DEAD_URL (a
 # port nobody listens on), their access logs in TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and
-# the document root in TOLVANE_DOCROOT (Windows paths).
+# the document root in TOLVANE_DOCROOT (Windows paths). With --list-keys, the fault server signs
+# the lists of "sign-N" sites with DIR/list.pem and DIR/other.pem (see fault_server.py).
 import os
 import shutil
 import signal
@@ -20,7 +21,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import test_servers as ts  # noqa: E402
 
 
-def main(wine_run, prefix, trust_ca, pki, *program):
+def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # runs the finally block below
     prefix, pki = os.path.abspath(prefix), ts.TestPki(pki)
     subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
@@ -30,7 +31,8 @@ def main(wine_run, prefix, trust_ca, pki, *program):
         plain = ts.start_fault_server(docroot)
         servers.append(plain)
         fault_log = os.path.join(docroot, "fault-access.log")
-        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log))
+        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log,
+                                             list_keys))
         servers.append(ts.start_fault_server(docroot, pki.untrusted_cert, pki.untrusted_key))
         env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=servers[2].url,
                    TOLVANE_UNTRUSTED_URL=servers[3].url, TOLVANE_PLAIN_URL=plain.url,
@@ -46,4 +48,8 @@ def main(wine_run, prefix, trust_ca, pki, *program):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:]))
+    args = sys.argv[1:]
+    keys = None
+    if args[:1] == ["--list-keys"]:
+        keys, args = args[1], args[2:]
+    sys.exit(main(*args, list_keys=keys))
