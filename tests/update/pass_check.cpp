@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <urlmon.h>
+#include <wininet.h>
 
 #include <atomic>
 #include <filesystem>
@@ -134,8 +136,20 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
                 text.replace(at, word.size(), value);
         return text;
     };
-    Place(Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\",
-          ExpandPins(expand(pass.served)));
+    const std::wstring upload =
+        Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\";
+    Place(upload, ExpandPins(expand(pass.served)));
+    // nginx serves a "sign-N" site's list as the fault server signs it.
+    if (serverName == L"NGINX" && std::string(pass.site).rfind("sign-", 0) == 0) {
+        const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
+                                    L"/AppGameUpload/uploadfile.uda";
+        const std::wstring signedList = upload + L"signed.uda";
+        ASSERT_EQ(URLDownloadToFileW(nullptr, signer.c_str(), signedList.c_str(), 0, nullptr),
+                  S_OK);
+        DeleteUrlCacheEntryW(signer.c_str());
+        ASSERT_TRUE(MoveFileExW(signedList.c_str(), (upload + L"uploadfile.uda").c_str(),
+                                MOVEFILE_REPLACE_EXISTING));
+    }
     Place(folder, pass.before);
     ClearErrorLog();
     Ends = Reports = 0;

@@ -18,7 +18,8 @@ void Place(const std::wstring& folder, const std::string& files);
 
 struct PassCase {
     const char* site;      // the site under the server's URL, in the document root
-    const wchar_t* server; // NGINX, FAULT, UNTRUSTED or DEAD
+    const wchar_t* server; // NGINX, FAULT, UNTRUSTED or DEAD; nginx serves the list of a
+                           // "sign-N" site as the fault server signs it
     const char* served;    // the site's files, "name:bytes|..."; the list is uploadfile.uda
     const char* before;    // the launcher folder before the pass, in the same form
     const char* after;     // and after it; "name:*" takes any content

@@ -3,7 +3,8 @@
 #include "pass_check.h"
 #include "support/test_files.h"
 
-// Lists signed with the engine's key (the fault server signs those of "sign-N" sites): only a
+// Lists signed with the engine's key (the fault server signs those of "sign-N" sites, and nginx
+// serves them): only a
 // whole, current list signed with that key is acted on; a refused one touches nothing, asks
 // for nothing but the list, and still ends the pass.
 using namespace pass_check;
@@ -17,16 +18,16 @@ constexpr const char* kBefore = "old.txt:old";
 constexpr const char* kNotSigned = "error : The update list is not signed by the studio";
 
 const PassCase Signed[] = {
-    {"sign-5", L"FAULT", kList, kBefore,
+    {"sign-5", L"NGINX", kList, kBefore,
      "new.txt:new|update\\update.info:Version = 1;{d}|update\\list.serial:5|update\\hashes.cache:*",
      "", 5 - 3, true, true, "uploadfile.uda|new.txt", false, -1, true},
-    {"sign-5-flip", L"FAULT", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
+    {"sign-5-flip", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
      false, -1, true},
-    {"sign-5-cut", L"FAULT", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
+    {"sign-5-cut", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
      false, -1, true},
-    {"sign-5-otherkey", L"FAULT", kList, kBefore, kBefore, kNotSigned, 0, true, false,
+    {"sign-5-otherkey", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false,
      "uploadfile.uda", false, -1, true},
-    {"sign-5-expired", L"FAULT", kList, kBefore, kBefore, "error : The update list has expired", 0,
+    {"sign-5-expired", L"NGINX", kList, kBefore, kBefore, "error : The update list has expired", 0,
      true, false, "uploadfile.uda", false, -1, true},
     // An unsigned list: refused by a build with a key, used by one without.
     {"unsigned", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
@@ -44,18 +45,18 @@ TEST(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
 TEST(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     const ScratchFolder folder;
     const PassCase steps[] = {
-        {"sign-7", L"FAULT", "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7",
+        {"sign-7", L"NGINX", "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7",
          "",
          "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
          "|update\\hashes.cache:*",
          "", 4 - 3, true, true, "uploadfile.uda|seven.txt", false, -1, true},
         // The same publication again passes; an older one does not.
-        {"sign-7", L"FAULT", "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7",
+        {"sign-7", L"NGINX", "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7",
          "",
          "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
          "|update\\hashes.cache:*",
          "", 4 - 1, true, false, "uploadfile.uda", false, -1, true},
-        {"sign-6", L"FAULT", "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6", "",
+        {"sign-6", L"NGINX", "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6", "",
          "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
          "|update\\hashes.cache:*",
          "error : The update list is older than the one installed", 0, true, false,
