@@ -4,9 +4,8 @@
 #include "support/test_files.h"
 
 // Lists signed with the engine's key (the fault server signs those of "sign-N" sites, and nginx
-// serves them): only a
-// whole, current list signed with that key is acted on; a refused one touches nothing, asks
-// for nothing but the list, and still ends the pass.
+// serves them): only a whole, current list signed with that key is acted on; a refused one
+// touches nothing, asks for nothing but the list, and still ends the pass.
 using namespace pass_check;
 using testing_support::ScratchFolder;
 
