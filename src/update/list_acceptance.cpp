@@ -51,13 +51,15 @@ std::int64_t UnixNow() {
 
 } // namespace
 
-bool AcceptList(const std::string& listBytes, const std::string& key,
+bool AcceptList(const std::string& listBytes, const std::string& keys,
                 const std::wstring& setupFolder) {
-    if (key.empty())
+    if (keys.empty())
         return true;
     const SignedList list = SplitSignedList(listBytes);
-    const bool verified =
-        !list.signature.empty() && VerifyListSignature(key, list.signedBytes, list.signature);
+    bool verified = false;
+    for (std::size_t at = 0; at + 64 <= keys.size() && !list.signature.empty() && !verified;
+         at += 64)
+        verified = VerifyListSignature(keys.substr(at, 64), list.signedBytes, list.signature);
     const std::optional<std::uint64_t> stored = StoredSerial(setupFolder);
     const ListVerdict verdict = JudgeList(list, verified, stored, UnixNow());
     if (verdict != ListVerdict::Accepted) {

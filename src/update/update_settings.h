@@ -19,7 +19,7 @@ extern ServerSettings UpdateServerSettings;
 // How the running pass treats the list and the folder.
 struct PassOptions {
     bool repair = false; // no early stop at an unchanged version, no stat cache: re-hash all
-    std::string listKey; // the studio's public key (X then Y, 64 bytes); empty: lists unsigned
+    std::string listKey; // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.

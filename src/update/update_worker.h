@@ -11,8 +11,9 @@ extern std::thread UpdateThread;
 // The update server's base URL, fixed when the engine library is built (built_in_server.cpp).
 std::wstring BuiltInServerUrl();
 
-// The studio's list-signing public key fixed when the engine library is built: 64 bytes, the
-// ECDSA P-256 point's X then Y; empty when the build has no key (lists are used unsigned).
+// The studio's list-signing public keys fixed when the engine library is built: 64 bytes each,
+// the ECDSA P-256 point's X then Y, one after another (two while the studio changes its key);
+// empty when the build has no key (lists are used unsigned).
 std::string BuiltInListKey();
 
 // The settings StartUpdate uses: the base URL fixed at build time, the executable's folder,

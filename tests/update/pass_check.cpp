@@ -169,8 +169,12 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
     PassOptions options;
     options.repair = pass.repair;
-    if (pass.keyed)
+    if (pass.keys > 0)
         options.listKey = BuiltInListKey();
+    const std::wstring other = Env(L"TOLVANE_OTHER_LIST_KEY");
+    for (std::size_t at = 0; pass.keys > 1 && at + 1 < other.size(); at += 2)
+        options.listKey.push_back(
+            static_cast<char>(std::stoi(String::ToString(other.substr(at, 2)), nullptr, 16)));
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running

@@ -31,7 +31,9 @@ struct PassCase {
     const char* requested = nullptr;
     bool repair = false; // the pass is a repair
     int hashed = -1;     // how many local files the pass hashed; -1 when not checked
-    bool keyed = false;  // the pass takes only lists signed with the engine's built-in key
+    // The keys the pass takes signed lists from: 0 none (unsigned lists), 1 the engine's built-in
+    // key, 2 that key and the other test key, as a launcher holds both while the key changes.
+    int keys = 0;
 };
 
 // Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the

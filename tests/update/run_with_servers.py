@@ -17,7 +17,8 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+sys.path.insert(0, os.path.join(ROOT, "tools"))
 import test_servers as ts  # noqa: E402
 
 
@@ -40,6 +41,11 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
                    TOLVANE_FAULT_LOG=ts.windows_path(fault_log),
                    TOLVANE_DOCROOT=ts.windows_path(docroot),
                    TOLVANE_DEAD_URL="https://localhost:%d/" % ts.free_port())
+        if list_keys:  # X||Y of the other key, in hex, as the build reads a key
+            env["TOLVANE_OTHER_LIST_KEY"] = subprocess.run(
+                [sys.executable, os.path.join(ROOT, "cmake", "list_key.py"),
+                 os.path.join(list_keys, "other.pub.pem")],
+                check=True, capture_output=True, text=True).stdout.strip()
         return subprocess.run([wine_run, prefix, *program], env=env).returncode
     finally:
         for server in reversed(servers):
