@@ -1,8 +1,10 @@
 // Reads a published list through the launcher's own line parsing, then runs one update pass
-// against the server that holds it.
-//   list_round_trip LIST_FILE SERVER_URL SETUP_FOLDER
-// Prints one line per list line: "parsed <comment><version><deletion><rewrite><inside> <path>",
-// each flag 0 or 1.
+// against the server that holds it, as a launcher built with the given list key would.
+//   list_round_trip LIST_FILE SERVER_URL SETUP_FOLDER [KEY]
+// KEY is the studio's public key as 128 hex digits (X then Y); without it, the pass takes the
+// list unsigned. Prints one line per list line:
+// "parsed <comment><version><deletion><rewrite><inside> <size> <sha256> <path>", each flag 0
+// or 1, size and sha256 "-" when the line does not pin them (or pins them unreadably).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,18 +13,43 @@
 #include "update/update_worker.h"
 #include "utility/text_file.h"
 
+namespace {
+
+// The 64 bytes of a key given as 128 hex digits; empty for anything else.
+std::string KeyFromHex(const std::wstring& hex) {
+    std::string key;
+    auto nibble = [](wchar_t c) {
+        return c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+    };
+    for (std::size_t i = 0; hex.size() == 128 && i < hex.size(); i += 2) {
+        if (nibble(hex[i]) < 0 || nibble(hex[i + 1]) < 0)
+            return std::string();
+        key.push_back(static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
+    }
+    return key;
+}
+
+} // namespace
+
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4)
+    if (argc != 4 && argc != 5)
+        return 2;
+    const std::string key = argc == 5 ? KeyFromHex(argv[4]) : std::string();
+    if (argc == 5 && key.empty())
         return 2;
     std::vector<std::string> lines;
     if (!File::ReadTXT(argv[1], lines))
         return 1;
     for (const std::string& text : lines) {
         const LauncherLine line = ParseLauncherLine(text);
-        std::printf("parsed %d%d%d%d%d %s\n", line.comment, line.version, line.deletion,
-                    line.rewrite, StaysInsideLauncherFolder(line), line.relativePath.c_str());
+        const ListFields& fields = line.fields;
+        std::printf("parsed %d%d%d%d%d %s %s %s\n", line.comment, line.version, line.deletion,
+                    line.rewrite, StaysInsideLauncherFolder(line),
+                    fields.hasSize ? std::to_string(fields.size).c_str() : "-",
+                    fields.sha256.empty() ? "-" : fields.sha256.c_str(), line.relativePath.c_str());
     }
     UpdateServerSettings = ServerSettings{argv[2], argv[3], L"uploadfile.uda", L"AppGameUpload"};
+    UpdatePassOptions = PassOptions{false, key};
     UpdateWorker();
     return 0;
 }

@@ -1,20 +1,35 @@
 #!/usr/bin/env python3
 """A published update set read back through the launcher's line parsing, and fetched by real
-passes against nginx: the player's folder ends up equal to the release, version after version.
+passes against nginx: the player's folder ends up equal to the release, version after version,
+with no request and no error-log line beyond what the release needs. Signed publications pass
+the launcher's own acceptance (CNG verify, serial, expiry); altered, replayed and expired
+lists are refused.
 
 usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE"""
+import datetime
+import hashlib
 import pathlib
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import urllib.parse
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tools"))
+sys.path[:0] = [str(ROOT / "tools"), str(ROOT / "tools" / "publish"), str(ROOT / "cmake")]
+import list_key  # noqa: E402
+import list_signing  # noqa: E402
+import signing_keys  # noqa: E402
 import test_servers  # noqa: E402
 
 WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM = sys.argv[1:6]
+ERRORS = pathlib.Path(PROGRAM).parent / "errors.err"
+LIST = "AppGameUpload/uploadfile.uda"
+
+
+def wanted(files):
+    return {"AppGameUpload/" + name for name in files}
 
 
 class RoundTrip(unittest.TestCase):
@@ -30,52 +45,104 @@ class RoundTrip(unittest.TestCase):
         cls.nginx.stop()
         shutil.rmtree(cls.work)
 
-    def release(self, files):
+    def publish(self, files, version, *options):
         folder = self.work / "release"
         shutil.rmtree(folder, ignore_errors=True)
         for name, data in files.items():
             (folder / name).parent.mkdir(parents=True, exist_ok=True)
             (folder / name).write_bytes(data)
-        return folder
+        self.run_tool(*options, folder, version, self.work / "site")
 
-    def publish_and_pass(self, files, version):
-        folder = self.release(files)
-        published = subprocess.run([sys.executable, str(ROOT / "tools" / "tolvane-publish"), str(folder),
-                                    version, str(self.work / "site")], capture_output=True, text=True)
+    def run_tool(self, *args):
+        published = subprocess.run([sys.executable, ROOT / "tools" / "tolvane-publish", *map(str, args)],
+                                   capture_output=True, text=True)
         self.assertEqual(published.returncode, 0, published.stderr)
-        list_file = self.work / "site" / "AppGameUpload" / "uploadfile.uda"
-        player = self.work / "player"
+
+    def run_pass(self, player, key=""):
+        """One pass into the player folder, by a launcher with the key (hex) or without one:
+        (parsed lines, the player's files, error-log lines, paths requested)."""
+        player = self.work / player
         player.mkdir(exist_ok=True)
-        run = subprocess.run([WINE_RUN, PREFIX, PROGRAM, test_servers.windows_path(list_file), self.nginx.url,
-                              test_servers.windows_path(player) + "\\"], capture_output=True, text=True)
+        ERRORS.unlink(missing_ok=True)
+        logged = len(self.nginx.requests())
+        list_file = test_servers.windows_path(self.work / "site" / LIST)
+        run = subprocess.run([WINE_RUN, PREFIX, PROGRAM, list_file, self.nginx.url,
+                              test_servers.windows_path(player) + "\\"] + ([key] if key else []),
+                             capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stderr)
-        parsed = [line.split(" ", 2)[1:] for line in run.stdout.splitlines() if line.startswith("parsed ")]
+        parsed = [line.split(" ", 4)[1:] for line in run.stdout.splitlines() if line.startswith("parsed ")]
         in_player = {p.relative_to(player).as_posix(): p.read_bytes() for p in player.rglob("*")
                      if p.is_file() and p.relative_to(player).parts[0] != "update"}
-        return parsed, in_player
+        errors = ERRORS.read_text().splitlines() if ERRORS.exists() else []
+        requested = {urllib.parse.unquote(line.split(" ")[1]).lstrip("/")
+                     for line in self.nginx.requests()[logged:]}
+        return parsed, in_player, errors, requested
 
     def test_passes_bring_the_player_folder_to_each_release(self):
         v1 = {"TolvaneGame.exe": b"MZ game", "data/textures/stone wall.tex": b"s" * 70000,
               "data/old.pak": b"old", "config/settings.ini": b"quality = high\r\n"}
-        parsed, player = self.publish_and_pass(v1, "1.0")
-        self.assertEqual(player, v1)
-        # The version line parses as one, every file line as a plain entry inside the folder
-        # whose path is the file's, with backslashes.
-        self.assertEqual(parsed[0], ["01001", "Version = 1.0"])
-        files = sorted(name.replace("/", "\\") for name in v1)
-        self.assertEqual(parsed[1:], [["00001", name] for name in files])
+        self.publish(v1, "1.0")
+        parsed, player, errors, requested = self.run_pass("player")
+        self.assertEqual((player, errors, requested), (v1, [], {LIST} | wanted(v1)))
+        # The version line parses as the deletion of a file that is not there, so it costs no
+        # request; every file line as a plain entry inside the folder, pinned to its content.
+        self.assertEqual(parsed[0], ["01101", "-", "-", "Version = 1.0"])
+        self.assertEqual(parsed[1:], [["00001", str(len(v1[name])), hashlib.sha256(v1[name]).hexdigest(),
+                                       name.replace("/", "\\")] for name in sorted(v1)])
 
         v2 = dict(v1, **{"config/settings.ini": b"quality = low\r\n", "bin/new.dll": b"new"})
         del v2["data/old.pak"]
-        parsed, player = self.publish_and_pass(v2, "1.1")
-        self.assertEqual(player, v2)
-        self.assertIn(["00101", "data\\old.pak"], parsed)
-        self.assertIn(["00011", "config\\settings.ini"], parsed)
+        # A file the player damaged differs from its pin, and comes back though it is not "{rw}".
+        (self.work / "player" / "TolvaneGame.exe").write_bytes(b"damaged")
+        self.publish(v2, "1.1")
+        parsed, player, errors, requested = self.run_pass("player")
+        self.assertEqual((player, errors), (v2, []))
+        self.assertEqual(requested, {LIST} | wanted(["config/settings.ini", "bin/new.dll", "TolvaneGame.exe"]))
+        self.assertIn(["00101", "-", "-", "data\\old.pak"], [p[:4] for p in parsed])
+        self.assertIn(["00011", "15"], [p[:2] for p in parsed if p[3] == "config\\settings.ini"])
 
         # The same version again: the pass stops at the version line and changes nothing.
         (self.work / "player" / "bin" / "new.dll").write_bytes(b"edited by the player")
-        parsed, player = self.publish_and_pass(v2, "1.1")
-        self.assertEqual(player["bin/new.dll"], b"edited by the player")
+        self.publish(v2, "1.1")
+        parsed, player, errors, requested = self.run_pass("player")
+        self.assertEqual((player["bin/new.dll"], errors, requested), (b"edited by the player", [], {LIST}))
+
+    def test_signed_publications_pass_the_launchers_acceptance(self):
+        keys = self.work / "keys"
+        self.run_tool("keygen", keys)
+        key_hex = list_key.read_key((keys / "public.pem").read_text()).hex()
+        sign = ("--key", keys / "private.pem")
+        v1 = {"TolvaneGame.exe": b"MZ one", "data/a.pak": b"a" * 5000}
+        v2 = {"TolvaneGame.exe": b"MZ two", "data/b.pak": b"b"}
+        site_list = self.work / "site" / LIST
+
+        self.publish(v1, "1", *sign)
+        listed_v1 = site_list.read_bytes()
+        for player, key in [("signed", key_hex), ("keyless", "")]:  # comment lines to a keyless one
+            self.assertEqual(self.run_pass(player, key)[1:3], (v1, []))
+        self.publish(v2, "2", *sign)
+        listed_v2 = site_list.read_bytes()
+        self.assertEqual(self.run_pass("signed", key_hex)[1:3], (v2, []))
+        # A renewal: serial 3, the same lines, nothing to fetch.
+        self.run_tool("--resign", self.work / "site", *sign, "--expires-days", "1")
+        renewed = site_list.read_bytes()
+        self.assertEqual(self.run_pass("signed", key_hex)[1:], (v2, [], {LIST}))
+        self.assertEqual((self.work / "signed" / "update" / "list.serial").read_text(), "3")
+
+        lines = list_signing.without_signing(renewed.decode().split("\r\n")[:-1])
+        expired = list_signing.signed_list(lines, signing_keys.load_private_key(keys / "private.pem"), 4,
+                                           datetime.datetime(2020, 1, 1, tzinfo=datetime.timezone.utc))
+        altered = renewed.replace(b"Version = 2", b"Version = 9")
+        for name, data, refusal in [
+                ("a byte changed after signing", altered, "is not signed by the studio"),
+                ("the list before the renewal", listed_v2, "is older than the one installed"),
+                ("an earlier release's list", listed_v1, "is older than the one installed"),
+                ("a newer serial past its expiry", expired, "has expired")]:
+            with self.subTest(name):
+                site_list.write_bytes(data)
+                _, player, errors, requested = self.run_pass("signed", key_hex)
+                self.assertEqual((player, requested), (v2, {LIST}))
+                self.assertEqual(errors, ["error : The update list " + refusal])
 
 
 if __name__ == "__main__":

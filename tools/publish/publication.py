@@ -1,7 +1,7 @@
 """What a publication of an update set is: which names the launcher can carry, how a release
 differs from the previous publication, and the list file that tells the launcher about it.
 
-Pure functions only; tolvane-publish does the file work."""
+Pure functions only; site_folder.py does the file work."""
 import hashlib
 
 LIST_NAME = "uploadfile.uda"
@@ -24,7 +24,16 @@ def version_value(line):
 
 
 def version_line(version):
-    return f"Version = {version};"
+    # "{d}" makes the launcher handle the line, which it also reads as a file entry, as the
+    # deletion of a file that is not there: otherwise it would ask the server for a file named
+    # "Version = X" and log the failure on every version change.
+    return f"Version = {version};{{d}}"
+
+
+def first_line_of(record):
+    """The first list line of a publication record; publications from before the "{d}" form
+    wrote "Version = X;" and did not record it."""
+    return record.get("version_line", f"Version = {record['version']};")
 
 
 def check_version(version):
@@ -33,8 +42,12 @@ def check_version(version):
         raise Refused(f"version {version!r}: a version may not hold ';' or a line end")
     if any(not (0x20 <= ord(c) <= 0x7E) for c in version):
         raise Refused(f"version {version!r}: only printable ASCII characters are allowed")
-    if version_value(version_line(version)) == "":
-        # An empty value equals a missing record: clients would stop before any file.
+    if set(version) & set(":\\/"):
+        # The launcher reads the version line as a path too, and refuses one with a drive, a
+        # ".." level or a device name, with an error-log line on every version change.
+        raise Refused(f"version {version!r}: a version may not hold ':', '/' or '\\'")
+    if version.strip(" ") == "":
+        # The launcher drops blanks from the value: one made of them says nothing.
         raise Refused("the version text is empty")
 
 
@@ -50,6 +63,8 @@ def check_name(path):
         refuse("';' ends the path part of a list line")
     if "'" in path:
         refuse("an apostrophe stops the launcher from creating the file's folders")
+    if "#" in path or "%" in path:
+        refuse("'#' and '%' cannot travel unchanged in a URL (the server would be asked for another name)")
     for marker in MARKERS:
         if marker in path:
             refuse(f"'{marker}' is a marker of the list format")
@@ -82,38 +97,51 @@ def content_hash(data):
     return hashlib.sha256(data).hexdigest()
 
 
+def file_line(path, entry):
+    """A file's list line: the path, "{rw}" when marked, then its size and hash, which a
+    launcher that does not know them ignores."""
+    mark = ";{rw}" if entry["rewrite"] else ""
+    return f"{path}{mark};size={entry['size']};sha256={entry['sha256']}"
+
+
 def plan(release, version, baseline):
     """The next publication.
 
-    release: {relative path: content hash} of the release folder.
+    release: {relative path: {"sha256": str, "size": int}} of the release folder.
     baseline: the previous publication's record, or None:
-        {"version": str, "files": {path: {"sha256": str, "rewrite": bool}}, "removed": [paths]}
-    Returns (record, list lines). A file that changed since the baseline is marked "{rw}", and
-    stays marked in later publications, so that a player who skips a version still gets it
-    again. A file that disappeared is marked "{d}", and stays so until it comes back."""
+        {"version": str, "version_line": str, "serial": int,
+         "files": {path: {"sha256": str, "size": int, "rewrite": bool}}, "removed": [paths]}
+    Returns (record, list lines); the record keeps the baseline's serial. A file that changed
+    since the baseline is marked "{rw}", and stays marked in later publications, so that a
+    player who skips a version still gets it again. A file that disappeared is marked "{d}",
+    and stays so until it comes back."""
     check_version(version)
     check_names(release)
     old_files = baseline["files"] if baseline else {}
     files = {}
-    for path, digest in release.items():
+    for path, content in release.items():
         before = old_files.get(path)
-        changed = before is not None and before["sha256"] != digest
-        files[path] = {"sha256": digest, "rewrite": changed or bool(before and before["rewrite"])}
+        changed = before is not None and before["sha256"] != content["sha256"]
+        rewrite = changed or bool(before and before["rewrite"])
+        files[path] = {"sha256": content["sha256"], "size": content["size"], "rewrite": rewrite}
     removed = (set(baseline["removed"]) if baseline else set()) | (set(old_files) - set(release))
     removed -= set(release)
 
-    if baseline and version_value(version_line(version)) == version_value(version_line(baseline["version"])):
+    # What players hold is the value of the first line they fetched last.
+    first = version_line(version)
+    if baseline and version_value(first) == version_value(first_line_of(baseline)):
         differs = set(old_files) != set(release) or any(
-            old_files[p]["sha256"] != release[p] for p in release)
+            old_files[p]["sha256"] != release[p]["sha256"] for p in release)
         if differs:
             raise Refused(
                 f"version {version!r} is unchanged but the content changed: players who have it would "
                 "stop at the version line and never see the change; publish with a new version")
 
-    lines = [version_line(version)]
+    lines = [first]
     lines += [f"{p};{{d}}" for p in sorted(removed)]
-    lines += [f"{p};{{rw}}" if files[p]["rewrite"] else f"{p};" for p in sorted(files)]
-    record = {"version": version, "files": files, "removed": sorted(removed)}
+    lines += [file_line(p, files[p]) for p in sorted(files)]
+    record = {"version": version, "version_line": first, "files": files, "removed": sorted(removed),
+              "serial": baseline.get("serial", 0) if baseline else 0}
     return record, lines
 
 
