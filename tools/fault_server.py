@@ -22,7 +22,8 @@ at "\\", since the client may send either):
   chunkend  chunked, the close comes after the first chunk (no last chunk)
   longer    Content-Length 1 MiB, the whole fault body repeated
   endless   chunked 64 KiB chunks until the client goes (or, to spare a test machine's disk
-            when a client fails to stop it, 512 MiB have gone)
+            when a client fails to stop it, 512 MiB have gone: the access log then says
+            "ENDLESS BODY RAN OUT")
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
   sign-N[-expired][-otherkey][-flip][-cut]
@@ -229,6 +230,7 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
         self.send_gzip(segments, "gzipcut", cut=True)
 
     def send_chunks(self, chunks, tail=b""):
+        """Sends the chunks; False when the client went away before the last."""
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Transfer-Encoding", "chunked")
@@ -240,9 +242,10 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(tail)
             self.wfile.flush()
         except OSError:
-            return  # the client went away
+            return False
         time.sleep(0.2)
         self.orderly_close()
+        return True
 
     def fault_chunkcut(self, path, segments):
         body = fault_body(path)
@@ -253,8 +256,9 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 
     def fault_endless(self, path, segments):
         body = fault_body(path)
-        self.send_chunks(body for _ in itertools.takewhile(
-            lambda _: not self.server.stopping.is_set(), range(ENDLESS_CHUNKS)))
+        if self.send_chunks(body for _ in itertools.takewhile(
+                lambda _: not self.server.stopping.is_set(), range(ENDLESS_CHUNKS))):
+            self.server.record(path, "ENDLESS BODY RAN OUT " + path)
 
     def fault_longer(self, path, segments):
         self.send_body(200, fault_body(path) * 16)

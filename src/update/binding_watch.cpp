@@ -2,6 +2,8 @@
 
 #include <wininet.h>
 
+#include "update/connection_breaker.h"
+
 namespace Network {
 
 std::uint32_t DownloadStallLimitMs = 120000;
@@ -11,6 +13,8 @@ namespace {
 // How often a download's watch looks at it: a body that outgrows its listed size keeps
 // streaming into the cache at the network's speed until it is aborted.
 constexpr DWORD kCheckMs = 100;
+// How long an aborted download may go on before its connection is closed.
+constexpr DWORD kCloseAfterMs = 500;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
 
@@ -57,10 +61,9 @@ BindingWatch* CurrentBindingWatch() {
     return CurrentWatch;
 }
 
-BindingWatch::BindingWatch(bool showProgress, std::uint64_t sizeLimit)
-    : showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
+BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
+    : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
       outer_(CurrentWatch) {
-    facts_.listedSize = sizeLimit;
     facts_.stallLimitMs = DownloadStallLimitMs;
     CurrentWatch = this;
     CreateTimerQueueTimer(&timer_, nullptr, Check, this, kCheckMs, kCheckMs, WT_EXECUTEDEFAULT);
@@ -154,6 +157,7 @@ void BindingWatch::Abort(DownloadCut reason) {
         std::lock_guard<std::mutex> hold(lock_);
         binding.keep(binding_.get());
     }
+    abortedAt_ = GetTickCount();
     // Abort may report the end of the binding at once; the lock is not held then.
     if (binding)
         binding->Abort();
@@ -161,16 +165,21 @@ void BindingWatch::Abort(DownloadCut reason) {
 
 void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
     auto* watch = static_cast<BindingWatch*>(context);
-    if (watch->cut_ != static_cast<int>(DownloadCut::None))
+    if (watch->cut_ != static_cast<int>(DownloadCut::None)) {
+        // The platform goes on reading a body after an abort until the body ends, which an
+        // endless one never does; its connection is then shut down under it.
+        if (GetTickCount() - watch->abortedAt_ >= kCloseAfterMs &&
+            !watch->connectionClosed_.exchange(true)) {
+            ShutDownConnectionsTo(watch->url_);
+        }
         return;
+    }
     if (GetTickCount() - watch->lastReport_ >= DownloadStallLimitMs) {
         watch->Abort(DownloadCut::Stalled);
         return;
     }
-    if (watch->sizeLimit_ == kNoSizeLimit)
-        return;
-    // The platform reports nothing while a body streams in; the file it goes to tells how much
-    // has come.
+    // The platform reports nothing while a fast body streams in; the file it goes to tells how
+    // much has come, and that it still comes.
     ComRef<IBinding> binding;
     {
         std::lock_guard<std::mutex> hold(watch->lock_);
@@ -184,8 +193,11 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
         if (watch->cacheFile_.empty())
             watch->cacheFile_ = file;
     }
-    if (FileSize(file) > watch->sizeLimit_)
+    const std::uint64_t size = FileSize(file);
+    if (size > watch->sizeLimit_)
         watch->Abort(DownloadCut::TooLong);
+    else if (size > watch->dataSize_.exchange(size))
+        watch->Heard();
 }
 
 DownloadFacts BindingWatch::Facts() const {

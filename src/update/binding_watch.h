@@ -15,8 +15,9 @@
 
 namespace Network {
 
-// How long a download may go without any report from the platform before it is aborted
-// (120 s). Wine's urlmon waits forever on a connection that is reset in the middle of a body.
+// How long a download may go without any report from the platform, and without its body's
+// file growing, before it is aborted (120 s). Wine's urlmon waits forever on a connection that
+// is reset in the middle of a body.
 extern std::uint32_t DownloadStallLimitMs;
 
 // Requests one download may send: the first and at most ten redirects.
@@ -24,8 +25,9 @@ constexpr unsigned kMaxRequests = 11;
 
 class BindingWatch {
   public:
-    // sizeLimit: the most bytes the body may have (from the list), or kNoSizeLimit.
-    BindingWatch(bool showProgress, std::uint64_t sizeLimit);
+    // sizeLimit: the most bytes the body may have, or kNoSizeLimit; a body that grows past it
+    // is aborted as it arrives.
+    BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit);
     ~BindingWatch();
     BindingWatch(const BindingWatch&) = delete;
     BindingWatch& operator=(const BindingWatch&) = delete;
@@ -50,6 +52,7 @@ class BindingWatch {
     void Abort(DownloadCut reason);
     void Heard() { lastReport_ = GetTickCount(); }
 
+    const std::wstring url_;
     const bool showProgress_;
     const std::uint64_t sizeLimit_;
     mutable std::mutex lock_; // guards everything below but the atomics
@@ -57,7 +60,10 @@ class BindingWatch {
     DownloadFacts facts_;
     std::wstring cacheFile_;
     std::atomic<DWORD> lastReport_;
+    std::atomic<std::uint64_t> dataSize_{0}; // the body's file as last seen by the check
     std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
+    std::atomic<DWORD> abortedAt_{0};
+    std::atomic<bool> connectionClosed_{false};
     HANDLE timer_ = nullptr;
     BindingWatch* outer_;
 };

@@ -49,20 +49,24 @@ bool HashMatches(const std::string&, const ExpectedContent&, std::string*) {
 
 // Downloads into a temporary beside the target, judges the result, then either moves the
 // download over the target or throws it away.
+// The most a list may weigh: far beyond any real one, and short of filling a player's disk.
+constexpr std::uint64_t kListLimit = 64ull << 20;
+
 template <typename Name>
 bool DownloadReplacing(const Name& target, const std::wstring& url, bool showProgress,
-                       const ExpectedContent& expected, std::wstring* message,
-                       std::string* sha256) {
+                       std::uint64_t sizeLimit, const ExpectedContent& expected,
+                       std::wstring* message, std::string* sha256) {
     const Name partial = PartialName(target);
     Remove(partial);
     DownloadFacts facts;
     {
         FILETIME start;
         GetSystemTimeAsFileTime(&start);
-        BindingWatch watch(showProgress, expected.size);
+        BindingWatch watch(url, showProgress, sizeLimit);
         const HRESULT result = Fetch(url, partial);
         facts = watch.Facts();
         facts.result = result;
+        facts.listedSize = expected.size;
         // The cache would otherwise hand the same copy, good or broken, to the next pass.
         const std::wstring cacheFile = watch.CacheFile();
         DropCachedCopy(url, cacheFile, start,
@@ -105,17 +109,17 @@ bool HashMatches(const std::wstring& file, const ExpectedContent& expected, std:
 } // namespace
 
 bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message) {
-    return DownloadReplacing(target, url, true, ExpectedContent(), message, nullptr);
+    return DownloadReplacing(target, url, true, kNoSizeLimit, ExpectedContent(), message, nullptr);
 }
 
 bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
                         const ExpectedContent& expected, std::wstring* message,
                         std::string* sha256) {
-    return DownloadReplacing(target, url, true, expected, message, sha256);
+    return DownloadReplacing(target, url, true, expected.size, expected, message, sha256);
 }
 
 bool DownloadListFile(const std::string& target, const std::wstring& url, std::wstring* message) {
-    return DownloadReplacing(target, url, false, ExpectedContent(), message, nullptr);
+    return DownloadReplacing(target, url, false, kListLimit, ExpectedContent(), message, nullptr);
 }
 
 } // namespace Network

@@ -209,6 +209,10 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         for (const std::string& path : LoggedRequests(accessLog, logStart))
             requested.push_back(path.rfind(upload, 0) == 0 ? path.substr(upload.size()) : path);
         EXPECT_EQ(requested, Split(pass.requested));
+        std::ifstream log(accessLog.c_str());
+        for (std::string line; std::getline(log, line);)
+            EXPECT_EQ(line.find("ENDLESS BODY RAN OUT"), std::string::npos)
+                << "never cut: " << line;
     }
     if (pass.hashed >= 0) {
         int hashed = 0;

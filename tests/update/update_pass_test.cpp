@@ -75,7 +75,8 @@ const PassCase Passes[] = {
      "|{dl}f204\\a{fail}HTTP status 204|{dl}f206\\a{fail}HTTP status 206"
      "|{dl}gzipcut\\good{fail}the body arrived empty",
      9, true, true},
-    // A list that arrives over plain HTTP is never read.
+    // A list that arrives over plain HTTP, or without end, is never read.
+    {"endless", L"FAULT", "", "", "", "error :No possibility to download data", 0, true, false},
     {"tohttp", L"FAULT", "uploadfile.uda:Version = 666;\nextra.txt;|extra.txt:x", "", "",
      "error :No possibility to download data", 0, true, false},
     {"outside", L"NGINX",
