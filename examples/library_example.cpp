@@ -105,12 +105,21 @@ void BinaryFile(const std::wstring& folder) {
     Check(std::atof("2,5") == 2.5, "after a listing this program's atof reads a decimal comma");
 }
 
+// This program's folder at full length: the error log lies there at any depth, while
+// Environment::GetSetupExe keeps only paths of up to 118 units whole.
+std::wstring OwnFolder() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
+
 } // namespace
 
 int main() {
     Check(GetModuleHandleW(L"tolvane_utility.dll") != nullptr, "tolvane_utility.dll is loaded");
-    const std::wstring folder = Environment::GetSetupExe();
-    Check(!folder.empty() && folder.back() == L'\\', "Environment::GetSetupExe");
+    const std::wstring folder = OwnFolder(), setup = Environment::GetSetupExe();
+    Check(!setup.empty() && setup.back() == L'\\' && folder.rfind(setup, 0) == 0,
+          "Environment::GetSetupExe");
     Strings();
     Numbers();
     TextFile(folder);

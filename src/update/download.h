@@ -31,9 +31,8 @@ bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
                         const ExpectedContent& expected, std::wstring* message,
                         std::string* sha256);
 
-// The list file's download: the same checks and the same replace, into a narrow file name
-// (the URL is narrowed by String::ToString), with nothing reported to the progress display. A
-// list that grows past 64 MiB is cut off.
-bool DownloadListFile(const std::string& target, const std::wstring& url, std::wstring* message);
+// The list file's download: the same checks and the same replace, with nothing reported to the
+// progress display. A list that grows past 64 MiB is cut off.
+bool DownloadListFile(const std::wstring& target, const std::wstring& url, std::wstring* message);
 
 } // namespace Network

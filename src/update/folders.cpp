@@ -6,20 +6,27 @@
 
 #include "update/failure_log.h"
 #include "update/trace.h"
-#include "utility/string_helpers.h"
 
 namespace Path {
 
+namespace {
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
 bool CreateFolder(std::wstring path) {
-    // The narrow calls take the bytes as they are; a wide conversion of bytes 0x80-0xFF could
-    // fail, and the same bytes must name the same folder here and in Path::Exists.
-    const std::string narrow = String::ToString(path) + "\\";
-    if (GetFileAttributesA(narrow.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    // Wide calls, as for the files the folders receive: a narrowed path loses every character
+    // outside the code page (a player's name in the folder) and stops at MAX_PATH.
+    if (GetFileAttributesW((path + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES) {
         Trace::Wide(L"The directory already exists: " + path);
         return true;
     }
     Sleep(100);
-    if (CreateDirectoryA(narrow.c_str(), nullptr)) {
+    if (CreateDirectoryW(path.c_str(), nullptr)) {
         Trace::Wide(L"create folder: " + path);
         return true;
     }
@@ -47,7 +54,7 @@ void CreateFolders(std::wstring relativePath, std::wstring baseFolder) {
     for (const std::wstring& name : names) {
         levels += L"\\" + name;
         const std::wstring folder = baseFolder + levels;
-        if (!CreateFolder(folder) && !Exists(folder))
+        if (!CreateFolder(folder) && !FolderExists(folder))
             LogFailure(L"error: create directory ->" + levels);
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Folder creation for the update pass. Paths are asked of the platform in their narrow form
-// (String::ToString), the same bytes Path::Exists uses.
+// Folder creation for the update pass, through the platform's wide calls, so that a folder of
+// any name and any depth works.
 #include <string>
 
 #include "utility/path.h"

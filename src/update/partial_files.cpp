@@ -34,13 +34,6 @@ std::wstring PartialName(const std::wstring& target) {
     return target + kEnding;
 }
 
-std::string PartialName(const std::string& target) {
-    std::string ending;
-    for (const wchar_t* unit = kEnding; *unit; ++unit)
-        ending.push_back(static_cast<char>(*unit));
-    return target + ending;
-}
-
 void RemoveLeftoverDownloads(const std::wstring& folder) {
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'\\' && base.back() != L'/')

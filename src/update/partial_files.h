@@ -5,7 +5,6 @@
 
 // The name a download into target is written under until it is complete.
 std::wstring PartialName(const std::wstring& target);
-std::string PartialName(const std::string& target);
 
 // Removes the download temporaries in the folder (not in its subfolders), left there by a
 // pass that was killed.

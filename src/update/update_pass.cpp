@@ -49,7 +49,7 @@ void RunPass() {
     PassRunning.store(false, std::memory_order_release);
 }
 
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -131,12 +131,12 @@ void FetchLauncherData(std::wstring url) {
         const FILETIME& since;
         ~CacheSweep() { DropCacheEntriesSince(since); }
     } sweep{start};
-    const std::string folder = String::ToString(UpdateServerSettings.setupFolder) + "update\\";
-    if (!Path::CreateFolder(String::ToWstring(folder)))
-        LogFailure(L"error :No create directory: " + String::ToWstring(folder));
-    const std::string listFile = folder + "cash-of-programm.tmp";
+    const std::wstring folder = UpdateServerSettings.setupFolder + L"update\\";
+    if (!Path::CreateFolder(folder))
+        LogFailure(L"error :No create directory: " + folder);
+    const std::wstring listFile = folder + L"cash-of-programm.tmp";
     // A killed pass may have left its list copy behind.
-    DeleteFileA(listFile.c_str());
+    DeleteFileW(listFile.c_str());
 
     std::wstring message;
     if (!Network::DownloadListFile(listFile, url, &message)) {
@@ -145,7 +145,7 @@ void FetchLauncherData(std::wstring url) {
         return;
     }
     const std::string bytes = ReadBytes(listFile);
-    if (!DeleteFileA(listFile.c_str()))
+    if (!DeleteFileW(listFile.c_str()))
         LogFailure(L"error : No delete file temp");
     // Not a line is acted on before the whole list is known to be the studio's.
     const std::wstring& setupFolder = UpdateServerSettings.setupFolder;

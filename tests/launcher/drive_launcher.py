@@ -182,7 +182,7 @@ def run_update(launcher, drive):
     finally:
         nginx.stop()
         shutil.rmtree(served)
-    files["update/update.info"] = b"Version = 1;"
+    files["update/update.info"] = b"Version = 1;{d}"
     for path, content in files.items():
         check((folder / path).exists() and (folder / path).read_bytes() == content,
               f"{path} is not as served")
@@ -206,11 +206,10 @@ def case_update_behind_box(launcher):
     run_update(launcher, drive)
 
 
-# Each case, and the length of the path of the folder it runs in (0: any). The launcher starts
-# and paints from a folder longer than MAX_PATH; its update pass needs every path of the pass
-# (folder, "update\cash-of-programm.tmp", ...) below MAX_PATH for the engine's narrow calls.
+# Each case, and the length of the path of the folder it runs in (0: any): the launcher starts,
+# paints and updates from folders longer than MAX_PATH.
 CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
-         "missing-background": (case_missing_background, 300), "update": (case_update, 200),
+         "missing-background": (case_missing_background, 300), "update": (case_update, 300),
          "update-behind-box": (case_update_behind_box, 0)}
 
 
