@@ -172,8 +172,8 @@ def run_update(launcher, drive):
     (served / "release" / "data").mkdir(parents=True)
     for path, content in files.items():
         (served / "release" / path).write_bytes(content)
-    subprocess.run([sys.executable, TOOLS / "tolvane-publish", served / "release", "1",
-                    served / "webroot"], check=True, capture_output=True)
+    subprocess.run([sys.executable, TOOLS / "tolvane-publish", "--key", args.list_key,
+                    served / "release", "1", served / "webroot"], check=True, capture_output=True)
     nginx = test_servers.Nginx(str(served / "webroot"), pki, port=int(args.port)).start()
     try:
         launcher.start()
@@ -183,6 +183,7 @@ def run_update(launcher, drive):
         nginx.stop()
         shutil.rmtree(served)
     files["update/update.info"] = b"Version = 1;{d}"
+    files["update/list.serial"] = b"1"
     for path, content in files.items():
         check((folder / path).exists() and (folder / path).read_bytes() == content,
               f"{path} is not as served")
@@ -217,7 +218,7 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("case", "wine-run", "prefix", "launcher", "probe", "work"):
         parser.add_argument("--" + name, required=True)
-    for name in ("port", "trust-ca", "pki", "game"):  # the update case's
+    for name in ("port", "trust-ca", "pki", "game", "list-key"):  # the update case's
         parser.add_argument("--" + name)
     args = parser.parse_args()
     args.work = pathlib.Path(args.work)
