@@ -6,7 +6,8 @@
 
 namespace {
 
-const wchar_t kText[] = L"TolvaneGame has started. The launcher brought this folder up to date.";
+// Neutral: the launcher also starts the installed game after refusing a list.
+const wchar_t kText[] = L"TolvaneGame has started (the demo's stand-in for the game).";
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

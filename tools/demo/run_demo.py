@@ -4,14 +4,16 @@
 First run: draws the pictures, makes a demo release, publishes version 1.0 and then 1.1 (a
 changed settings file, a removed pak), and sets up a player folder that still has parts of
 1.0. Later runs reuse that state: the launcher stops early at the unchanged version. With
---bump, a new version with a changed and a removed file is published first.
+--bump, a new version with a changed and a removed file is published first. With --tamper, a
+sequence of changes on the server and in the player folder shows what the launcher refuses
+and what it repairs (see tamper.py).
 
-The update set is served by nginx at https://localhost:8443/ with a certificate of a demo CA
-that only the demo's Wine prefix trusts. Without a display, the demo runs on its own Xvfb,
-clicks the game tile itself and saves screenshots; with one, you click.
+Every list is signed with the demo's key (--key), which the demo's launcher is built with. The
+update set is served by nginx at https://localhost:8443/ with a certificate of a demo CA that
+only the demo's Wine prefix trusts. Without a display, the demo runs on its own Xvfb, clicks
+the game tile itself and saves screenshots; with one, you click.
 """
 import argparse
-import hashlib
 import json
 import os
 import pathlib
@@ -19,146 +21,105 @@ import shutil
 import socket
 import subprocess
 import sys
-import time
+import textwrap
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tools"))
-import test_servers  # noqa: E402
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import tamper  # noqa: E402
+from pass_report import AccessLog, PassReport  # noqa: E402
+from player import ROOT, Player, test_servers  # noqa: E402
+from studio import Studio, digest  # noqa: E402
 
 PORT = 8443
-MATCH = "\\player\\TolvaneLauncher.exe"
-IGNORED = {"TolvaneLauncher.exe", "errors.err", "TolvaneGame.started"}
+# Signed lists; a demo folder of another format, or of another key, starts over.
+STATE_FORMAT = 2
 
 
 class Demo:
-    def __init__(self, build, folder):
-        self.build = build
-        self.folder = folder
-        self.prefix = folder / "wineprefix"
-        self.player = folder / "player"
-        self.release = folder / "release"
-        self.site = folder / "site"
-        self.state_file = folder / "state.json"
-        self.wine_run = ROOT / "tools" / "wine-run"
+    def __init__(self, build, key):
+        self.folder = ROOT / "build" / "demo"
+        self.state_file = self.folder / "state.json"
+        self.studio = Studio(build, self.folder, key)
+        self.player = Player(build, self.folder)
+        self.key_id = digest(key.with_name("public.pem").read_bytes())
+        self.headless = not os.environ.get("DISPLAY")
+        self.nginx = None
+        self.access = None
 
-    # --- Windows programs -------------------------------------------------------------
+    def reset(self):
+        for name in ("player", "release", "site", "state.json"):
+            path = self.folder / name
+            shutil.rmtree(path, ignore_errors=True) if path.is_dir() else path.unlink(missing_ok=True)
 
-    def wine(self, program, *args, **kwargs):
-        return subprocess.run([str(self.wine_run), str(self.prefix), str(program), *map(str, args)],
-                              capture_output=True, text=True, **kwargs)
+    def state(self):
+        """The version last published, or None when the demo starts over."""
+        if not self.state_file.exists():
+            return None
+        state = json.loads(self.state_file.read_text())
+        if state.get("format") != STATE_FORMAT or state.get("key") != self.key_id:
+            print("== the demo folder is from an unsigned demo or another key: starting over")
+            self.reset()
+            return None
+        return state["minor"]
 
-    def probe(self, command, *args):
-        return self.wine(self.build / "tools" / "launcher_probe.exe", command, MATCH, *args)
-
-    # --- the update set ---------------------------------------------------------------
-
-    def release_files(self, minor):
-        """The game folder of version 1.<minor> as {relative path: bytes}."""
-        def blob(name, size):
-            seed = hashlib.sha256(name.encode()).digest()
-            return (seed * (size // len(seed) + 1))[:size]
-
-        files = {
-            "TolvaneGame.exe": (self.build / "tools" / "TolvaneGame.exe").read_bytes(),
-            "bin/engine.dll": blob("engine", 96 * 1024),
-            "data/textures/stone.tex": blob("stone", 64 * 1024),
-            "data/textures/grass.tex": blob("grass", 64 * 1024),
-            "data/maps/harbour.map": blob(f"harbour {max(minor, 1)}", 48 * 1024),
-            "config/settings.ini": f"[game]\nversion = 1.{minor}\nquality = high\n".encode(),
-            "readme.txt": b"TolvaneGame demo data.\n",
-        }
-        if minor == 0:
-            files["data/intro_old.pak"] = blob("intro", 32 * 1024)
-        # Every bump changes the map; every other one drops the wind sound, the next brings it back.
-        if minor < 2 or minor % 2 == 1:
-            files["data/sounds/wind.snd"] = blob("wind", 40 * 1024)
-        return files
-
-    def publish(self, minor):
-        shutil.rmtree(self.release, ignore_errors=True)
-        for relative, data in self.release_files(minor).items():
-            path = self.release / relative
-            path.parent.mkdir(parents=True, exist_ok=True)
-            path.write_bytes(data)
-        result = subprocess.run([sys.executable, str(ROOT / "tools" / "tolvane-publish"), str(self.release),
-                                 f"1.{minor}", str(self.site)], capture_output=True, text=True)
-        if result.returncode != 0:
-            raise SystemExit(result.stderr)
-        print("   " + result.stdout.strip())
-
-    # --- set-up ------------------------------------------------------------------------
+    def save_state(self, minor):
+        self.state_file.write_text(json.dumps({"format": STATE_FORMAT, "key": self.key_id, "minor": minor}))
 
     def first_run(self):
         print("== first run: pictures, demo release 1.0 and 1.1, a player folder with parts of 1.0")
-        self.player.mkdir(parents=True)
-        shutil.copy(self.build / "bin" / "TolvaneLauncher.exe", self.player)
-        images = self.player / "Images"
-        images.mkdir()
-        drawn = self.wine(self.build / "tools" / "draw_pictures.exe", test_servers.windows_path(images))
-        if drawn.returncode != 0:
-            raise SystemExit("could not draw the pictures: " + drawn.stderr)
-        self.publish(0)
-        # What a player of 1.0 still has: the old settings, the pak that 1.1 drops, the record.
-        old = self.release_files(0)
+        self.player.set_up()
+        self.studio.publish(0)
+        # What a player of 1.0 still has: the old settings, the pak that 1.1 drops, the records.
+        old = self.studio.release_files(0)
         for relative in ("config/settings.ini", "data/intro_old.pak"):
-            path = self.player / relative
-            path.parent.mkdir(parents=True, exist_ok=True)
-            path.write_bytes(old[relative])
-        (self.player / "update").mkdir()
-        (self.player / "update" / "update.info").write_bytes(b"Version = 1.0;")
-        self.publish(1)
+            self.player.write(relative, old[relative])
+        self.player.write("update/update.info", b"Version = 1.0;")
+        self.player.write("update/list.serial", b"1")
+        self.studio.publish(1)
         return 1
 
-    def snapshot(self):
-        return {p.relative_to(self.player).as_posix(): hashlib.sha256(p.read_bytes()).hexdigest()
-                for p in self.player.rglob("*")
-                if p.is_file() and p.name not in IGNORED and not p.relative_to(self.player).parts[0] in ("Images", "update")}
+    def run_pass(self, shots, damaged=()):
+        """One launcher pass, told as a PassReport."""
+        before, everything = self.player.snapshot(), self.player.snapshot(everything=True)
+        listed = self.studio.listed_files()
+        run = self.player.run_launcher(self.headless, shots)
+        return PassReport(run, self.access.new_requests(), listed, before, self.player.snapshot(), damaged,
+                          untouched=self.player.snapshot(everything=True) == everything)
 
-    # --- the run -----------------------------------------------------------------------
 
-    def run_launcher(self, headless):
-        shots = []
-        log = self.player / "errors.err"
-        log_before = log.read_bytes() if log.exists() else b""
-        (self.player / "TolvaneGame.started").unlink(missing_ok=True)
-        launcher = subprocess.Popen([str(self.wine_run), str(self.prefix), "TolvaneLauncher.exe"],
-                                    cwd=self.player, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            if self.probe("window", 30000).returncode != 0:
-                raise SystemExit("the launcher window did not appear")
-            if headless:
-                time.sleep(1)
-                shots.append(self.screenshot("1-before-click"))
-                print("== clicking the game tile")
-                self.probe("post", "click-game")
-                time.sleep(1.2)
-                shots.append(self.screenshot("2-during-pass"))
-            else:
-                print("== the launcher is on your display: click the game tile (right)")
-            code = launcher.wait(timeout=180 if headless else 3600)
-            started = self.wait_for(self.player / "TolvaneGame.started", 20)
-            if headless and started:
-                time.sleep(2)
-                shots.append(self.screenshot("3-game"))
-        finally:
-            if launcher.poll() is None:
-                launcher.kill()
-        new_log = (log.read_bytes() if log.exists() else b"")[len(log_before):]
-        return code, started, shots, new_log.decode("latin-1").splitlines()
+def row(label, text):
+    print(textwrap.fill(text, 110, initial_indent=f"{label:14}", subsequent_indent=" " * 14,
+                        break_on_hyphens=False))
 
-    def screenshot(self, name):
-        path = self.folder / f"{name}.png"
-        subprocess.run(["import", "-window", "root", str(path)], check=True)
-        return path
 
-    @staticmethod
-    def wait_for(path, seconds):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if path.exists():
-                return True
-            time.sleep(0.2)
-        return False
+def summary(demo, report, record_before, serial_before):
+    studio, player, run = demo.studio, demo.player, report.run
+    lines = studio.list_lines()
+    after = player.snapshot()
+    in_step = after == studio.release_hashes()
+    print("\n== What happened")
+    serial = studio.serial()
+    row("server", f"{demo.nginx.url}  ({lines[0]}, {len(studio.listed_files())} files listed, "
+                  + (f"signed, serial {serial})" if serial else "unsigned)"))
+    row("list", report.refusal or f"accepted: signed with the demo's key, serial {serial}; "
+                                  f"the player had {serial_before or 'none'}, so it is not older")
+    row("launcher", report.launcher_text())
+    row("nginx", report.nginx_text())
+    if report.went_on:
+        for label, text in report.file_lines():
+            row(label, text)
+    row("files", f"{'in step' if in_step else 'NOT in step'} with the release ({len(after)} files)")
+    if record_before == lines[0]:
+        row("", "the recorded version equals the server's: the pass stopped at the version line")
+    row("version", f"update\\update.info holds {player.read('update/update.info').decode('latin-1')!r}, "
+                   f"update\\list.serial {player.read('update/list.serial').decode('latin-1')!r}")
+    row("game", "started" if run.started else "NOT started")
+    row("exit code", str(run.code))
+    row("errors.err", f"{len(run.errors)} new line(s)")
+    for line in run.errors:
+        row("", line)
+    if run.shots:
+        row("screenshots", ", ".join(str(p.relative_to(ROOT)) for p in run.shots))
+    return in_step and run.started and run.code == 0
 
 
 def port_in_use(port):
@@ -166,85 +127,55 @@ def port_in_use(port):
         return s.connect_ex(("127.0.0.1", port)) == 0
 
 
-def summary(demo, record_before, before, after, code, started, shots, new_errors):
-    release = {p.relative_to(demo.release).as_posix(): hashlib.sha256(p.read_bytes()).hexdigest()
-               for p in demo.release.rglob("*") if p.is_file()}
-    fetched = sorted(p for p in after if p not in before)
-    rewritten = sorted(p for p in after if p in before and before[p] != after[p])
-    deleted = sorted(p for p in before if p not in after)
-    list_lines = (demo.site / "AppGameUpload" / "uploadfile.uda").read_text("ascii").splitlines()
-    record = demo.player / "update" / "update.info"
-    print("\n== What happened")
-    print(f"server        https://localhost:{PORT}/  ({list_lines[0]}, {len(list_lines) - 1} file lines)")
-    in_step = after == release
-    print(f"files         {'in step with the release' if in_step else 'NOT in step with the release'}"
-          f" ({len(after)} files): {len(fetched)} fetched, {len(rewritten)} fetched again, {len(deleted)} deleted")
-    for label, paths in (("  fetched", fetched), ("  again", rewritten), ("  deleted", deleted)):
-        if paths:
-            print(f"{label:13} " + ", ".join(paths))
-    if record_before == list_lines[0]:
-        print("              the recorded version equals the server's: the pass stopped at the version line")
-    print(f"version       update\\update.info holds {record.read_bytes().decode('latin-1')!r}")
-    print(f"game          {'started' if started else 'NOT started'}")
-    print(f"exit code     {code}")
-    print(f"errors.err    {len(new_errors)} new line(s)")
-    for line in new_errors:
-        print(f"              {line}")
-    if shots:
-        print("screenshots   " + ", ".join(str(p.relative_to(ROOT)) for p in shots))
-    return in_step and started and code == 0
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", type=pathlib.Path, default=ROOT / "build" / "release")
-    parser.add_argument("--bump", action="store_true", help="publish a new version first")
+    parser.add_argument("--build", type=pathlib.Path, required=True, help="build tree of the keyed launcher")
+    parser.add_argument("--key", type=pathlib.Path, required=True, help="the demo's private list key")
+    mode = parser.add_mutually_exclusive_group()
+    mode.add_argument("--bump", action="store_true", help="publish a new version first")
+    mode.add_argument("--tamper", action="store_true", help="show what the launcher refuses and repairs")
     parser.add_argument("--reset", action="store_true", help="start over with a fresh demo folder")
     args = parser.parse_args()
-    demo = Demo(args.build.resolve(), ROOT / "build" / "demo")
     if port_in_use(PORT):
         raise SystemExit(f"port {PORT} is taken; the demo's update server needs it")
+    demo = Demo(args.build.resolve(), args.key.resolve())
     if args.reset:
-        for name in ("player", "release", "site", "state.json"):
-            path = demo.folder / name
-            shutil.rmtree(path, ignore_errors=True) if path.is_dir() else path.unlink(missing_ok=True)
+        demo.reset()
     demo.folder.mkdir(parents=True, exist_ok=True)
 
-    headless = not os.environ.get("DISPLAY")
     session = ROOT / "tools" / "wine-session"
-    subprocess.run([str(session), "start", str(demo.prefix)], check=True)
-    nginx = None
+    subprocess.run([str(session), "start", str(demo.player.prefix)], check=True)
     try:
-        if headless:
-            os.environ["DISPLAY"] = (pathlib.Path(str(demo.prefix) + ".display")).read_text().strip()
+        if demo.headless:
+            os.environ["DISPLAY"] = pathlib.Path(str(demo.player.prefix) + ".display").read_text().strip()
         pki = test_servers.TestPki(str(demo.folder / "pki"))
-        trusted = demo.wine(args.build / "tools" / "trust_ca.exe", test_servers.windows_path(pki.ca))
+        trusted = demo.player.wine(args.build / "tools" / "trust_ca.exe", test_servers.windows_path(pki.ca))
         if trusted.returncode != 0:
             raise SystemExit("could not make the demo's Wine prefix trust the demo CA: " + trusted.stderr)
-        state = json.loads(demo.state_file.read_text()) if demo.state_file.exists() else None
-        if state is None:
+        minor = demo.state()
+        if minor is None:
             minor = demo.first_run()
-        else:
-            minor = state["minor"]
-            if args.bump:
-                minor += 1
-                print(f"== publishing version 1.{minor}: the map changes, the wind sound comes or goes")
-                demo.publish(minor)
-            else:
-                print(f"== version 1.{minor} again: the launcher should stop at the unchanged version line")
-        demo.state_file.write_text(json.dumps({"minor": minor}))
+        elif args.bump:
+            minor += 1
+            print(f"== publishing version 1.{minor}: the map changes, the wind sound comes or goes")
+            demo.studio.publish(minor)
+        elif not args.tamper:
+            print(f"== version 1.{minor} again: the launcher should stop at the unchanged version line")
+        demo.save_state(minor)
 
-        nginx = test_servers.Nginx(str(demo.site), pki, PORT).start()
-        print(f"== serving {demo.site.relative_to(ROOT)} at {nginx.url}")
-        before = demo.snapshot()
-        record_before = (demo.player / "update" / "update.info").read_text("latin-1")
-        code, started, shots, new_errors = demo.run_launcher(headless)
-        ok = summary(demo, record_before, before, demo.snapshot(), code, started, shots, new_errors)
+        demo.nginx = test_servers.Nginx(str(demo.studio.site), pki, PORT).start()
+        demo.access = AccessLog(demo.nginx.access_log)
+        print(f"== serving {demo.studio.site.relative_to(ROOT)} at {demo.nginx.url}")
+        if args.tamper:
+            return 0 if tamper.run(demo, minor) else 1
+        record_before = demo.player.read("update/update.info").decode("latin-1")
+        serial_before = demo.player.read("update/list.serial").decode("latin-1")
+        report = demo.run_pass({"before": "1-before-click", "during": "2-during-pass", "game": "3-game"})
+        return 0 if summary(demo, report, record_before, serial_before) else 1
     finally:
-        if nginx:
-            nginx.stop()
-        subprocess.run([str(session), "stop", str(demo.prefix)])
-    return 0 if ok else 1
+        if demo.nginx:
+            demo.nginx.stop()
+        subprocess.run([str(session), "stop", str(demo.player.prefix)])
 
 
 if __name__ == "__main__":

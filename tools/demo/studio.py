@@ -1,0 +1,87 @@
+"""The studio's side of the demo: the demo release of each version, published with the demo's
+key into the site folder that nginx serves, and what that site lists."""
+import hashlib
+import pathlib
+import shutil
+import subprocess
+import sys
+
+PUBLISH = pathlib.Path(__file__).resolve().parents[1] / "tolvane-publish"
+
+
+def blob(name, size):
+    """size bytes that only the name decides."""
+    seed = hashlib.sha256(name.encode()).digest()
+    return (seed * (size // len(seed) + 1))[:size]
+
+
+def digest(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def list_path_of(line):
+    """The file a list line names, with slashes; None for the version line, comments and {d} lines."""
+    if line.startswith("'") or "Version" in line or "{d}" in line or ";" not in line:
+        return None
+    return line.split(";")[0].replace("\\", "/")
+
+
+class Studio:
+    def __init__(self, build, folder, key):
+        self.build = build
+        self.key = key
+        self.release = folder / "release"
+        self.site = folder / "site"
+        self.upload = self.site / "AppGameUpload"
+        self.list_file = self.upload / "uploadfile.uda"
+
+    def release_files(self, minor):
+        """The game folder of version 1.<minor> as {relative path: bytes}."""
+        files = {
+            "TolvaneGame.exe": (self.build / "tools" / "TolvaneGame.exe").read_bytes(),
+            "bin/engine.dll": blob("engine", 96 * 1024),
+            "data/textures/stone.tex": blob("stone", 64 * 1024),
+            "data/textures/grass.tex": blob("grass", 64 * 1024),
+            "data/maps/harbour.map": blob(f"harbour {max(minor, 1)}", 48 * 1024),
+            "config/settings.ini": f"[game]\nversion = 1.{minor}\nquality = high\n".encode(),
+            "readme.txt": b"TolvaneGame demo data.\n",
+        }
+        if minor == 0:
+            files["data/intro_old.pak"] = blob("intro", 32 * 1024)
+        # Every bump changes the map; every other one drops the wind sound, the next brings it back.
+        if minor < 2 or minor % 2 == 1:
+            files["data/sounds/wind.snd"] = blob("wind", 40 * 1024)
+        return files
+
+    def publish(self, minor):
+        """Publishes version 1.<minor>, its list signed with the demo's key."""
+        shutil.rmtree(self.release, ignore_errors=True)
+        for relative, data in self.release_files(minor).items():
+            path = self.release / relative
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(data)
+        result = subprocess.run([sys.executable, str(PUBLISH), "--key", str(self.key), str(self.release),
+                                 f"1.{minor}", str(self.site)], capture_output=True, text=True)
+        if result.returncode != 0:
+            raise SystemExit(result.stderr)
+        print("   " + result.stdout.strip())
+
+    def release_hashes(self):
+        return {p.relative_to(self.release).as_posix(): digest(p.read_bytes())
+                for p in self.release.rglob("*") if p.is_file()}
+
+    def list_lines(self):
+        return self.list_file.read_bytes().decode("latin-1").split("\r\n")[:-1]
+
+    def serial(self):
+        """The served list's serial (text); None for an unsigned list."""
+        for line in self.list_lines():
+            if line.startswith("'tolvane-list serial="):
+                return line.split("=")[1].split(" ")[0]
+        return None
+
+    def listed_files(self):
+        return [path for path in map(list_path_of, self.list_lines()) if path]
+
+    def served(self, relative):
+        return self.upload / relative
