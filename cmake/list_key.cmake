@@ -8,7 +8,8 @@ function(tolvane_list_key pems out_var)
     set(keys "")
     find_package(Python3 REQUIRED COMPONENTS Interpreter)
     foreach(pem IN LISTS pems)
-        get_filename_component(pem "${pem}" ABSOLUTE)
+        # A relative path is taken from the top of the source tree, where the commands run.
+        get_filename_component(pem "${pem}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
         execute_process(
             COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/list_key.py ${pem}
             OUTPUT_VARIABLE key ERROR_VARIABLE reason RESULT_VARIABLE result
