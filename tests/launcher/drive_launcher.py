@@ -58,9 +58,9 @@ class Launcher:
                                 ("TolvaneGame_455", "455x256", GAME)):
             subprocess.run(["convert", "-size", size, "xc:rgb(%d,%d,%d)" % rgb, "-type",
                             "TrueColor", f"BMP3:{self.folder}/Images/{name}.bmp"], check=True)
-        # Last, so that nothing above can fail and leave it running: a private Xvfb, so that
-        # screenshots show only this case's windows. It picks a free display number itself and
-        # reports it through the pipe; it keeps none of our output handles, which CTest awaits.
+        # Last, so that nothing above can fail and leave it running: a private Xvfb, for
+        # screenshots of this case's windows only. It reports the display it picked; it keeps
+        # none of our output handles, which CTest awaits.
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                       "1920x1080x24", "-nolisten", "tcp"],
@@ -97,10 +97,15 @@ class Launcher:
 
     def exits_with(self, code, seconds=30):
         try:
-            self.process.wait(timeout=seconds)
+            check(self.process.wait(timeout=seconds) == code, f"the exit code is not {code}")
         except subprocess.TimeoutExpired:
             check(False, f"the launcher did not end within {seconds} s")
-        check(self.process.returncode == code, f"the exit code is not {code}")
+
+    def cad_notice(self, answer):
+        """Clicks the CAD tile and checks its box; answer "1" presses OK, "0" leaves it open."""
+        self.probe("post", "click-cad")
+        box = self.probe("dialog", answer, "20000")
+        check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
 
     def stop(self):
         if self.process and self.process.poll() is None:
@@ -126,9 +131,7 @@ def case_window(launcher):
                     launcher.args.work / "artifacts" / "launcher-window.png"], check=True)
     check(not wrong(), f"unexpected colours at {wrong()}")
 
-    launcher.probe("post", "click-cad")
-    box = launcher.probe("dialog", "1", "20000")
-    check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
+    launcher.cad_notice("1")
     launcher.probe("post", "end-message")  # only a worker's own hand-over ends the launcher
     launcher.probe("post", "sysclose")
     time.sleep(2)
@@ -146,9 +149,8 @@ def case_escape(launcher):
 
 
 def case_missing_background(launcher):
-    """Without its pictures, in a folder whose path is longer than MAX_PATH: one box naming the
-    background's full path, then exit code 0. A box for a tile picture would hold the launcher
-    open."""
+    """Without its pictures: one box naming the background's full path, then exit code 0 (a box
+    for a tile picture would hold the launcher open)."""
     shutil.rmtree(launcher.folder / "Images")
     launcher.start(window=False)
     box = launcher.probe("dialog", "1", "20000")
@@ -159,9 +161,8 @@ def case_missing_background(launcher):
 
 
 def run_update(launcher, drive):
-    """Serves an update set, lets drive lead the running launcher into a pass, and checks that
-    the pass brought the folder in step, recorded the version and started the game (which
-    records that it ran), and that the launcher ended with exit code 0."""
+    """Serves a signed update set, lets drive lead the running launcher into a pass, and checks
+    the folder, the version and serial records, that the game ran and that the exit code is 0."""
     args, folder = launcher.args, launcher.folder
     pki = test_servers.TestPki(args.pki)
     trust = launcher.wine(args.trust_ca, test_servers.windows_path(pki.ca))
@@ -169,8 +170,8 @@ def run_update(launcher, drive):
     served = pathlib.Path(tempfile.mkdtemp(prefix="served-", dir=args.work))
     files = {"TolvaneGame.exe": pathlib.Path(args.game).read_bytes(),
              "data/level.pak": bytes(range(256)) * 200}
-    (served / "release" / "data").mkdir(parents=True)
     for path, content in files.items():
+        (served / "release" / path).parent.mkdir(parents=True, exist_ok=True)
         (served / "release" / path).write_bytes(content)
     subprocess.run([sys.executable, TOOLS / "tolvane-publish", "--key", args.list_key,
                     served / "release", "1", served / "webroot"], check=True, capture_output=True)
@@ -191,8 +192,7 @@ def run_update(launcher, drive):
 
 
 def case_update(launcher):
-    """A click on the game tile, in a folder whose path is longer than GetSetupExe takes: the
-    whole update as above."""
+    """A click on the game tile: the whole update as above."""
     run_update(launcher, lambda launcher: launcher.probe("post", "click-game"))
 
 
@@ -200,9 +200,7 @@ def case_update_behind_box(launcher):
     """The CAD tile's notice is open while the whole pass runs and ends: the game starts and
     the launcher ends all the same, the box never answered."""
     def drive(launcher):
-        launcher.probe("post", "click-cad")
-        box = launcher.probe("dialog", "0", "20000")  # seen, left open
-        check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
+        launcher.cad_notice("0")
         launcher.probe("post", "click-game")  # reaches the tile through the box's loop
     run_update(launcher, drive)
 

@@ -78,8 +78,7 @@ class LauncherWindow : public ::testing::Test {
 // filled in 0x00C84664 from two pixels in up to progress + W/4; the frame only when the bar is
 // full, nothing past full. Also nothing to fill below 3.
 TEST_F(LauncherWindow, BarFrameAndFillFollowTheProgress) {
-    for (auto [progress, frame, fill] : {std::tuple{100, true, true},
-                                         {length - 1, true, true},
+    for (auto [progress, frame, fill] : {std::tuple{length - 1, true, true},
                                          {length, true, false},
                                          {length + 1, false, false},
                                          {1, true, false}}) {
@@ -110,7 +109,6 @@ TEST_F(LauncherWindow, StatusLineAndBarStepFollowEachReport) {
     const std::wstring numbers = L"1024 of 4096 download : ";
     const std::tuple<std::uint64_t, const wchar_t*, std::wstring, int> cases[] = {
         {5, L"C:\\cache\\data.pak", numbers + L"data.pak\n", length / 4},
-        {3, L"C:\\x\\y.z", numbers + L"y.z\n", length / 2},
         {2, L"C:\\x\\y.z", numbers + L"y.z\n", length},
         {5, L"C:\\cache\\a[0]", numbers + L"a[0]\n", 0},              // no full stop
         {5, L"https://host/AppGameUpload/a.pak", numbers + L"\n", 0}, // no backslash, no name
@@ -150,13 +148,11 @@ TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
         {L"launcher.exe -x \"/repair\"", true},
         {L"launcher.exe /rep\"\"air", true},
         {L"launcher.exe", false},
-        {L"", false},
         {nullptr, false},
         {L"launcher.exe /repairs", false},
         {L"launcher.exe -repair repair /repair:1 \\/repair", false},
         {L"launcher.exe \"/repair now\"", false},
         {L"launcher.exe \\\"/repair\\\"", false},
-        {L"launcher.exe x\"y /repair\"", false},
         {L"\"C:\\a /repair\\TolvaneLauncher.exe\"", false},
         {L"/repair", false}, // the program's name
         {L"launcher.exe /repa\x0130r /REPA\x0131R", false},

@@ -6,6 +6,7 @@
 // "parsed <comment><version><deletion><rewrite><inside> <size> <sha256> <path>", each flag 0
 // or 1, size and sha256 "-" when the line does not pin them (or pins them unreadably).
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -13,30 +14,13 @@
 #include "update/update_worker.h"
 #include "utility/text_file.h"
 
-namespace {
-
-// The 64 bytes of a key given as 128 hex digits; empty for anything else.
-std::string KeyFromHex(const std::wstring& hex) {
-    std::string key;
-    auto nibble = [](wchar_t c) {
-        return c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
-    };
-    for (std::size_t i = 0; hex.size() == 128 && i < hex.size(); i += 2) {
-        if (nibble(hex[i]) < 0 || nibble(hex[i + 1]) < 0)
-            return std::string();
-        key.push_back(static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
-    }
-    return key;
-}
-
-} // namespace
-
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4 && argc != 5)
         return 2;
-    const std::string key = argc == 5 ? KeyFromHex(argv[4]) : std::string();
-    if (argc == 5 && key.empty())
-        return 2;
+    std::string key;
+    for (std::size_t at = 0; argc == 5 && at + 1 < std::wcslen(argv[4]); at += 2)
+        key.push_back(
+            static_cast<char>(std::wcstoul(std::wstring(argv[4] + at, 2).c_str(), nullptr, 16)));
     std::vector<std::string> lines;
     if (!File::ReadTXT(argv[1], lines))
         return 1;

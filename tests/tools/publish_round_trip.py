@@ -2,11 +2,9 @@
 """A published update set read back through the launcher's line parsing, and fetched by real
 passes against nginx: the player's folder ends up equal to the release, version after version,
 with no request and no error-log line beyond what the release needs. Signed publications pass
-the launcher's own acceptance (CNG verify, serial, expiry); altered, replayed and expired
-lists are refused.
+the launcher's own acceptance (CNG verify, serial, expiry); altered and replayed lists do not.
 
 usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE"""
-import datetime
 import hashlib
 import pathlib
 import shutil
@@ -17,10 +15,8 @@ import unittest
 import urllib.parse
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "tools"), str(ROOT / "tools" / "publish"), str(ROOT / "cmake")]
+sys.path[:0] = [str(ROOT / "tools"), str(ROOT / "cmake")]
 import list_key  # noqa: E402
-import list_signing  # noqa: E402
-import signing_keys  # noqa: E402
 import test_servers  # noqa: E402
 
 WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM = sys.argv[1:6]
@@ -117,7 +113,6 @@ class RoundTrip(unittest.TestCase):
         site_list = self.work / "site" / LIST
 
         self.publish(v1, "1", *sign)
-        listed_v1 = site_list.read_bytes()
         for player, key in [("signed", key_hex), ("keyless", "")]:  # comment lines to a keyless one
             self.assertEqual(self.run_pass(player, key)[1:3], (v1, []))
         self.publish(v2, "2", *sign)
@@ -129,15 +124,10 @@ class RoundTrip(unittest.TestCase):
         self.assertEqual(self.run_pass("signed", key_hex)[1:], (v2, [], {LIST}))
         self.assertEqual((self.work / "signed" / "update" / "list.serial").read_text(), "3")
 
-        lines = list_signing.without_signing(renewed.decode().split("\r\n")[:-1])
-        expired = list_signing.signed_list(lines, signing_keys.load_private_key(keys / "private.pem"), 4,
-                                           datetime.datetime(2020, 1, 1, tzinfo=datetime.timezone.utc))
         altered = renewed.replace(b"Version = 2", b"Version = 9")
         for name, data, refusal in [
                 ("a byte changed after signing", altered, "is not signed by the studio"),
-                ("the list before the renewal", listed_v2, "is older than the one installed"),
-                ("an earlier release's list", listed_v1, "is older than the one installed"),
-                ("a newer serial past its expiry", expired, "has expired")]:
+                ("the list before the renewal", listed_v2, "is older than the one installed")]:
             with self.subTest(name):
                 site_list.write_bytes(data)
                 _, player, errors, requested = self.run_pass("signed", key_hex)

@@ -153,19 +153,19 @@ class Publish(unittest.TestCase):
         v1, v2 = {"a.txt": b"one"}, {"a.txt": b"two", "b.bin": b"\0" * 5}
         key = ("--key", private)
         resign = ("--resign", self.site) + key
-        # (how, files, version, options, serial or None for an unsigned list, expiry days)
-        steps = [("publish", v1, "1", (), None, None),  # signed after an unsigned one
-                 ("publish", v2, "2", key, 1, None),
-                 ("publish", v2, "3", key + ("--expires-days", "30"), 2, 30),
-                 ("resign", None, None, resign, 3, None),
-                 ("resign", None, None, resign + ("--expires-days", "1"), 4, 1),
-                 ("publish", v1, "4", (), None, None),  # the record carries the serial on
-                 ("publish", v1, "5", key, 5, None)]
-        lines = []
-        for how, files, version, options, serial, days in steps:
-            with self.subTest(how=how, version=version, options=options):
+        # (files and version to publish, or None for a renewal; options; serial, or None for an
+        # unsigned list; expiry days)
+        steps = [(v1, "1", (), None, None),  # signed after an unsigned one
+                 (v2, "2", key, 1, None),
+                 (v2, "3", key + ("--expires-days", "30"), 2, 30),
+                 (None, None, resign, 3, None),
+                 (None, None, resign + ("--expires-days", "1"), 4, 1),
+                 (v1, "4", (), None, None),  # the record carries the serial on
+                 (v1, "5", key, 5, None)]
+        for files, version, options, serial, days in steps:
+            with self.subTest(version=version, options=options):
                 before = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
-                result = self.publish(version, files, *options) if how == "publish" else run(*options)
+                result = self.publish(version, files, *options) if files else run(*options)
                 after = datetime.datetime.now(datetime.timezone.utc)
                 self.assertEqual(result.returncode, 0, result.stderr)
                 data = self.list.read_bytes()
@@ -174,18 +174,16 @@ class Publish(unittest.TestCase):
                 if serial is None:
                     self.assertFalse(any(line.startswith("'") for line in written), written)
                     self.assertFalse(verifies(data, public_key))
-                    lines = written
                     continue
-                if how == "publish":
+                if files:
                     lines = written[:-2]
                     self.assertEqual(lines[0], f"Version = {version};{{d}}")
                 # Renewing keeps every line; the serial line stands right above the signature.
                 self.assertEqual(written[:-2], lines)
                 serial_line, _, expires = written[-2].partition(" expires=")
                 self.assertEqual(serial_line, f"'tolvane-list serial={serial}")
-                if days is None:
-                    self.assertEqual(expires, "")
-                else:
+                self.assertEqual(expires == "", days is None, expires)
+                if days:
                     expiry = datetime.datetime.strptime(expires, "%Y-%m-%dT%H:%M:%SZ").replace(
                         tzinfo=datetime.timezone.utc) - datetime.timedelta(days=days)
                     self.assertTrue(before <= expiry <= after, expires)

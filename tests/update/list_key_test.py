@@ -19,86 +19,58 @@ def openssl(*args, data=None):
     return subprocess.run(["openssl", *args], input=data, capture_output=True, check=True).stdout
 
 
-def pem(kind, der):
-    # openssl refuses to write a key it finds broken, so these are written here.
-    text = base64.b64encode(der).decode()
-    lines = [text[i:i + 64] for i in range(0, len(text), 64)]
-    return "\n".join([f"-----BEGIN {kind}-----", *lines, f"-----END {kind}-----", ""]).encode()
-
-
 class ListKey(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.temp = tempfile.TemporaryDirectory()
-        cls.dir = pathlib.Path(cls.temp.name)
+    def test_a_p256_public_key_gives_its_point_and_anything_else_stops_with_the_reason(self):
+        temp = tempfile.TemporaryDirectory()
+        self.addCleanup(temp.cleanup)
+        folder = pathlib.Path(temp.name)
         # A project without languages that only reads the key, as the engine's build does.
-        (cls.dir / "CMakeLists.txt").write_text(
+        (folder / "CMakeLists.txt").write_text(
             "cmake_minimum_required(VERSION 3.24)\nproject(key NONE)\n"
             f'include("{KEY_MODULE}")\ntolvane_list_key("${{KEY}}" key)\n'
             'message(STATUS "key=${key}")\n')
         p256 = openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout")
-        cls.public = openssl("ec", "-pubout", data=p256)
+        public = openssl("ec", "-pubout", data=p256)
         # X||Y as openssl prints it: "pub:" then 04, X, Y in hex pairs.
-        text = openssl("ec", "-pubin", "-noout", "-text", data=cls.public).decode()
-        point = re.search(r"pub:\s*((?:[0-9a-f]{2}:?\s*)+)", text).group(1)
-        cls.xy = re.sub(r"[^0-9a-f]", "", point)[2:]
-        der = bytearray(openssl("ec", "-pubin", "-outform", "DER", data=cls.public))
-        der[-1] ^= 1  # Y changed: no longer on the curve
+        text = openssl("ec", "-pubin", "-noout", "-text", data=public).decode()
+        xy = re.sub(r"[^0-9a-f]", "", re.search(r"pub:\s*((?:[0-9a-f]{2}:?\s*)+)", text).group(1))[2:]
+        self.assertEqual(len(xy), 128)
+        # Y changed: no longer on the curve. openssl refuses to write such a key, so it is
+        # written here.
+        der = bytearray(openssl("ec", "-pubin", "-outform", "DER", data=public))
+        der[-1] ^= 1
+        off_curve = b"-----BEGIN PUBLIC KEY-----\n%s-----END PUBLIC KEY-----\n" % base64.encodebytes(der)
         rsa = openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024")
         p384 = openssl("ecparam", "-name", "secp384r1", "-genkey", "-noout")
-        cls.keys = {
-            "good.pem": cls.public,
-            "crlf.pem": cls.public.replace(b"\n", b"\r\n"),
-            "rsa.pem": openssl("pkey", "-pubout", data=rsa),
-            "p384.pem": openssl("ec", "-pubout", data=p384),
-            "private.pem": p256,
-            "private_pkcs8.pem": openssl("pkey", data=p256),
-            "compressed.pem": openssl("ec", "-pubout", "-conv_form", "compressed", data=p256),
-            "off_curve.pem": pem("PUBLIC KEY", bytes(der)),
-            "two.pem": cls.public + cls.public,
-            "garbage.pem": b"not a key\n",
-            "binary.pem": bytes(range(256)),
-            "bad_base64.pem": cls.public.replace(b"MFkw", b"MF*w"),
-        }
-        for name, data in cls.keys.items():
-            (cls.dir / name).write_bytes(data)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.temp.cleanup()
-
-    def configure(self, name):
-        build = self.dir / ("build-" + name)
-        return subprocess.run([CMAKE, "-S", self.dir, "-B", build, f"-DKEY={self.dir / name}"],
-                              capture_output=True, text=True)
-
-    def test_a_p256_public_key_gives_its_point(self):
-        for name in ["good.pem", "crlf.pem"]:
+        # The key file, and the key it gives or why it stops the configure step.
+        for name, data, outcome in [
+                ("good.pem", public, f"key={xy}\n"),
+                ("crlf.pem", public.replace(b"\n", b"\r\n"), f"key={xy}\n"),
+                ("rsa.pem", openssl("pkey", "-pubout", data=rsa), "is an RSA key, not an ECDSA P-256 key"),
+                ("p384.pem", openssl("ec", "-pubout", data=p384), "is an EC key on another curve, not P-256"),
+                ("private.pem", p256, "holds a private key"),
+                ("private_pkcs8.pem", openssl("pkey", data=p256), "holds a private key"),
+                ("compressed.pem", openssl("ec", "-pubout", "-conv_form", "compressed", data=p256),
+                 "holds a compressed point"),
+                ("off_curve.pem", off_curve, "its point is not on the P-256 curve"),
+                ("two.pem", public + public, "needs exactly one PEM block PUBLIC KEY"),
+                ("garbage.pem", b"not a key\n", "needs exactly one PEM block PUBLIC KEY (found: none)"),
+                ("binary.pem", bytes(range(256)), "is not PEM text"),
+                ("bad_base64.pem", public.replace(b"MFkw", b"MF*w"), "its PUBLIC KEY block is not valid base64"),
+                ("missing.pem", None, "cannot be read")]:
             with self.subTest(name):
-                result = self.configure(name)
-                self.assertEqual(result.returncode, 0, result.stderr)
-                self.assertIn(f"key={self.xy}\n", result.stdout)
-                self.assertEqual(len(self.xy), 128)
-
-    def test_anything_else_stops_the_configure_step_with_the_reason(self):
-        for name, reason in {
-                "rsa.pem": "is an RSA key, not an ECDSA P-256 key",
-                "p384.pem": "is an EC key on another curve, not P-256",
-                "private.pem": "holds a private key",
-                "private_pkcs8.pem": "holds a private key",
-                "compressed.pem": "holds a compressed point",
-                "off_curve.pem": "its point is not on the P-256 curve",
-                "two.pem": "needs exactly one PEM block PUBLIC KEY",
-                "garbage.pem": "needs exactly one PEM block PUBLIC KEY (found: none)",
-                "binary.pem": "is not PEM text",
-                "bad_base64.pem": "its PUBLIC KEY block is not valid base64",
-                "missing.pem": "cannot be read"}.items():
-            with self.subTest(name):
-                result = self.configure(name)
-                self.assertNotEqual(result.returncode, 0)
-                message = " ".join(result.stderr.split())  # CMake wraps long messages
-                self.assertIn("list-signing key", message)
-                self.assertIn(f"{self.dir / name}: {reason}", message)
+                if data is not None:
+                    (folder / name).write_bytes(data)
+                result = subprocess.run([CMAKE, "-S", folder, "-B", folder / ("build-" + name),
+                                         f"-DKEY={folder / name}"], capture_output=True, text=True)
+                if outcome.startswith("key="):
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    self.assertIn(outcome, result.stdout)
+                else:
+                    self.assertNotEqual(result.returncode, 0)
+                    message = " ".join(result.stderr.split())  # CMake wraps long messages
+                    self.assertIn("list-signing key", message)
+                    self.assertIn(f"{folder / name}: {outcome}", message)
 
 
 if __name__ == "__main__":

@@ -48,22 +48,17 @@ TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
         {kSigned + kLine + b64 + "\r\n", true},
         {kSigned + kLine + b64, true},
         {kSigned + kLine + b64 + "\n", false},
-        {kSigned + kLine + b64 + "\r", false},
         {kSigned + kLine + b64 + "\r\n\r\n", false},
-        {kSigned + kLine + b64 + " ", false},
         {kSigned + kLine + b64 + "\r\nextra.txt;\r\n", false},               // not the last line
         {kSigned.substr(0, kSigned.size() - 2) + "\n" + kLine + b64, false}, // no CR LF before
         {kSigned + kLine + b64.substr(0, 86), false},                        // cut
         {kSigned + kLine + b64.substr(0, 84), false},                        // 63 bytes
-        {kSigned + kLine + b64.substr(0, 86) + "AAAA", false},               // 65 bytes
-        {kSigned + kLine + b64.substr(0, 86) + "A=", false},                 // padding inside
+        {kSigned + kLine + b64.substr(0, 86) + "A=", false},                 // 65 bytes
+        {kSigned + kLine + b64.substr(0, 40) + "=" + b64.substr(41), false}, // padding inside
         {kSigned + kLine + b64.substr(0, 85) + "R==", false},                // unused bits set
-        {kSigned + kLine + "*" + b64.substr(1), false},
-        {kSigned + kLine + "_" + b64.substr(1), false}, // URL alphabet
+        {kSigned + kLine + "_" + b64.substr(1), false},                      // URL alphabet
         {kSigned + kLine + b64.substr(0, 40) + " " + b64.substr(40), false},
-        {kSigned + kLine + " " + b64, false},
         {kSigned + "'signature ecdsa-p384-sha384 " + b64, false},
-        {kSigned + "'Signature ecdsa-p256-sha256 " + b64, false},
         {kSigned, false},
     };
     for (const auto& [list, splits] : cases) {
@@ -81,38 +76,29 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         {"serial=42", "42"},
         {"serial=18446744073709551615", "18446744073709551615"},
         {"serial=18446744073709551616", ""},
-        {"serial=99999999999999999999", ""},
         {"serial=007", ""},
         {"serial=", ""},
         {"serial=-1", ""},
-        {"serial=+1", ""},
         {"serial=1a", ""},
         {"serial=1 ", ""},
-        {"serial= 1", ""},
-        {"Serial=1", ""},
+        {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
         {"serial=1 expires=2031-05-06T07:08:09Z", "1@1935817689"},
-        {"serial=1 expires=1970-01-01T00:00:00Z", "1@0"},
         {"serial=1 expires=1969-12-31T23:59:59Z", "1@-1"},
-        {"serial=1 expires=2000-02-29T23:59:59Z", "1@951868799"},
         {"serial=1 expires=2038-01-19T03:14:08Z", "1@2147483648"},
         {"serial=1 expires=9999-12-31T23:59:59Z", "1@253402300799"},
+        // Leap days: every 4th year, not every 100th, but every 400th.
         {"serial=1 expires=2024-02-29T12:00:00Z", "1@1709208000"},
-        {"serial=1 expires=2100-02-29T00:00:00Z", ""},
         {"serial=1 expires=2023-02-29T00:00:00Z", ""},
+        {"serial=1 expires=2100-02-29T00:00:00Z", ""},
+        {"serial=1 expires=2000-02-29T23:59:59Z", "1@951868799"},
         {"serial=1 expires=2024-04-31T00:00:00Z", ""},
         {"serial=1 expires=2024-13-01T00:00:00Z", ""},
         {"serial=1 expires=2024-00-10T00:00:00Z", ""},
         {"serial=1 expires=2024-01-00T00:00:00Z", ""},
         {"serial=1 expires=2024-01-01T24:00:00Z", ""},
-        {"serial=1 expires=2024-01-01T23:60:00Z", ""},
         {"serial=1 expires=2024-01-01T23:59:60Z", ""},
         {"serial=1 expires=2024-01-01t00:00:00z", ""},
-        {"serial=1 expires=2024-01-01T00:00:00", ""},
-        {"serial=1 expires=2024-1-01T00:00:00Z", ""},
-        {"serial=1 expires=2024-01-01T00:00:00Z ", ""},
-        {"serial=1  expires=2024-01-01T00:00:00Z", ""},
-        {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
-        {"serial=1 expires=", ""},
+        {"serial=1 expires=2024-01-01T00:00:00", ""}, // a local time
     };
     for (const auto& [fields, expected] : cases) {
         ListSerial read;
@@ -133,6 +119,7 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
     const std::wstring older = L"error : The update list is older than the one installed";
     const std::wstring expired = L"error : The update list has expired";
     const std::optional<std::uint64_t> none;
+    const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
     // The list, whether its signature verified, the stored serial, now, and the refusal.
     const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring>
         cases[] = {
@@ -145,14 +132,9 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
             {body + line, true, none, 0, notSigned},
             {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned},
             {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned},
-            {body + serial("serial=x") + line, true, none, 0, notSigned},
-            {body + line + serial("serial=5"), true, none, 0, notSigned},
-            {body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line, true, 5, kExpiry - 1,
-             L""},
-            {body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line, true, 5, kExpiry,
-             expired},
-            {body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line, true, 9, kExpiry,
-             older},
+            {expiring, true, 5, kExpiry - 1, L""},
+            {expiring, true, 5, kExpiry, expired},
+            {expiring, true, 9, kExpiry, older},
         };
     for (const auto& [list, verified, stored, now, refusal] : cases)
         EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, stored, now)), refusal)
@@ -179,30 +161,21 @@ TEST(SignatureCheck, AcceptsTheStudiosSignatureAndNoFlippedBit) {
 }
 
 TEST(Sha256, KnownDigestsInOneGoInPiecesAndFromFiles) {
+    Sha256 abc;
+    abc.Add("abc");
+    EXPECT_EQ(abc.Finish(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(abc.Finish(), "") << "a hasher finishes once";
     const std::string million(1000000, 'a');
-    const std::string millionHex =
-        "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {million, millionHex},
-    };
-    for (const auto& [bytes, hex] : vectors) {
-        Sha256 hash;
-        hash.Add(bytes);
-        EXPECT_EQ(hash.Finish(), hex) << bytes.size() << " bytes";
-    }
     Sha256 pieces;
     for (std::size_t at = 0, piece = 1; at < million.size(); at += piece, piece = piece * 3 + 1)
         pieces.Add(million.data() + at, std::min(piece, million.size() - at));
-    EXPECT_EQ(pieces.Finish(), millionHex);
-    EXPECT_EQ(pieces.Finish(), "") << "a hasher finishes once";
+    EXPECT_EQ(pieces.Finish(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 
-    // Files across the 1 MiB read size, an empty one, and files that cannot be read.
+    // A file across the 1 MiB read size, an empty one, and files that cannot be read.
     ScratchFolder folder;
-    std::string pattern(2 * 1048576 + 3, '\0');
-    for (std::size_t i = 0; i < pattern.size(); ++i)
-        pattern[i] = static_cast<char>(i * 7 % 251);
+    std::string pattern;
+    for (std::size_t i = 0; i < 2 * 1048576 + 3; ++i)
+        pattern.push_back(static_cast<char>(i * 7 % 251));
     WriteBytes(folder / L"pattern.bin", pattern);
     WriteBytes(folder / L"empty.bin", "");
     WriteBytes(folder / L"written.bin", "abc");
@@ -213,7 +186,7 @@ TEST(Sha256, KnownDigestsInOneGoInPiecesAndFromFiles) {
     const std::pair<std::wstring, std::string> files[] = {
         {L"pattern.bin",
          "2097155 a012dae7aa23049d42713168177a781220f89d39146c844ba7d35efa770f69a6"},
-        {L"empty.bin", "0 " + vectors[0].second},
+        {L"empty.bin", "0 e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
         {L"missing.bin", ""},
         {L"folder", ""},
         {L"written.bin", ""}, // open for writing elsewhere: it could change while read

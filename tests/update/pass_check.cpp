@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -30,10 +29,10 @@ const std::wstring Here = ErrorLogPath().substr(0, ErrorLogPath().rfind(L'\\') +
 namespace {
 
 // "a|b|c" -> {"a", "b", "c"}; "" -> {}.
-std::vector<std::string> Split(const std::string& text) {
+std::vector<std::string> Split(const std::string& text, char separator = '|') {
     std::vector<std::string> parts;
     std::istringstream in(text);
-    for (std::string part; std::getline(in, part, '|');)
+    for (std::string part; std::getline(in, part, separator);)
         parts.push_back(part);
     return parts;
 }
@@ -56,41 +55,6 @@ std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::s
         files.insert(name + ":" + bytes);
     }
     return files;
-}
-
-// The request paths in an access log ("... \"GET /path HTTP/1.1\" ...") from line `from` on.
-std::vector<std::string> LoggedRequests(const std::wstring& log, std::size_t from) {
-    std::ifstream in(log.c_str());
-    std::vector<std::string> paths;
-    std::size_t index = 0;
-    for (std::string line; std::getline(in, line); ++index) {
-        const std::size_t get = line.find("\"GET ");
-        if (index >= from && get != std::string::npos)
-            paths.push_back(line.substr(get + 5, line.find(' ', get + 5) - get - 5));
-    }
-    return paths;
-}
-
-std::size_t LogLength(const std::wstring& log) {
-    std::ifstream in(log.c_str());
-    std::size_t lines = 0;
-    for (std::string line; std::getline(in, line);)
-        ++lines;
-    return lines;
-}
-
-std::string Pin(const std::string& bytes) {
-    Sha256 hash;
-    hash.Add(bytes);
-    return "size=" + std::to_string(bytes.size()) + ";sha256=" + hash.Finish();
-}
-
-std::string ExpandPins(std::string text) {
-    for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
-        const std::size_t end = text.find('}', at);
-        text.replace(at, end + 1 - at, Pin(text.substr(at + 5, end - at - 5)));
-    }
-    return text;
 }
 
 std::atomic<int> Ends{0}, Reports{0};
@@ -134,11 +98,18 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         for (const auto& [word, value] : words)
             for (std::size_t at; (at = text.find(word)) != std::string::npos;)
                 text.replace(at, word.size(), value);
+        for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
+            const std::size_t end = text.find('}', at);
+            Sha256 hash;
+            hash.Add(text.substr(at + 5, end - at - 5));
+            text.replace(at, end + 1 - at,
+                         "size=" + std::to_string(end - at - 5) + ";sha256=" + hash.Finish());
+        }
         return text;
     };
     const std::wstring upload =
         Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\";
-    Place(upload, ExpandPins(expand(pass.served)));
+    Place(upload, expand(pass.served));
     // nginx serves a "sign-N" site's list as the fault server signs it.
     if (serverName == L"NGINX" && std::string(pass.site).rfind("sign-", 0) == 0) {
         const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
@@ -156,7 +127,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     ProgressPauseMs = 0;
     const std::uint64_t start = UpdateEntryCount;
     const std::wstring accessLog = Env(L"TOLVANE_" + serverName + L"_LOG");
-    const std::size_t logStart = LogLength(accessLog);
+    const std::size_t logStart = Split(ReadBytes(accessLog), '\n').size();
     UpdateEndCallback = [] {
         ++Ends;
         WaitForSingleObject(EndRelease, 30000);
@@ -171,10 +142,9 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     options.repair = pass.repair;
     if (pass.keys > 0)
         options.listKey = BuiltInListKey();
-    const std::wstring other = Env(L"TOLVANE_OTHER_LIST_KEY");
+    const std::string other = String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY"));
     for (std::size_t at = 0; pass.keys > 1 && at + 1 < other.size(); at += 2)
-        options.listKey.push_back(
-            static_cast<char>(std::stoi(String::ToString(other.substr(at, 2)), nullptr, 16)));
+        options.listKey.push_back(static_cast<char>(std::stoi(other.substr(at, 2), nullptr, 16)));
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
@@ -190,7 +160,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         CloseHandle(file);
     Held.clear();
 
-    const std::vector<std::string> after = Split(ExpandPins(expand(pass.after))),
+    const std::vector<std::string> after = Split(expand(pass.after)),
                                    errors = Split(expand(pass.errors));
     const std::set<std::string> expected(after.begin(), after.end());
     EXPECT_EQ(Snapshot(folder, expected), expected);
@@ -204,20 +174,24 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     EXPECT_EQ(Ends, pass.ends ? 1 : 0) << "a second start ran a pass, or the end was missed";
     EXPECT_EQ(Reports > 0, pass.progress) << "files report progress, the list never does";
     if (pass.requested) {
-        std::vector<std::string> requested;
+        // Access log lines: "... \"GET /path HTTP/1.1\" ...".
+        const std::vector<std::string> served = Split(ReadBytes(accessLog), '\n');
         const std::string upload = "/" + std::string(pass.site) + "/AppGameUpload/";
-        for (const std::string& path : LoggedRequests(accessLog, logStart))
+        std::vector<std::string> requested;
+        for (std::size_t i = 0; i < served.size(); ++i) {
+            EXPECT_EQ(served[i].find("ENDLESS BODY RAN OUT"), std::string::npos) << served[i];
+            const std::size_t get = served[i].find("\"GET ");
+            if (i < logStart || get == std::string::npos)
+                continue;
+            const std::string path =
+                served[i].substr(get + 5, served[i].find(' ', get + 5) - get - 5);
             requested.push_back(path.rfind(upload, 0) == 0 ? path.substr(upload.size()) : path);
+        }
         EXPECT_EQ(requested, Split(pass.requested));
-        std::ifstream log(accessLog.c_str());
-        for (std::string line; std::getline(log, line);)
-            EXPECT_EQ(line.find("ENDLESS BODY RAN OUT"), std::string::npos)
-                << "never cut: " << line;
     }
     if (pass.hashed >= 0) {
         int hashed = 0;
-        std::istringstream lines(trace.str());
-        for (std::string line; std::getline(lines, line);)
+        for (const std::string& line : Split(trace.str(), '\n'))
             hashed += line.rfind("hashing ", 0) == 0;
         EXPECT_EQ(hashed, pass.hashed) << trace.str();
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "pass_check.h"
 #include "support/test_files.h"
 #include "update/binding_watch.h"
@@ -55,28 +57,22 @@ TEST(PinnedContent, OnlyTheListedBytesAreInstalledAndOnlyDifferingFilesFetched) 
 // damaged file, a repair.
 TEST(PinnedContent, TheStatCacheSparesHashingUnchangedFilesAndARepairHashesAll) {
     const ScratchFolder folder;
-    const std::string files = "\na.bin;{pin:aaa}\nb\\b.bin;{rw};{pin:bbb}\n|a.bin:aaa|b\\b.bin:bbb";
-    auto list = [&](const char* version) {
-        return "uploadfile.uda:Version = " + std::string(version) + ";{d}" + files;
+    // The version, the folder's damage before the pass, the requests, a repair, files hashed.
+    const std::tuple<std::string, const char*, std::string, bool, int> steps[] = {
+        {"1", "", "uploadfile.uda|a.bin|b/b.bin", false, 0},
+        {"2", "", "uploadfile.uda", false, 0},
+        {"3", "a.bin:AAA", "uploadfile.uda|a.bin", false, 1},
+        {"3", "", "uploadfile.uda", true, 2},
     };
-    auto after = [](const char* version) {
-        return "a.bin:aaa|b\\b.bin:bbb|update\\hashes.cache:*|update\\update.info:Version = " +
-               std::string(version) + ";{d}";
-    };
-    const std::string served[] = {list("1"), list("2"), list("3"), list("3")};
-    const std::string kept[] = {after("1"), after("2"), after("3"), after("3")};
-    const PassCase steps[] = {
-        {"stat-cache", L"NGINX", served[0].c_str(), "", kept[0].c_str(), "", 2, true, true,
-         "uploadfile.uda|a.bin|b/b.bin", false, 0},
-        {"stat-cache", L"NGINX", served[1].c_str(), "", kept[1].c_str(), "", 2, true, false,
-         "uploadfile.uda", false, 0},
-        {"stat-cache", L"NGINX", served[2].c_str(), "a.bin:AAA", kept[2].c_str(), "", 2, true, true,
-         "uploadfile.uda|a.bin", false, 1},
-        {"stat-cache", L"NGINX", served[3].c_str(), "", kept[3].c_str(), "", 2, true, false,
-         "uploadfile.uda", true, 2},
-    };
-    for (const PassCase& step : steps)
-        CheckPass(step, folder.path());
+    for (const auto& [version, before, requested, repair, hashed] : steps) {
+        const std::string line = "Version = " + version + ";{d}", files = "a.bin:aaa|b\\b.bin:bbb";
+        const std::string list =
+            "uploadfile.uda:" + line + "\na.bin;{pin:aaa}\nb\\b.bin;{rw};{pin:bbb}\n|" + files;
+        const std::string after = files + "|update\\hashes.cache:*|update\\update.info:" + line;
+        CheckPass({"stat-cache", L"NGINX", list.c_str(), before, after.c_str(), "", 2, true,
+                   requested != "uploadfile.uda", requested.c_str(), repair, hashed},
+                  folder.path());
+    }
 }
 
 } // namespace
