@@ -1,8 +1,10 @@
-// Runs one update pass and prints how long it took, for update_bench.py.
-// usage: update_pass_runner.exe [--pause MS] SERVER_URL SETUP_FOLDER
+// Runs one update pass and prints how long it took, for the benchmarks in bench/.
+// usage: update_pass_runner.exe [--pause MS] [--repair] SERVER_URL SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
+// --repair runs the pass as the launcher's /repair switch does: no early stop at an unchanged
+// version, no stat cache.
 #include <windows.h>
 
 #include <atomic>
@@ -23,16 +25,25 @@ void CountReport(std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
 
 int wmain(int argc, wchar_t** argv) {
     int next = 1;
-    if (argc == 5 && std::wcscmp(argv[1], L"--pause") == 0) {
-        ProgressPauseMs = static_cast<std::uint32_t>(std::wcstoul(argv[2], nullptr, 10));
-        DownloadProgressCallback = CountReport;
-        next = 3;
-    } else if (argc != 3) {
-        std::fprintf(stderr, "usage: update_pass_runner [--pause MS] SERVER_URL SETUP_FOLDER\n");
+    PassOptions options;
+    for (; next < argc && std::wcsncmp(argv[next], L"--", 2) == 0; ++next) {
+        if (std::wcscmp(argv[next], L"--pause") == 0 && next + 1 < argc) {
+            ProgressPauseMs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
+            DownloadProgressCallback = CountReport;
+        } else if (std::wcscmp(argv[next], L"--repair") == 0) {
+            options.repair = true;
+        } else {
+            break;
+        }
+    }
+    if (argc - next != 2) {
+        std::fprintf(stderr,
+                     "usage: update_pass_runner [--pause MS] [--repair] SERVER_URL SETUP_FOLDER\n");
         return 2;
     }
     UpdateServerSettings =
         ServerSettings{argv[next], argv[next + 1], L"uploadfile.uda", L"AppGameUpload"};
+    UpdatePassOptions = options;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);

@@ -51,25 +51,36 @@ def serve_list(docroot, site, version, names):
           ("Version = %s;\r\n" % version + "".join(n + ";\r\n" for n in names)).encode())
 
 
-def check_build(build):
+def check_build(build, name="update_bench", extra=None):
     """The programs of the build tree and the host tools the benchmark needs; exits naming the
-    missing ones."""
+    missing ones. extra: more programs, {key: path under the build tree}."""
     programs = {
         "runner": os.path.join(build, "bench", "update_pass_runner.exe"),
         "floor": os.path.join(build, "bench", "download_floor.exe"),
         "trust_ca": os.path.join(build, "tools", "trust_ca.exe"),
     }
+    programs.update({key: os.path.join(build, path) for key, path in (extra or {}).items()})
     missing = [path for path in programs.values() if not os.path.isfile(path)]
     missing += ["%s (on PATH)" % tool for tool in ("nginx", "curl", "openssl", "xvfb-run")
                 if not shutil.which(tool)]
     if not (shutil.which("wine64") or shutil.which("wine") or os.access("/usr/lib/wine/wine64", os.X_OK)):
         missing.append("wine64 (on PATH)")
     if missing:
-        sys.exit("update_bench: the build tree %s or this machine lacks:\n  %s\n"
+        sys.exit("%s: the build tree %s or this machine lacks:\n  %s\n"
                  "Build it with: cmake --preset release -B %s && cmake --build %s -j2\n"
                  "(./tolvane deps installs the host tools.)"
-                 % (build, "\n  ".join(missing), build, build))
+                 % (name, build, "\n  ".join(missing), build, build))
     return programs
+
+
+def trust_test_ca(args, build):
+    """The build tree's test CA, trusted in its Wine prefix (args.prefix)."""
+    pki = ts.TestPki(os.path.join(build, "test-pki"))
+    trust = subprocess.run([WINE_RUN, args.prefix, args.programs["trust_ca"], ts.windows_path(pki.ca)],
+                           capture_output=True, text=True)
+    if trust.returncode != 0:
+        sys.exit("trust_ca.exe could not add the test CA to %s:\n%s" % (args.prefix, trust.stderr[-2000:]))
+    return pki
 
 
 def run_windows(args, program, arguments, key):
@@ -82,15 +93,17 @@ def run_windows(args, program, arguments, key):
     return float(found.group(1)) / 1000, result.stderr
 
 
-def run_pass(args, server_url, folder, pause_ms=None):
-    """Seconds of one pass into folder; with pause_ms, also the progress reports it counted."""
+def run_pass(args, server_url, folder, pause_ms=None, options=()):
+    """Seconds of one pass into folder; with pause_ms, also the progress reports it counted.
+    options: more of update_pass_runner's options (--repair)."""
     os.makedirs(folder, exist_ok=True)
     errors = os.path.join(os.path.dirname(args.programs["runner"]), "errors.err")
     if os.path.exists(errors):
         os.remove(errors)
     pause = [] if pause_ms is None else ["--pause", str(pause_ms)]
     seconds, output = run_windows(args, args.programs["runner"],
-                                  pause + [server_url, ts.windows_path(folder) + "\\"], "pass")
+                                  pause + list(options) + [server_url, ts.windows_path(folder) + "\\"],
+                                  "pass")
     if os.path.exists(errors):
         with open(errors) as f:
             sys.exit("the pass logged errors:\n" + f.read()[-2000:])
@@ -130,11 +143,7 @@ def main():
     build = os.path.abspath(args.build)
     args.programs = check_build(build)
     args.prefix = os.path.join(build, "wineprefix")
-    pki = ts.TestPki(os.path.join(build, "test-pki"))
-    trust = subprocess.run([WINE_RUN, args.prefix, args.programs["trust_ca"], ts.windows_path(pki.ca)],
-                           capture_output=True, text=True)
-    if trust.returncode != 0:
-        sys.exit("trust_ca.exe could not add the test CA to %s:\n%s" % (args.prefix, trust.stderr[-2000:]))
+    pki = trust_test_ca(args, build)
 
     work = tempfile.mkdtemp(prefix="tolvane-bench-")
     docroot = os.path.join(work, "docroot")
