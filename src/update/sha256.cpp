@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::size_t kDigestBytes = 32;
 constexpr DWORD kChunkBytes = 1 << 20;
+constexpr DWORD kReadBytes = 64 << 10;
 
 // The process's one SHA-256 provider; null when CNG has none. Never closed: hashes may still
 // be made from it while the process ends.
@@ -90,14 +91,16 @@ bool HashFile(const std::wstring& path, std::uint64_t& size, std::string& hex) {
     if (opened == INVALID_HANDLE_VALUE)
         return false;
     const FileHandle file(opened);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkBytes]);
+    // A small buffer: most files of a release are small, and a large allocation per file costs
+    // more than their hashing (measured under Wine: 0.9 of 1.2 ms for a 24 KiB file).
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBytes]);
     if (!buffer)
         return false;
     Sha256 hash;
     size = 0;
     DWORD read = 0;
     do {
-        if (!ReadFile(file.get(), buffer.get(), kChunkBytes, &read, nullptr))
+        if (!ReadFile(file.get(), buffer.get(), kReadBytes, &read, nullptr))
             return false;
         hash.Add(buffer.get(), read);
         size += read;
