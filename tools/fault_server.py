@@ -32,7 +32,8 @@ at "\\", since the client may send either):
             with a byte flipped after signing, or with its signature line cut short; every
             other file is served as it is
 
-Any other path is served from the document root (404 when absent). Python standard library only.
+Any other path is served from the document root (404 when absent). Python standard library only,
+and Python's cryptography for signed lists. The body faults are in fault_bodies.py.
 
 Without --cert and --key it speaks plain HTTP: the twin that tohttp and moved send to.
 
@@ -40,32 +41,24 @@ Run alone:  fault_server.py --root DIR [--cert CERT --key KEY] [--port N] [--pla
 """
 import argparse
 import base64
-import gzip as gzip_codec
-import itertools
-import re
 import http.server
 import os
-import socket
+import re
 import ssl
-import struct
+import sys
 import threading
 import time
 import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from fault_bodies import BodyFaults, fault_body  # noqa: E402
 
 FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved", "drop", "reset",
           "short", "slow", "gzip", "gzipcut", "chunkcut", "chunkend", "longer", "endless",
           "hugelist")
 HOPS = re.compile(r"hops(\d+)$")
 SIGNED = re.compile(r"sign-(\d+)((?:-[a-z]+)*)$")
-BODY_SIZE = 65536
 HUGE_LIST_LINES = 100_000
-ENDLESS_CHUNKS = 512 * 1024 * 1024 // BODY_SIZE
-
-
-def fault_body(path):
-    """Deterministic bytes for a fault answer, so a test can tell them from a good copy."""
-    seed = ("fault body of " + path + "\n").encode()
-    return (seed * (BODY_SIZE // len(seed) + 1))[:BODY_SIZE]
 
 
 def signed_list(data, serial, key_file, options):
@@ -93,7 +86,7 @@ def huge_list():
     return b"Version = huge;\n" + b"'comment line\n" * (HUGE_LIST_LINES - 1)
 
 
-class FaultHandler(http.server.BaseHTTPRequestHandler):
+class FaultHandler(BodyFaults, http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "FaultServer"
 
@@ -193,118 +186,6 @@ class FaultHandler(http.server.BaseHTTPRequestHandler):
 
     def fault_moved(self, path, segments):
         self.fault_tohttp(path, segments, 301)
-
-    def orderly_close(self):
-        # TLS close alert, then TCP close, without waiting for the client's alert.
-        if isinstance(self.connection, ssl.SSLSocket):
-            self.connection.setblocking(False)
-            try:
-                self.connection.unwrap()
-            except (ssl.SSLWantReadError, ssl.SSLWantWriteError, OSError):
-                pass
-        try:
-            self.connection.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
-
-    def send_gzip(self, segments, fault, cut):
-        data = self.file_bytes(self.without(segments, fault))
-        if data is None:
-            return self.fault_f404("/".join(segments), segments)
-        body = gzip_codec.compress(data)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Encoding", "gzip")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body[:10] if cut else body)
-        self.wfile.flush()
-        if cut:
-            time.sleep(0.2)
-            self.orderly_close()
-
-    def fault_gzip(self, path, segments):
-        self.send_gzip(segments, "gzip", cut=False)
-
-    def fault_gzipcut(self, path, segments):
-        self.send_gzip(segments, "gzipcut", cut=True)
-
-    def send_chunks(self, chunks, tail=b""):
-        """Sends the chunks; False when the client went away before the last."""
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Transfer-Encoding", "chunked")
-        self.end_headers()
-        try:
-            for chunk in chunks:
-                self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
-                self.wfile.flush()
-            self.wfile.write(tail)
-            self.wfile.flush()
-        except OSError:
-            return False
-        time.sleep(0.2)
-        self.orderly_close()
-        return True
-
-    def fault_chunkcut(self, path, segments):
-        body = fault_body(path)
-        self.send_chunks([body[:1000]], b"%x\r\n%s" % (len(body) - 1000, body[1000:2000]))
-
-    def fault_chunkend(self, path, segments):
-        self.send_chunks([fault_body(path)[:1000]])
-
-    def fault_endless(self, path, segments):
-        body = fault_body(path)
-        if self.send_chunks(body for _ in itertools.takewhile(
-                lambda _: not self.server.stopping.is_set(), range(ENDLESS_CHUNKS))):
-            self.server.record(path, "ENDLESS BODY RAN OUT " + path)
-
-    def fault_longer(self, path, segments):
-        self.send_body(200, fault_body(path) * 16)
-
-    def start_partial(self, path):
-        body = fault_body(path)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body[: len(body) // 2])
-        self.wfile.flush()
-        self.close_connection = True
-
-    def fault_drop(self, path, segments):
-        # The connection goes down as when the server dies: TCP closes with no TLS close alert.
-        self.start_partial(path)
-        time.sleep(0.2)  # the client takes the headers and the first half
-        self.connection.shutdown(socket.SHUT_RDWR)
-
-    def fault_reset(self, path, segments):
-        self.start_partial(path)
-        time.sleep(0.2)
-        # SO_LINGER with a zero time turns the close into a reset.
-        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.connection.close()
-
-    def fault_short(self, path, segments):
-        self.start_partial(path)
-        self.orderly_close()
-
-    def fault_slow(self, path, segments):
-        body = fault_body(path)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        try:
-            for start in range(0, len(body), 256):
-                self.wfile.write(body[start : start + 256])
-                self.wfile.flush()
-                if self.server.stopping.wait(0.2):
-                    break
-        except OSError:
-            pass  # the client went away, which is what the tests of a killed pass do
-        self.close_connection = True
 
     def fault_hugelist(self, path, segments):
         if not path.endswith("uploadfile.uda"):
