@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "elapsed.h"
+
 namespace {
 
 std::wstring Wide(const std::string& utf8) {
@@ -52,21 +54,22 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "download_floor: no URL<TAB>TARGET lines in %ls\n", argv[1]);
         return 2;
     }
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    for (const auto& [url, target] : list) {
-        const HRESULT result = URLDownloadToFileW(nullptr, url.c_str(), target.c_str(), 0, nullptr);
-        DeleteUrlCacheEntryW(url.c_str());
-        if (result != S_OK) {
-            std::fprintf(stderr, "download_floor: %ls failed: 0x%08lx\n", url.c_str(),
-                         static_cast<unsigned long>(result));
-            return 1;
+    bool failed = false;
+    const double ms = ElapsedMs([&] {
+        for (const auto& [url, target] : list) {
+            const HRESULT result =
+                URLDownloadToFileW(nullptr, url.c_str(), target.c_str(), 0, nullptr);
+            DeleteUrlCacheEntryW(url.c_str());
+            if (result != S_OK) {
+                std::fprintf(stderr, "download_floor: %ls failed: 0x%08lx\n", url.c_str(),
+                             static_cast<unsigned long>(result));
+                failed = true;
+                return;
+            }
         }
-    }
-    QueryPerformanceCounter(&end);
-    const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                      static_cast<double>(frequency.QuadPart);
+    });
+    if (failed)
+        return 1;
     std::fprintf(stderr, "floor_ms=%.1f files=%zu\n", ms, list.size());
     return 0;
 }

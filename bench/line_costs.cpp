@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "elapsed.h"
 #include "update/content_check.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
@@ -57,19 +58,10 @@ std::size_t HashEach(const std::vector<std::wstring>& targets, DWORD chunkBytes,
     return made;
 }
 
+// The better of two rounds.
 double Milliseconds(const std::function<void()>& step) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    double best = 0;
-    for (int round = 0; round < 2; ++round) {
-        QueryPerformanceCounter(&start);
-        step();
-        QueryPerformanceCounter(&end);
-        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                          static_cast<double>(frequency.QuadPart);
-        best = round == 0 || ms < best ? ms : best;
-    }
-    return best;
+    const double first = ElapsedMs(step);
+    return std::min(first, ElapsedMs(step));
 }
 
 } // namespace

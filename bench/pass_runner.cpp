@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "elapsed.h"
 #include "update/update_worker.h"
 
 namespace {
@@ -44,13 +45,7 @@ int wmain(int argc, wchar_t** argv) {
     UpdateServerSettings =
         ServerSettings{argv[next], argv[next + 1], L"uploadfile.uda", L"AppGameUpload"};
     UpdatePassOptions = options;
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    UpdateWorker();
-    QueryPerformanceCounter(&end);
-    const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                      static_cast<double>(frequency.QuadPart);
+    const double ms = ElapsedMs(UpdateWorker);
     std::fprintf(stderr, "pass_ms=%.1f entries=%llu reports=%llu\n", ms,
                  static_cast<unsigned long long>(UpdateEntryCount.load()), Reports.load());
     return 0;
