@@ -13,7 +13,7 @@ namespace {
 // How often a download's watch looks at it: a body that outgrows its listed size keeps
 // streaming into the cache at the network's speed until it is aborted.
 constexpr DWORD kCheckMs = 100;
-// How long an aborted download may go on before its connection is closed.
+// How long an aborted download may go on before its connections are shut down.
 constexpr DWORD kCloseAfterMs = 500;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
@@ -127,8 +127,7 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText
                 cut = DownloadCut::NotHttps;
             else if (facts_.httpStatus != 200)
                 cut = DownloadCut::BadStatus;
-            else if (sizeLimit_ != kNoSizeLimit && facts_.contentEncoding.empty() &&
-                     swscanf(facts_.contentLength.c_str(), L"%llu", &announced) == 1 &&
+            else if (sizeLimit_ != kNoSizeLimit && AnnouncedLength(facts_, announced) &&
                      announced > sizeLimit_)
                 cut = DownloadCut::TooLong;
         }

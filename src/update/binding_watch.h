@@ -20,9 +20,6 @@ namespace Network {
 // is reset in the middle of a body.
 extern std::uint32_t DownloadStallLimitMs;
 
-// Requests one download may send: the first and at most ten redirects.
-constexpr unsigned kMaxRequests = 11;
-
 class BindingWatch {
   public:
     // sizeLimit: the most bytes the body may have, or kNoSizeLimit; a body that grows past it

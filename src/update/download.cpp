@@ -49,8 +49,9 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
         facts.listedSize = expected.size;
         // The cache would otherwise hand the same copy, good or broken, to the next pass.
         const std::wstring cacheFile = watch.CacheFile();
-        DropCachedCopy(url, cacheFile, start,
-                       facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty());
+        DropCachedCopy(url, cacheFile);
+        if (facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty())
+            DropCacheEntriesSince(start);
     }
     std::wstring failure;
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -64,23 +64,26 @@ std::wstring ResultText(long result) {
     return L"download error: " + std::to_wstring(static_cast<std::int32_t>(result));
 }
 
+bool AnnouncedLength(const DownloadFacts& facts, std::uint64_t& length) {
+    const bool encoded = !facts.contentEncoding.empty() && facts.contentEncoding != L"identity";
+    return !encoded && ParseLength(facts.contentLength, length);
+}
+
 std::wstring DownloadFailure(const DownloadFacts& facts) {
     if (facts.cut != DownloadCut::None)
         return CutText(facts);
     // Only S_OK: other success codes mean the platform did not finish the file.
     if (facts.result != 0)
         return ResultText(facts.result);
-    if (facts.requests > 11)
+    if (facts.requests > kMaxRequests)
         return L"download error: more than 10 redirects";
     if (!facts.secure)
         return L"download error: the answer did not come over https";
     if (facts.httpStatus != 200)
         return StatusText(facts.httpStatus);
     std::uint64_t announced = 0;
-    const bool hasLength = ParseLength(facts.contentLength, announced);
-    // An encoded body's length is that of the encoded bytes, so it cannot be held to the file.
-    const bool encoded = !facts.contentEncoding.empty() && facts.contentEncoding != L"identity";
-    if (hasLength && !encoded && announced != facts.receivedBytes)
+    const bool hasLength = AnnouncedLength(facts, announced);
+    if (hasLength && announced != facts.receivedBytes)
         return Arrived(facts.receivedBytes, announced);
     // The platform counts the bytes it wrote, decoded ones included; a full disk loses some.
     if (facts.reportedBytes > facts.receivedBytes)

@@ -16,6 +16,9 @@ enum class DownloadCut {
 
 constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max();
 
+// Requests one download may send: the first and at most ten redirects.
+constexpr unsigned kMaxRequests = 11;
+
 struct DownloadFacts {
     long result = 0; // the platform's HRESULT
     DownloadCut cut = DownloadCut::None;
@@ -35,6 +38,10 @@ struct DownloadFacts {
 // as reported by the platform and as the list says, and empty only when announced so.
 // A download cut short gives its reason first, then a platform failure gives its own text.
 std::wstring DownloadFailure(const DownloadFacts& facts);
+
+// The length the answer announced for the bytes that reach the file: its Content-Length, unless
+// the body was encoded (the length is then that of the encoded bytes). False without one.
+bool AnnouncedLength(const DownloadFacts& facts, std::uint64_t& length);
 
 // The text of a platform result: "Buffer length invalid, or insufficient memory" for
 // E_OUTOFMEMORY, "URL is invalid" for INET_E_DOWNLOAD_FAILURE, otherwise "download error: "

@@ -51,21 +51,16 @@ std::wstring CachedUrl(const std::wstring& url) {
     return cached;
 }
 
-void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile, const FILETIME& since,
-                    bool filedElsewhere) {
+void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile) {
     DeleteUrlCacheEntryW(url.c_str());
     DeleteUrlCacheEntryW(CachedUrl(url).c_str());
-    const bool fileLeft =
-        !cacheFile.empty() && GetFileAttributesW(cacheFile.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!fileLeft && !filedElsewhere)
+    if (cacheFile.empty() || GetFileAttributesW(cacheFile.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
     for (const CacheEntry& entry : CacheEntries())
-        if ((fileLeft && SameFile(entry.file, cacheFile)) ||
-            (filedElsewhere && CompareFileTime(&entry.lastAccess, &since) >= 0))
+        if (SameFile(entry.file, cacheFile))
             DeleteUrlCacheEntryW(entry.url.c_str());
     // An aborted download leaves its cache file without an entry that would ever remove it.
-    if (fileLeft)
-        DeleteFileW(cacheFile.c_str());
+    DeleteFileW(cacheFile.c_str());
 }
 
 void DropCacheEntriesSince(const FILETIME& since) {

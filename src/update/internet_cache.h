@@ -20,13 +20,12 @@ std::vector<CacheEntry> CacheEntries();
 std::wstring CachedUrl(const std::wstring& url);
 
 // Removes the cache entry of a download from url, as given and as the platform files it, and
-// every entry that keeps the cache file the platform named. When the download may have been
-// filed under another URL (after a redirect, or cut short before the platform named its file),
-// every entry used since the download began goes as well. A cache file left without an entry
+// every entry that keeps the cache file the platform named; a cache file left without an entry
 // (after an abort) is deleted.
-void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile, const FILETIME& since,
-                    bool filedElsewhere);
+void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile);
 
-// Removes every cache entry used since the time given. Run at the end of a pass: the platform
-// may still file the answer of a request that was aborted after it had been sent.
+// Removes every cache entry used since the time given: after a download that may have been
+// filed under another URL (a redirect, or one cut short before the platform named its file),
+// and at the end of a pass, since the platform may still file the answer of a request that was
+// aborted after it had been sent.
 void DropCacheEntriesSince(const FILETIME& since);
