@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
-
+#include "update/file_bytes.h"
 #include "update/sha256.h"
 #include "update/stat_cache.h"
 #include "update/trace.h"
@@ -35,8 +33,7 @@ void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
     CacheUsed = false;
     if (repair)
         return;
-    std::ifstream in(CachePath.c_str(), std::ios::binary);
-    Cache = StatCache::Parse(std::string(std::istreambuf_iterator<char>(in), {}));
+    Cache = StatCache::Parse(ReadFileBytes(CachePath));
 }
 
 bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
@@ -69,17 +66,5 @@ void EndContentChecks(bool everyLineHandled) {
         return;
     if (everyLineHandled)
         Cache.KeepOnlyUsed();
-    // Written beside and renamed over, so a cut write never leaves half a cache.
-    const std::wstring partial = CachePath + L".new";
-    {
-        std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
-        out << Cache.Text();
-        out.flush();
-        if (!out) {
-            out.close();
-            DeleteFileW(partial.c_str());
-            return;
-        }
-    }
-    MoveFileExW(partial.c_str(), CachePath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ReplaceFileBytes(CachePath, Cache.Text());
 }

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "update/failure_log.h"
+#include "update/file_bytes.h"
 #include "update/list_fields.h"
 #include "update/list_signature.h"
 #include "update/signature_check.h"
@@ -20,25 +19,10 @@ std::wstring SerialPath(const std::wstring& setupFolder) {
 // The highest serial accepted before; none on a first run. A record that cannot be read
 // counts as none: it only ever holds what this launcher wrote.
 std::optional<std::uint64_t> StoredSerial(const std::wstring& setupFolder) {
-    std::ifstream in(SerialPath(setupFolder).c_str(), std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
     std::uint64_t serial = 0;
-    if (!ParseDecimal(text, serial))
+    if (!ParseDecimal(ReadFileBytes(SerialPath(setupFolder)), serial))
         return std::nullopt;
     return serial;
-}
-
-void StoreSerial(const std::wstring& setupFolder, std::uint64_t serial) {
-    const std::wstring path = SerialPath(setupFolder), partial = path + L".new";
-    {
-        std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
-        out << serial;
-        out.flush();
-        if (!out)
-            return;
-    }
-    if (!MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        LogFailure(L"error : No write file " + path);
 }
 
 std::int64_t UnixNow() {
@@ -67,6 +51,6 @@ bool AcceptList(const std::string& listBytes, const std::string& keys,
         return false;
     }
     if (!stored || list.serial->serial > *stored)
-        StoreSerial(setupFolder, list.serial->serial);
+        ReplaceFileBytes(SerialPath(setupFolder), std::to_string(list.serial->serial));
     return true;
 }

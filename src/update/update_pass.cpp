@@ -5,14 +5,13 @@
 
 #include <atomic>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
 #include "update/content_check.h"
 #include "update/download.h"
 #include "update/failure_log.h"
+#include "update/file_bytes.h"
 #include "update/folders.h"
 #include "update/internet_cache.h"
 #include "update/launcher_data.h"
@@ -47,11 +46,6 @@ void RunPass() {
     }
     RunningPassLock = PassLock();
     PassRunning.store(false, std::memory_order_release);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace
@@ -144,7 +138,7 @@ void FetchLauncherData(std::wstring url) {
         LogFailure(L"error :No possibility to download data");
         return;
     }
-    const std::string bytes = ReadBytes(listFile);
+    const std::string bytes = ReadFileBytes(listFile);
     if (!DeleteFileW(listFile.c_str()))
         LogFailure(L"error : No delete file temp");
     // Not a line is acted on before the whole list is known to be the studio's.
