@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "elapsed.h"
-#include "update/content_check.h"
+#include "update/trust/content_check.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
-#include "update/sha256.h"
-#include "update/stat_cache.h"
-#include "update/trace.h"
+#include "update/trust/sha256.h"
+#include "update/trust/stat_cache.h"
+#include "update/base/trace.h"
 #include "utility/file_query.h"
 #include "utility/string_helpers.h"
 
@@ -88,8 +88,10 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::vector<std::wstring> targets;
-    for (const LauncherLine& line : lines)
-        targets.push_back(LocalTarget(folder, line.relativePath));
+    for (LauncherLine& line : lines) {
+        PlaceLine(line, ServerSettings{L"", folder, L"", L""});
+        targets.push_back(line.target);
+    }
 
     std::size_t found = 0;
     const auto report = [&](const char* name, const std::function<void()>& step) {
@@ -111,7 +113,7 @@ int wmain(int argc, wchar_t** argv) {
     });
     report("create_folders", [&] {
         for (const LauncherLine& line : lines)
-            Path::CreateFolders(String::ToWstring(line.relativePath), folder), ++found;
+            Path::CreateFolders(line.path, folder), ++found;
     });
     report("file_exists", [&] {
         for (const std::wstring& target : targets)

@@ -25,10 +25,10 @@ import tempfile
 import time
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(root, "tools"))
+sys.path.insert(0, os.path.join(root, "tools", "testing"))
 import test_servers as ts  # noqa: E402
 
-WINE_RUN = os.path.join(root, "tools", "wine-run")
+WINE_RUN = os.path.join(root, "tools", "testing", "wine-run")
 SMALL, SMALL_SIZE, SMALL_FOLDERS = 500, 64 * 1024, 4
 LARGE, LARGE_SIZE = 4, 16 * 1024 * 1024
 MANY, MANY_FOLDERS = 10_000, 10
@@ -57,7 +57,7 @@ def check_build(build, name="update_bench", extra=None):
     programs = {
         "runner": os.path.join(build, "bench", "update_pass_runner.exe"),
         "floor": os.path.join(build, "bench", "download_floor.exe"),
-        "trust_ca": os.path.join(build, "tools", "trust_ca.exe"),
+        "trust_ca": os.path.join(build, "tools", "testing", "trust_ca.exe"),
     }
     programs.update({key: os.path.join(build, path) for key, path in (extra or {}).items()})
     missing = [path for path in programs.values() if not os.path.isfile(path)]

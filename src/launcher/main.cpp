@@ -3,7 +3,7 @@
 #include "launcher/command_line.h"
 #include "launcher/setup.h"
 #include "toolkit/window.h"
-#include "update/update_settings.h"
+#include "update/base/update_settings.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
 // request stops the loop that Show runs; the window stays and the loop runs again, so the

@@ -4,8 +4,7 @@
 
 #include <vector>
 
-#include "update/failure_log.h"
-#include "update/trace.h"
+#include "update/base/base.h"
 
 namespace Path {
 

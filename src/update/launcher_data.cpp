@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
-#include "update/content_check.h"
-#include "update/download.h"
-#include "update/failure_log.h"
+#include "update/base/base.h"
+#include "update/transfer/transfer.h"
+#include "update/trust/trust.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
-#include "update/trace.h"
-#include "update/update_settings.h"
 #include "utility/file_query.h"
 #include "utility/string_helpers.h"
 #include "utility/text_file.h"
@@ -30,7 +28,7 @@ std::string LocalVersion() {
 
 void DeleteEntry(const LauncherLine& line) {
     Trace::Narrow(line.relativePath + " <- delete");
-    const std::wstring target = LocalTarget(UpdateServerSettings.setupFolder, line.relativePath);
+    const std::wstring& target = line.target;
     // Asked of the file's attributes, not by opening it: a file that a running program holds
     // without sharing still exists and must go, or be reported.
     const DWORD attributes = GetFileAttributesW(target.c_str());
@@ -43,12 +41,10 @@ void DeleteEntry(const LauncherLine& line) {
 }
 
 void FetchEntry(const LauncherLine& line) {
-    const ServerSettings& settings = UpdateServerSettings;
     Trace::Narrow(line.relativePath);
-    Path::CreateFolders(String::ToWstring(line.relativePath), settings.setupFolder);
-    const std::wstring url =
-        DownloadUrl(settings.serverUrl, settings.uploadFolder, line.relativePath);
-    const std::wstring target = LocalTarget(settings.setupFolder, line.relativePath);
+    Path::CreateFolders(line.path, UpdateServerSettings.setupFolder);
+    const std::wstring& url = line.url;
+    const std::wstring& target = line.target;
     std::wstring message;
     if (line.fields.sha256.empty()) {
         // An existing file without "{rw}" is left as it is, whatever it holds.
@@ -63,10 +59,12 @@ void FetchEntry(const LauncherLine& line) {
         Trace::Narrow(line.relativePath + " <- identical");
         return;
     }
-    const Network::ExpectedContent expected{line.fields.hasSize ? line.fields.size : kNoSizeLimit,
-                                            line.fields.sha256};
     std::string hash;
-    if (Network::DownloadPinnedFile(target, url, expected, &message, &hash))
+    const Network::BodyCheck matches = [&](const std::wstring& partial) {
+        return DownloadedCopyMatches(partial, line.fields, &hash);
+    };
+    const std::uint64_t listedSize = line.fields.hasSize ? line.fields.size : kNoSizeLimit;
+    if (Network::DownloadPinnedFile(target, url, listedSize, matches, &message))
         RecordVerifiedFile(target, line.relativePath, hash);
     else
         LogFailure(L"error : No download file " + url + L" ->" + message);
@@ -75,7 +73,7 @@ void FetchEntry(const LauncherLine& line) {
 } // namespace
 
 bool ProcessLauncherLine(const std::string& text) {
-    const LauncherLine line = ParseLauncherLine(text);
+    LauncherLine line = ParseLauncherLine(text);
     if (line.comment) {
         --UpdateEntryCount;
         return true;
@@ -89,16 +87,16 @@ bool ProcessLauncherLine(const std::string& text) {
         Trace::Narrow(text + " < - Find ");
     }
     if (!StaysInsideLauncherFolder(line)) {
-        LogFailure(L"error : Path outside the launcher folder refused: " +
-                   String::ToWstring(line.relativePath));
+        LogFailure(L"error : Path outside the launcher folder refused: " + line.path);
         return true;
     }
     // A pin that cannot be read is never quietly dropped.
     if (!line.fields.error.empty()) {
         LogFailure(L"error : List line refused, " + String::ToWstring(line.fields.error) + L": " +
-                   String::ToWstring(line.relativePath));
+                   line.path);
         return true;
     }
+    PlaceLine(line, UpdateServerSettings);
     if (line.deletion)
         DeleteEntry(line);
     else

@@ -56,6 +56,7 @@ LauncherLine ParseLauncherLine(const std::string& line) {
     parsed.deletion = Holds(line, "{d}");
     parsed.rewrite = Holds(line, "{rw}");
     parsed.relativePath = line.substr(0, line.find(';'));
+    parsed.path = String::ToWstring(parsed.relativePath);
     parsed.fields = ParseListFields(line);
     return parsed;
 }
@@ -122,11 +123,7 @@ std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
     return folders;
 }
 
-std::wstring LocalTarget(const std::wstring& setupFolder, const std::string& relativePath) {
-    return setupFolder + L"/" + String::ToWstring(relativePath);
-}
-
-std::wstring DownloadUrl(const std::wstring& serverUrl, const std::wstring& uploadFolder,
-                         const std::string& relativePath) {
-    return serverUrl + uploadFolder + L"/" + String::ToWstring(relativePath);
+void PlaceLine(LauncherLine& line, const ServerSettings& settings) {
+    line.target = settings.setupFolder + L"/" + line.path;
+    line.url = settings.serverUrl + settings.uploadFolder + L"/" + line.path;
 }

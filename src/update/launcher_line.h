@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "update/list_fields.h"
+#include "update/base/update_settings.h"
+#include "update/trust/list_fields.h"
 
 // What a list line asks for. The markers are searched anywhere in the whole line,
 // case-sensitively, the relative path included.
@@ -14,10 +15,17 @@ struct LauncherLine {
     bool deletion = false;    // holds "{d}"
     bool rewrite = false;     // holds "{rw}"
     std::string relativePath; // everything before the first ";", unchanged
+    std::wstring path;        // relativePath widened byte by byte
     ListFields fields;        // size and hash, when the line pins its content
+    // Where the line acts, filled in by PlaceLine, so that each is made once per line.
+    std::wstring target; // setupFolder + "/" + path
+    std::wstring url;    // serverUrl + uploadFolder + "/" + path
 };
 
 LauncherLine ParseLauncherLine(const std::string& line);
+
+// Fills in the line's target and URL for the folder and server of settings.
+void PlaceLine(LauncherLine& line, const ServerSettings& settings);
 
 // The lines of a list file as a text-mode read gives them: a CR LF pair is a line end as a LF
 // alone is, a byte 0x1A ends the text, and a last line without a line end is still a line.
@@ -37,9 +45,3 @@ bool StaysInsideLauncherFolder(const LauncherLine& line);
 // that name files inside the launcher folder, each once, in the order met; "" for the folder
 // itself.
 std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines);
-
-// setupFolder + "/" + the relative path, widened byte by byte.
-std::wstring LocalTarget(const std::wstring& setupFolder, const std::string& relativePath);
-// serverUrl + uploadFolder + "/" + the relative path, widened byte by byte.
-std::wstring DownloadUrl(const std::wstring& serverUrl, const std::wstring& uploadFolder,
-                         const std::string& relativePath);

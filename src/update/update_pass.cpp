@@ -8,18 +8,13 @@
 #include <system_error>
 #include <vector>
 
-#include "update/content_check.h"
-#include "update/download.h"
-#include "update/failure_log.h"
-#include "update/file_bytes.h"
+#include "update/base/base.h"
+#include "update/transfer/transfer.h"
+#include "update/trust/trust.h"
 #include "update/folders.h"
-#include "update/internet_cache.h"
 #include "update/launcher_data.h"
 #include "update/launcher_line.h"
-#include "update/list_acceptance.h"
 #include "update/pass_lock.h"
-#include "update/partial_files.h"
-#include "update/trace.h"
 #include "update/update_worker.h"
 #include "utility/environment.h"
 #include "utility/process_order.h"

@@ -2,7 +2,7 @@
 // The update pass: one run from the server settings to a folder in step with the server.
 // StartUpdate runs the pass on a detached worker thread; the worker reports progress through
 // DownloadProgressCallback and its end through UpdateEndCallback, both on the worker thread.
-#include "update/update_settings.h"
+#include "update/base/update_settings.h"
 
 // Fills UpdateServerSettings and starts a pass on a detached worker thread; returns at once.
 // A call while a pass runs is refused, so the running worker's settings never change.

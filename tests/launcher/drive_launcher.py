@@ -12,7 +12,8 @@ import tempfile
 import time
 
 TOOLS = pathlib.Path(__file__).resolve().parents[2] / "tools"
-sys.path.insert(0, str(TOOLS))
+sys.path.insert(0, str(TOOLS / "testing"))
+
 import test_servers  # noqa: E402
 
 BACKGROUND, CAD, GAME = (30, 60, 90), (220, 120, 0), (0, 160, 60)

@@ -15,7 +15,7 @@ import unittest
 import urllib.parse
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "tools"), str(ROOT / "cmake")]
+sys.path[:0] = [str(ROOT / "tools" / "testing"), str(ROOT / "cmake")]
 import list_key  # noqa: E402
 import test_servers  # noqa: E402
 

@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "support/test_files.h"
-#include "update/internet_cache.h"
-#include "update/sha256.h"
+#include "update/transfer/internet_cache.h"
+#include "update/trust/sha256.h"
 #include "update/update_worker.h"
 #include "utility/string_helpers.h"
 

@@ -4,7 +4,7 @@
 
 #include "pass_check.h"
 #include "support/test_files.h"
-#include "update/binding_watch.h"
+#include "update/transfer/binding_watch.h"
 
 // Files whose list lines pin their content: fetched exactly when the local copy differs, never
 // installed when the body differs, hashed again only when changed.

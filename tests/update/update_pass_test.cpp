@@ -7,7 +7,7 @@
 
 #include "pass_check.h"
 #include "support/test_files.h"
-#include "update/binding_watch.h"
+#include "update/transfer/binding_watch.h"
 #include "update/update_worker.h"
 
 using namespace pass_check;

@@ -9,7 +9,7 @@ import time
 from typing import NamedTuple
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tools"))
+sys.path.insert(0, str(ROOT / "tools" / "testing"))
 import test_servers  # noqa: E402
 
 MATCH = "\\player\\TolvaneLauncher.exe"
@@ -32,14 +32,14 @@ class Player:
         self.demo_folder = folder
         self.folder = folder / "player"
         self.prefix = folder / "wineprefix"
-        self.wine_run = ROOT / "tools" / "wine-run"
+        self.wine_run = ROOT / "tools" / "testing" / "wine-run"
 
     def wine(self, program, *args, **kwargs):
         return subprocess.run([str(self.wine_run), str(self.prefix), str(program), *map(str, args)],
                               capture_output=True, text=True, **kwargs)
 
     def probe(self, command, *args):
-        return self.wine(self.build / "tools" / "launcher_probe.exe", command, MATCH, *args)
+        return self.wine(self.build / "tools" / "testing" / "launcher_probe.exe", command, MATCH, *args)
 
     def set_up(self):
         """A player folder with the pictures that the launcher shows."""

@@ -143,13 +143,13 @@ def main():
         demo.reset()
     demo.folder.mkdir(parents=True, exist_ok=True)
 
-    session = ROOT / "tools" / "wine-session"
+    session = ROOT / "tools" / "testing" / "wine-session"
     subprocess.run([str(session), "start", str(demo.player.prefix)], check=True)
     try:
         if demo.headless:
             os.environ["DISPLAY"] = pathlib.Path(str(demo.player.prefix) + ".display").read_text().strip()
         pki = test_servers.TestPki(str(demo.folder / "pki"))
-        trusted = demo.player.wine(args.build / "tools" / "trust_ca.exe", test_servers.windows_path(pki.ca))
+        trusted = demo.player.wine(args.build / "tools" / "testing" / "trust_ca.exe", test_servers.windows_path(pki.ca))
         if trusted.returncode != 0:
             raise SystemExit("could not make the demo's Wine prefix trust the demo CA: " + trusted.stderr)
         minor = demo.state()

@@ -1,0 +1,7 @@
+#pragma once
+// The engine's base: the process-wide settings, trace lines, the failure log and whole-file
+// writes. Every wing may use it; it uses nothing of the engine above it.
+#include "update/base/failure_log.h"
+#include "update/base/file_bytes.h"
+#include "update/base/trace.h"
+#include "update/base/update_settings.h"

@@ -1,0 +1,11 @@
+#include "update/base/update_settings.h"
+
+#include "utility/process_order.h"
+
+ServerSettings UpdateServerSettings TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS);
+PassOptions UpdatePassOptions TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS);
+std::atomic<std::uint64_t> UpdateEntryCount{0};
+UpdateEndFunction UpdateEndCallback = nullptr;
+DownloadProgressFunction DownloadProgressCallback = nullptr;
+std::uint32_t ProgressPauseMs = 100;
+std::atomic<bool> RepairRequested{false};

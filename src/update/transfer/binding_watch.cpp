@@ -1,0 +1,214 @@
+#include "update/transfer/binding_watch.h"
+
+#include <wininet.h>
+
+#include "update/transfer/connection_breaker.h"
+
+namespace Network {
+
+std::uint32_t DownloadStallLimitMs = 120000;
+
+namespace {
+
+// How often a download's watch looks at it: a body that outgrows its listed size keeps
+// streaming into the cache at the network's speed until it is aborted.
+constexpr DWORD kCheckMs = 100;
+// How long an aborted download may go on before its connections are shut down.
+constexpr DWORD kCloseAfterMs = 500;
+
+thread_local BindingWatch* CurrentWatch = nullptr;
+
+std::wstring QueryText(IWinInetHttpInfo* info, DWORD what) {
+    // The interface answers in narrow text; header values are ASCII.
+    char narrow[64] = {};
+    DWORD size = sizeof narrow - 1;
+    DWORD flags = 0;
+    if (info->QueryInfo(what, narrow, &size, &flags, nullptr) != S_OK)
+        return std::wstring();
+    std::wstring text;
+    for (DWORD i = 0; i < size && narrow[i] != '\0'; ++i)
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(narrow[i])));
+    return text;
+}
+
+// The file the platform writes the body to (its internet-cache file), or empty.
+std::wstring DataFile(IBinding* binding) {
+    ComRef<IWinInetInfo> info;
+    if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)
+        return std::wstring();
+    // The name comes in wide characters, whatever the option's documentation says.
+    wchar_t name[MAX_PATH * 2] = {};
+    DWORD size = sizeof name - sizeof name[0];
+    if (info->QueryOption(INTERNET_OPTION_DATAFILE_NAME, name, &size) != S_OK)
+        return std::wstring();
+    return name;
+}
+
+std::uint64_t FileSize(const std::wstring& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (file.empty() || !GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool Is(ULONG statusCode, BINDSTATUS status) {
+    return statusCode == static_cast<ULONG>(status);
+}
+
+} // namespace
+
+BindingWatch* CurrentBindingWatch() {
+    return CurrentWatch;
+}
+
+BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
+    : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
+      outer_(CurrentWatch) {
+    facts_.stallLimitMs = DownloadStallLimitMs;
+    CurrentWatch = this;
+    CreateTimerQueueTimer(&timer_, nullptr, Check, this, kCheckMs, kCheckMs, WT_EXECUTEDEFAULT);
+}
+
+BindingWatch::~BindingWatch() {
+    // Waits for a running check, so the timer never sees a watch that has gone.
+    if (timer_)
+        DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+    CurrentWatch = outer_;
+}
+
+void BindingWatch::Started(IBinding* binding) {
+    // The platform reports success for every HTTP answer, an error page included; only the
+    // binding knows the status, so it is kept until the download stops.
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!binding_)
+        binding_.keep(binding);
+    Heard();
+}
+
+void BindingWatch::ReadAnswer() {
+    ComRef<IWinInetHttpInfo> http;
+    ComRef<IWinInetInfo> info;
+    if (!binding_)
+        return;
+    if (binding_->QueryInterface(IID_IWinInetHttpInfo, http.put()) == S_OK) {
+        DWORD status = 0, size = sizeof status, flags = 0;
+        if (http->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &flags,
+                            nullptr) == S_OK)
+            facts_.httpStatus = status;
+        facts_.contentLength = QueryText(http.get(), HTTP_QUERY_CONTENT_LENGTH);
+        facts_.contentEncoding = QueryText(http.get(), HTTP_QUERY_CONTENT_ENCODING);
+    }
+    // The flags belong to the answer last received, so a redirect to http clears them.
+    DWORD security = 0, size = sizeof security;
+    facts_.secure = binding_->QueryInterface(IID_IWinInetInfo, info.put()) == S_OK &&
+                    info->QueryOption(INTERNET_OPTION_SECURITY_FLAGS, &security, &size) == S_OK &&
+                    (security & SECURITY_FLAG_SECURE) != 0;
+}
+
+bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText) {
+    Heard();
+    DownloadCut cut = DownloadCut::None;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (Is(statusCode, BINDSTATUS_SENDINGREQUEST) && ++facts_.requests > kMaxRequests)
+            cut = DownloadCut::TooManyRedirects;
+        if (Is(statusCode, BINDSTATUS_CACHEFILENAMEAVAILABLE) && statusText)
+            cacheFile_ = statusText;
+        if (Is(statusCode, BINDSTATUS_DOWNLOADINGDATA) ||
+            Is(statusCode, BINDSTATUS_ENDDOWNLOADDATA))
+            facts_.reportedBytes = progress;
+        if (Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)) {
+            // Judged before a byte of the body is kept.
+            ReadAnswer();
+            if (cacheFile_.empty() && binding_)
+                cacheFile_ = DataFile(binding_.get());
+            std::uint64_t announced = 0;
+            if (!facts_.secure)
+                cut = DownloadCut::NotHttps;
+            else if (facts_.httpStatus != 200)
+                cut = DownloadCut::BadStatus;
+            else if (sizeLimit_ != kNoSizeLimit && AnnouncedLength(facts_, announced) &&
+                     announced > sizeLimit_)
+                cut = DownloadCut::TooLong;
+        }
+        if (sizeLimit_ != kNoSizeLimit && facts_.reportedBytes > sizeLimit_)
+            cut = DownloadCut::TooLong;
+    }
+    if (cut != DownloadCut::None)
+        Abort(cut);
+    return cut_ == static_cast<int>(DownloadCut::None);
+}
+
+void BindingWatch::Stopped() {
+    std::lock_guard<std::mutex> hold(lock_);
+    // The last moment the binding still holds the server's answer.
+    if (cut_ == static_cast<int>(DownloadCut::None))
+        ReadAnswer();
+    binding_.reset();
+}
+
+void BindingWatch::Abort(DownloadCut reason) {
+    int none = static_cast<int>(DownloadCut::None);
+    if (!cut_.compare_exchange_strong(none, static_cast<int>(reason)))
+        return;
+    ComRef<IBinding> binding;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        binding.keep(binding_.get());
+    }
+    abortedAt_ = GetTickCount();
+    // Abort may report the end of the binding at once; the lock is not held then.
+    if (binding)
+        binding->Abort();
+}
+
+void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
+    auto* watch = static_cast<BindingWatch*>(context);
+    if (watch->cut_ != static_cast<int>(DownloadCut::None)) {
+        // The platform goes on reading a body after an abort until the body ends, which an
+        // endless one never does; its connection is then shut down under it.
+        if (GetTickCount() - watch->abortedAt_ >= kCloseAfterMs &&
+            !watch->connectionClosed_.exchange(true)) {
+            ShutDownConnectionsTo(watch->url_);
+        }
+        return;
+    }
+    if (GetTickCount() - watch->lastReport_ >= DownloadStallLimitMs) {
+        watch->Abort(DownloadCut::Stalled);
+        return;
+    }
+    // The platform reports nothing while a fast body streams in; the file it goes to tells how
+    // much has come, and that it still comes.
+    ComRef<IBinding> binding;
+    {
+        std::lock_guard<std::mutex> hold(watch->lock_);
+        binding.keep(watch->binding_.get());
+    }
+    if (!binding)
+        return;
+    const std::wstring file = DataFile(binding.get());
+    {
+        std::lock_guard<std::mutex> hold(watch->lock_);
+        if (watch->cacheFile_.empty())
+            watch->cacheFile_ = file;
+    }
+    const std::uint64_t size = FileSize(file);
+    if (size > watch->sizeLimit_)
+        watch->Abort(DownloadCut::TooLong);
+    else if (size > watch->dataSize_.exchange(size))
+        watch->Heard();
+}
+
+DownloadFacts BindingWatch::Facts() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    DownloadFacts facts = facts_;
+    facts.cut = static_cast<DownloadCut>(cut_.load());
+    return facts;
+}
+
+std::wstring BindingWatch::CacheFile() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return cacheFile_;
+}
+
+} // namespace Network

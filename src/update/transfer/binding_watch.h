@@ -1,0 +1,71 @@
+#pragma once
+// What one download learns from its binding while it runs, and the reasons it is cut short.
+// The platform calls the bind-status callback on the thread that started the download, so the
+// watch of the current download lives in thread-local storage (CurrentBindingWatch).
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "update/transfer/com_ref.h"
+#include "update/transfer/download_verdict.h"
+
+namespace Network {
+
+// How long a download may go without any report from the platform, and without its body's
+// file growing, before it is aborted (120 s). Wine's urlmon waits forever on a connection that
+// is reset in the middle of a body.
+extern std::uint32_t DownloadStallLimitMs;
+
+class BindingWatch {
+  public:
+    // sizeLimit: the most bytes the body may have, or kNoSizeLimit; a body that grows past it
+    // is aborted as it arrives.
+    BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit);
+    ~BindingWatch();
+    BindingWatch(const BindingWatch&) = delete;
+    BindingWatch& operator=(const BindingWatch&) = delete;
+
+    bool showProgress() const { return showProgress_; }
+
+    // The callback's events, on the downloading thread.
+    void Started(IBinding* binding);
+    // False when the download must stop (it has then been aborted).
+    bool Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText);
+    void Stopped();
+
+    // What is known once the platform call has returned: the answer, the counts and why the
+    // download was cut short, for DownloadFailure. result and receivedBytes are the caller's.
+    DownloadFacts Facts() const;
+    // The internet-cache file the platform wrote the body to, or empty when it never said.
+    std::wstring CacheFile() const;
+
+  private:
+    static void CALLBACK Check(PVOID watch, BOOLEAN);
+    void ReadAnswer();
+    void Abort(DownloadCut reason);
+    void Heard() { lastReport_ = GetTickCount(); }
+
+    const std::wstring url_;
+    const bool showProgress_;
+    const std::uint64_t sizeLimit_;
+    mutable std::mutex lock_; // guards everything below but the atomics
+    ComRef<IBinding> binding_;
+    DownloadFacts facts_;
+    std::wstring cacheFile_;
+    std::atomic<DWORD> lastReport_;
+    std::atomic<std::uint64_t> dataSize_{0}; // the body's file as last seen by the check
+    std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
+    std::atomic<DWORD> abortedAt_{0};
+    std::atomic<bool> connectionClosed_{false};
+    HANDLE timer_ = nullptr;
+    BindingWatch* outer_;
+};
+
+// The watch of the download the current thread runs, or null.
+BindingWatch* CurrentBindingWatch();
+
+} // namespace Network

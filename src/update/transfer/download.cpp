@@ -1,0 +1,82 @@
+#include "update/transfer/download.h"
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include "update/transfer/binding_watch.h"
+#include "update/transfer/download_progress.h"
+#include "update/transfer/internet_cache.h"
+#include "update/transfer/partial_files.h"
+
+namespace Network {
+
+namespace {
+
+BOOL Attributes(const std::wstring& file, WIN32_FILE_ATTRIBUTE_DATA* data) {
+    return GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, data);
+}
+
+// The most a list may weigh: far beyond any real one, and short of filling a player's disk.
+constexpr std::uint64_t kListLimit = 64ull << 20;
+
+bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool showProgress,
+                       std::uint64_t sizeLimit, std::uint64_t listedSize, const BodyCheck& check,
+                       std::wstring* message) {
+    const std::wstring partial = PartialName(target);
+    DeleteFileW(partial.c_str());
+    DownloadFacts facts;
+    {
+        FILETIME start;
+        GetSystemTimeAsFileTime(&start);
+        BindingWatch watch(url, showProgress, sizeLimit);
+        const HRESULT result =
+            URLDownloadToFileW(nullptr, url.c_str(), partial.c_str(), 0, &DownloadProgressInstance);
+        facts = watch.Facts();
+        facts.result = result;
+        facts.listedSize = listedSize;
+        // The cache would otherwise hand the same copy, good or broken, to the next pass.
+        const std::wstring cacheFile = watch.CacheFile();
+        DropCachedCopy(url, cacheFile);
+        if (facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty())
+            DropCacheEntriesSince(start);
+    }
+    std::wstring failure;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (facts.result == S_OK && facts.cut == DownloadCut::None) {
+        if (!Attributes(partial, &data))
+            failure = L"download error: the downloaded file is missing";
+        else
+            facts.receivedBytes =
+                (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    if (failure.empty())
+        failure = DownloadFailure(facts);
+    if (failure.empty() && check && !check(partial))
+        failure = kContentMismatch;
+    if (failure.empty() && !MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        failure = L"download error: cannot replace the file (error " +
+                  std::to_wstring(GetLastError()) + L")";
+    if (failure.empty())
+        return true;
+    DeleteFileW(partial.c_str());
+    if (message)
+        *message = L" Start progress download: " + failure;
+    return false;
+}
+
+} // namespace
+
+bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message) {
+    return DownloadReplacing(target, url, true, kNoSizeLimit, kNoSizeLimit, nullptr, message);
+}
+
+bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
+                        std::uint64_t listedSize, const BodyCheck& check, std::wstring* message) {
+    return DownloadReplacing(target, url, true, listedSize, listedSize, check, message);
+}
+
+bool DownloadListFile(const std::wstring& target, const std::wstring& url, std::wstring* message) {
+    return DownloadReplacing(target, url, false, kListLimit, kNoSizeLimit, nullptr, message);
+}
+
+} // namespace Network

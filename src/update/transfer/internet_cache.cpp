@@ -1,0 +1,70 @@
+#include "update/transfer/internet_cache.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+namespace {
+
+// Closes a cache enumeration.
+struct CacheFindHandle {
+    HANDLE handle = nullptr;
+    ~CacheFindHandle() {
+        if (handle)
+            FindCloseUrlCache(handle);
+    }
+};
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() &&
+           CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+std::vector<CacheEntry> CacheEntries() {
+    std::vector<CacheEntry> entries;
+    std::vector<unsigned char> buffer(4096);
+    CacheFindHandle find;
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+        const BOOL found =
+            find.handle ? FindNextUrlCacheEntryW(find.handle, entry, &size)
+                        : (find.handle = FindFirstUrlCacheEntryW(nullptr, entry, &size)) != nullptr;
+        if (!found && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            buffer.resize(size);
+            continue;
+        }
+        if (!found)
+            return entries;
+        entries.push_back({entry->lpszSourceUrlName ? entry->lpszSourceUrlName : L"",
+                           entry->lpszLocalFileName ? entry->lpszLocalFileName : L"",
+                           entry->LastAccessTime});
+    }
+}
+
+std::wstring CachedUrl(const std::wstring& url) {
+    std::wstring cached;
+    for (wchar_t unit : url)
+        cached += unit == L'\\' ? L"/" : unit == L' ' ? L"%20" : std::wstring(1, unit);
+    return cached;
+}
+
+void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile) {
+    DeleteUrlCacheEntryW(url.c_str());
+    DeleteUrlCacheEntryW(CachedUrl(url).c_str());
+    if (cacheFile.empty() || GetFileAttributesW(cacheFile.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    for (const CacheEntry& entry : CacheEntries())
+        if (SameFile(entry.file, cacheFile))
+            DeleteUrlCacheEntryW(entry.url.c_str());
+    // An aborted download leaves its cache file without an entry that would ever remove it.
+    DeleteFileW(cacheFile.c_str());
+}
+
+void DropCacheEntriesSince(const FILETIME& since) {
+    for (const CacheEntry& entry : CacheEntries())
+        if (CompareFileTime(&entry.lastAccess, &since) >= 0)
+            DeleteUrlCacheEntryW(entry.url.c_str());
+}

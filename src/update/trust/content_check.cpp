@@ -1,0 +1,82 @@
+#include "update/trust/content_check.h"
+
+#include <windows.h>
+
+#include "update/base/file_bytes.h"
+#include "update/trust/sha256.h"
+#include "update/trust/stat_cache.h"
+#include "update/base/trace.h"
+
+namespace {
+
+// The pass's cache and where it lives; only the worker touches them.
+StatCache Cache;
+std::wstring CachePath;
+bool CacheUsed = false; // a list without pins leaves no cache behind
+
+bool SizeAndTime(const std::wstring& file, std::uint64_t& size, std::uint64_t& writeTime) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
+} // namespace
+
+void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
+    CachePath = setupFolder + L"update\\hashes.cache";
+    Cache = StatCache();
+    CacheUsed = false;
+    if (repair)
+        return;
+    Cache = StatCache::Parse(ReadFileBytes(CachePath));
+}
+
+bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
+                       const ListFields& fields) {
+    CacheUsed = true;
+    std::uint64_t size = 0, writeTime = 0;
+    if (!SizeAndTime(target, size, writeTime) || (fields.hasSize && size != fields.size))
+        return false;
+    std::string hash = Cache.Lookup(relativePath, size, writeTime);
+    if (hash.empty()) {
+        Trace::Narrow("hashing " + relativePath);
+        std::uint64_t hashedSize = 0;
+        if (!HashFile(target, hashedSize, hash) || hashedSize != size)
+            return false;
+        Cache.Put(relativePath, {size, writeTime, hash});
+    }
+    return hash == fields.sha256;
+}
+
+bool DownloadedCopyMatches(const std::wstring& file, const ListFields& fields,
+                           std::string* sha256) {
+    std::uint64_t size = 0;
+    std::string hash;
+    if (!HashFile(file, size, hash) || hash != fields.sha256 ||
+        (fields.hasSize && size != fields.size))
+        return false;
+    if (sha256)
+        *sha256 = hash;
+    return true;
+}
+
+void RecordVerifiedFile(const std::wstring& target, const std::string& relativePath,
+                        const std::string& sha256) {
+    CacheUsed = true;
+    std::uint64_t size = 0, writeTime = 0;
+    if (SizeAndTime(target, size, writeTime))
+        Cache.Put(relativePath, {size, writeTime, sha256});
+}
+
+void EndContentChecks(bool everyLineHandled) {
+    if (!CacheUsed)
+        return;
+    if (everyLineHandled)
+        Cache.KeepOnlyUsed();
+    ReplaceFileBytes(CachePath, Cache.Text());
+}

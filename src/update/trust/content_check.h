@@ -1,0 +1,30 @@
+#pragma once
+// Files whose list line pins their content (size= and sha256=): whether the local copy is the
+// listed one, with the stat cache in update\ sparing the hashing of unchanged files, and the
+// record of each verified download. Runs on the update worker thread, one pass at a time.
+#include <cstdint>
+#include <string>
+
+#include "update/trust/list_fields.h"
+
+// Loads the stat cache of the folder (ending in a backslash) for a pass. A repair pass starts
+// with none, so every listed file is hashed again.
+void BeginContentChecks(const std::wstring& setupFolder, bool repair);
+
+// True when the file at target (the line's relativePath) has the listed size and hash. Hashes
+// the file only when the stat cache has no hash for its current size and time, with the trace
+// line "hashing " + relativePath.
+bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
+                       const ListFields& fields);
+
+// True when a file just downloaded (still under its temporary name) has the listed size and
+// hash; *sha256 (when not null) then holds the hash.
+bool DownloadedCopyMatches(const std::wstring& file, const ListFields& fields, std::string* sha256);
+
+// Records the hash of a file just downloaded and verified, under its current size and time.
+void RecordVerifiedFile(const std::wstring& target, const std::string& relativePath,
+                        const std::string& sha256);
+
+// Writes the stat cache back when the pass used it. After a pass that handled every line it
+// holds only the files that pass looked at; after one that stopped early nothing is dropped.
+void EndContentChecks(bool everyLineHandled);

@@ -1,0 +1,58 @@
+#include "update/trust/list_fields.h"
+
+#include <limits>
+
+bool ParseDecimal(const std::string& text, std::uint64_t& number) {
+    if (text.empty() || text.size() > 20)
+        return false;
+    number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+    }
+    return true;
+}
+
+bool IsSha256Hex(const std::string& text) {
+    if (text.size() != 64)
+        return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+ListFields ParseListFields(const std::string& line) {
+    ListFields fields;
+    std::size_t start = line.find(';');
+    while (start != std::string::npos && fields.error.empty()) {
+        const std::size_t end = line.find(';', start + 1);
+        const std::string item =
+            line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        start = end;
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string name = item.substr(0, equals), value = item.substr(equals + 1);
+        if (name == "size") {
+            if (fields.hasSize)
+                fields.error = "size given twice";
+            else if (!ParseDecimal(value, fields.size))
+                fields.error = "size is not a decimal byte count";
+            fields.hasSize = true;
+        } else if (name == "sha256") {
+            if (!fields.sha256.empty())
+                fields.error = "sha256 given twice";
+            else if (!IsSha256Hex(value))
+                fields.error = "sha256 is not 64 lowercase hex digits";
+            fields.sha256 = value;
+        }
+    }
+    if (!fields.error.empty())
+        fields = ListFields{false, 0, std::string(), fields.error};
+    return fields;
+}

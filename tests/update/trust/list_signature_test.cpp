@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
+#include <windows.h>
+
+#include "support/test_files.h"
+#include "update/trust/list_signature.h"
+#include "update/trust/sha256.h"
+#include "update/trust/signature_check.h"
+
+namespace {
+
+using testing_support::ScratchFolder;
+using testing_support::WriteBytes;
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+// A test key made once with openssl; its private half was thrown away. kSigned is signed by it,
+// kOtherSignature is a signature of the same bytes by another key.
+const std::string kKey =
+    FromHex("4141998b26bf8fdf5a7524a5beb4c3ff2d66c2ff0c74a25cac9690fd484e796b"
+            "94febf5cca098ed0e8ceea14fe6b8305c1a6d1126e240b80d7d832fc86c5c988");
+const std::string kSigned = "Version = 7;\r\nbin\\game.dll;{rw}\r\n"
+                            "'tolvane-list serial=42 expires=2031-05-06T07:08:09Z\r\n";
+const std::string kSignatureB64 =
+    "z2nz9JMIbIu+FQ/8up6R7SPQMyOqePWA7PSl7tpuufNxJUpkBs8GB09CXcf+TO/aoJ3Hi7JPy0emF9O/QwhUMQ==";
+const std::string kSignature =
+    FromHex("cf69f3f493086c8bbe150ffcba9e91ed23d03323aa78f580ecf4a5eeda6eb9f3"
+            "71254a6406cf06074f425dc7fe4cefdaa09dc78bb24fcb47a617d3bf43085431");
+const std::string kOtherSignature =
+    FromHex("e5a6166d0e48dacd565d0f22c3809e967e4e99a85ea10937d0533c41ba4ca61e"
+            "0792481b55bcd2278fb99e3967859877d5ad25551be8a7ed87dc155e030d5fa6");
+const std::string kLine = "'signature ecdsa-p256-sha256 ";
+constexpr std::int64_t kExpiry = 1935817689; // 2031-05-06T07:08:09Z
+
+TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
+    const std::string b64 = kSignatureB64;
+    // The list, and whether it splits into kSigned and kSignature (otherwise nothing is split).
+    const std::pair<std::string, bool> cases[] = {
+        {kSigned + kLine + b64 + "\r\n", true},
+        {kSigned + kLine + b64, true},
+        {kSigned + kLine + b64 + "\n", false},
+        {kSigned + kLine + b64 + "\r\n\r\n", false},
+        {kSigned + kLine + b64 + "\r\nextra.txt;\r\n", false},               // not the last line
+        {kSigned.substr(0, kSigned.size() - 2) + "\n" + kLine + b64, false}, // no CR LF before
+        {kSigned + kLine + b64.substr(0, 86), false},                        // cut
+        {kSigned + kLine + b64.substr(0, 84), false},                        // 63 bytes
+        {kSigned + kLine + b64.substr(0, 86) + "A=", false},                 // 65 bytes
+        {kSigned + kLine + b64.substr(0, 40) + "=" + b64.substr(41), false}, // padding inside
+        {kSigned + kLine + b64.substr(0, 85) + "R==", false},                // unused bits set
+        {kSigned + kLine + "_" + b64.substr(1), false},                      // URL alphabet
+        {kSigned + kLine + b64.substr(0, 40) + " " + b64.substr(40), false},
+        {kSigned + "'signature ecdsa-p384-sha384 " + b64, false},
+        {kSigned, false},
+    };
+    for (const auto& [list, splits] : cases) {
+        const SignedList split = SplitSignedList(list);
+        EXPECT_EQ(split.signedBytes, splits ? kSigned : list) << list;
+        EXPECT_EQ(split.signature, splits ? kSignature : "") << list;
+    }
+}
+
+TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
+    // The fields after "'tolvane-list ", and the serial read, with "@" and the expiry when
+    // there is one; "" for a refused line.
+    const std::pair<std::string, std::string> cases[] = {
+        {"serial=0", "0"},
+        {"serial=42", "42"},
+        {"serial=18446744073709551615", "18446744073709551615"},
+        {"serial=18446744073709551616", ""},
+        {"serial=007", ""},
+        {"serial=", ""},
+        {"serial=-1", ""},
+        {"serial=1a", ""},
+        {"serial=1 ", ""},
+        {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
+        {"serial=1 expires=2031-05-06T07:08:09Z", "1@1935817689"},
+        {"serial=1 expires=1969-12-31T23:59:59Z", "1@-1"},
+        {"serial=1 expires=2038-01-19T03:14:08Z", "1@2147483648"},
+        {"serial=1 expires=9999-12-31T23:59:59Z", "1@253402300799"},
+        // Leap days: every 4th year, not every 100th, but every 400th.
+        {"serial=1 expires=2024-02-29T12:00:00Z", "1@1709208000"},
+        {"serial=1 expires=2023-02-29T00:00:00Z", ""},
+        {"serial=1 expires=2100-02-29T00:00:00Z", ""},
+        {"serial=1 expires=2000-02-29T23:59:59Z", "1@951868799"},
+        {"serial=1 expires=2024-04-31T00:00:00Z", ""},
+        {"serial=1 expires=2024-13-01T00:00:00Z", ""},
+        {"serial=1 expires=2024-00-10T00:00:00Z", ""},
+        {"serial=1 expires=2024-01-00T00:00:00Z", ""},
+        {"serial=1 expires=2024-01-01T24:00:00Z", ""},
+        {"serial=1 expires=2024-01-01T23:59:60Z", ""},
+        {"serial=1 expires=2024-01-01t00:00:00z", ""},
+        {"serial=1 expires=2024-01-01T00:00:00", ""}, // a local time
+    };
+    for (const auto& [fields, expected] : cases) {
+        ListSerial read;
+        const std::string line = "'tolvane-list " + fields;
+        std::string got;
+        if (ParseSerialLine(line, read))
+            got = std::to_string(read.serial) +
+                  (read.expires ? "@" + std::to_string(read.expiry) : "");
+        EXPECT_EQ(got, expected) << line;
+    }
+}
+
+TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
+    const std::string body = "Version = 3;\r\na.txt;\r\n";
+    auto serial = [](const std::string& fields) { return "'tolvane-list " + fields + "\r\n"; };
+    const std::string line = kLine + kSignatureB64 + "\r\n";
+    const std::wstring notSigned = L"error : The update list is not signed by the studio";
+    const std::wstring older = L"error : The update list is older than the one installed";
+    const std::wstring expired = L"error : The update list has expired";
+    const std::optional<std::uint64_t> none;
+    const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
+    // The list, whether its signature verified, the stored serial, now, and the refusal.
+    const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring>
+        cases[] = {
+            {body + serial("serial=5") + line, true, none, 0, L""},
+            {serial("serial=5") + body + line, true, 5, 0, L""},
+            {body + serial("serial=6") + line, true, 5, 0, L""},
+            {body + serial("serial=4") + line, true, 5, 0, older},
+            {body + serial("serial=5") + line, false, none, 0, notSigned},
+            {body + serial("serial=5"), true, none, 0, notSigned},
+            {body + line, true, none, 0, notSigned},
+            {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned},
+            {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned},
+            {expiring, true, 5, kExpiry - 1, L""},
+            {expiring, true, 5, kExpiry, expired},
+            {expiring, true, 9, kExpiry, older},
+        };
+    for (const auto& [list, verified, stored, now, refusal] : cases)
+        EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, stored, now)), refusal)
+            << list;
+}
+
+TEST(SignatureCheck, AcceptsTheStudiosSignatureAndNoFlippedBit) {
+    const SignedList split = SplitSignedList(kSigned + kLine + kSignatureB64 + "\r\n");
+    EXPECT_TRUE(VerifyListSignature(kKey, split.signedBytes, split.signature));
+    auto flipped = [](std::string bytes, std::size_t bit) {
+        bytes[bit / 8] = static_cast<char>(bytes[bit / 8] ^ (1 << (bit % 8)));
+        return bytes;
+    };
+    for (std::size_t bit = 0; bit < kSigned.size() * 8; ++bit)
+        EXPECT_FALSE(VerifyListSignature(kKey, flipped(kSigned, bit), kSignature)) << bit;
+    for (std::size_t bit = 0; bit < kSignature.size() * 8; ++bit)
+        EXPECT_FALSE(VerifyListSignature(kKey, kSigned, flipped(kSignature, bit))) << bit;
+    for (std::size_t bit = 0; bit < kKey.size() * 8; bit += 7)
+        EXPECT_FALSE(VerifyListSignature(flipped(kKey, bit), kSigned, kSignature)) << bit;
+    EXPECT_FALSE(VerifyListSignature(kKey, kSigned, kOtherSignature));
+    EXPECT_FALSE(VerifyListSignature(kKey, kSigned, kSignature.substr(1)));
+    EXPECT_FALSE(VerifyListSignature(kKey, kSigned, kSignature + "x"));
+    EXPECT_FALSE(VerifyListSignature("", kSigned, kSignature));
+}
+
+TEST(Sha256, KnownDigestsInOneGoInPiecesAndFromFiles) {
+    Sha256 abc;
+    abc.Add("abc");
+    EXPECT_EQ(abc.Finish(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(abc.Finish(), "") << "a hasher finishes once";
+    const std::string million(1000000, 'a');
+    Sha256 pieces;
+    for (std::size_t at = 0, piece = 1; at < million.size(); at += piece, piece = piece * 3 + 1)
+        pieces.Add(million.data() + at, std::min(piece, million.size() - at));
+    EXPECT_EQ(pieces.Finish(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+
+    // A file across the 1 MiB read size, an empty one, and files that cannot be read.
+    ScratchFolder folder;
+    std::string pattern;
+    for (std::size_t i = 0; i < 2 * 1048576 + 3; ++i)
+        pattern.push_back(static_cast<char>(i * 7 % 251));
+    WriteBytes(folder / L"pattern.bin", pattern);
+    WriteBytes(folder / L"empty.bin", "");
+    WriteBytes(folder / L"written.bin", "abc");
+    CreateDirectoryW((folder / L"folder").c_str(), nullptr);
+    const HANDLE writer = CreateFileW((folder / L"written.bin").c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // The file, and its size and digest as HashFile gives them ("" when it refuses).
+    const std::pair<std::wstring, std::string> files[] = {
+        {L"pattern.bin",
+         "2097155 a012dae7aa23049d42713168177a781220f89d39146c844ba7d35efa770f69a6"},
+        {L"empty.bin", "0 e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {L"missing.bin", ""},
+        {L"folder", ""},
+        {L"written.bin", ""}, // open for writing elsewhere: it could change while read
+    };
+    for (const auto& [name, expected] : files) {
+        std::uint64_t size = 0;
+        std::string hex;
+        const bool read = HashFile(folder / name, size, hex);
+        EXPECT_EQ(read ? std::to_string(size) + " " + hex : "", expected);
+    }
+    CloseHandle(writer);
+}
+
+} // namespace
