@@ -65,6 +65,9 @@ void OnUpdateEnd() {
     const std::wstring game = Environment::ExecutableFolder() + L"TolvaneGame.exe";
     if (!File::Exists(game))
         return;
+    // The game starts in its own folder, as a shortcut would start it. The short form keeps
+    // Wine's process start within MAX_PATH: from a deeper current folder it starts nothing.
+    SetCurrentDirectoryW(SystemWindow::PathForOldCalls(Environment::ExecutableFolder()).c_str());
     File::RunProcess(SystemWindow::PathForOldCalls(game));
     HandOverProcessEnd();
 }
