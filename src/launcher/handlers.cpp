@@ -38,6 +38,10 @@ void OnCadTileClick(int, int, int) {
 }
 
 void OnGameTileClick(int, int, int) {
+    if (!FolderWritable) {
+        StartInstalledGame();
+        return;
+    }
     SetStatus(L"Start");
     Repaint();
     StartUpdate();
@@ -62,6 +66,10 @@ void OnUpdateEnd() {
     if (!SetStatus(L"End Process Download."))
         return;
     Repaint();
+    StartInstalledGame();
+}
+
+void StartInstalledGame() {
     const std::wstring game = Environment::ExecutableFolder() + L"TolvaneGame.exe";
     if (!File::Exists(game))
         return;

@@ -13,6 +13,7 @@ const std::wstring ContactMailLine = L"E-mail: support@tolvanesoft.com";
 GameWindow* TheGameWindow = nullptr;
 int ProgressBarLength = 0;
 bool DisplayClosed = false;
+bool FolderWritable = true;
 
 namespace {
 // Constant-initialised, so it works before and after the ordered objects exist.

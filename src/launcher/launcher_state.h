@@ -18,6 +18,10 @@ extern GameWindow* TheGameWindow;
 // The bar's full length in pixels, half the client width; written by every paint.
 extern int ProgressBarLength;
 
+// False when the launcher cannot write in its folder (CheckInstallFolder): a click on the game
+// tile then starts the installed game without a pass. Main thread only.
+extern bool FolderWritable;
+
 // Held while the display state is written and for the whole of every paint.
 std::unique_lock<std::mutex> LockDisplay();
 

@@ -5,6 +5,7 @@
 
 #include "launcher/game_window.h"
 #include "launcher/handlers.h"
+#include "launcher/install_probe.h"
 #include "launcher/launcher_state.h"
 #include "launcher/shutdown.h"
 #include "update/update_pass.h"
@@ -75,6 +76,8 @@ void SetupApplication() {
     ProgressPauseMs = kProgressPauseMs;
     DownloadProgressCallback = OnDownloadProgress;
     UpdateEndCallback = OnUpdateEnd;
+    // Before the message loop, so that no click can start a pass first.
+    FolderWritable = CheckInstallFolder();
 }
 
 } // namespace Application

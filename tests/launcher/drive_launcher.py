@@ -161,6 +161,42 @@ def case_missing_background(launcher):
     launcher.exits_with(0)
 
 
+NOT_WRITABLE = ("The launcher must be installed in a folder the player can write, such as under "
+                "%LOCALAPPDATA%; it cannot write in its update folder")
+
+
+def check_no_pass(launcher, log, box):
+    """A folder where nothing can be made in update\\ (a file of that name): the launcher says
+    so once, in the error log or, when that cannot be written either, in a box; then a click on
+    the game tile starts the installed game without a pass (whose server is not there)."""
+    folder = launcher.folder
+    (folder / "update").write_text("not a folder")
+    shutil.copy(launcher.args.game, folder / "TolvaneGame.exe")
+    launcher.start(window=False)
+    if box:
+        answer = launcher.probe("dialog", "1", "20000")
+        check(answer.get("text") == [NOT_WRITABLE], f"box {answer}")
+    check(launcher.probe("window", "20000")["exit"] == [0], "no launcher window")
+    check(launcher.probe("nodialog", "1000")["exit"] == [0], "a second box")
+    launcher.probe("post", "click-game")
+    launcher.exits_with(0)
+    check(wait_until((folder / "TolvaneGame.exe.ran").exists, 30), "the game was not started")
+    check(log() == (b"" if box else b"error : " + NOT_WRITABLE.encode() + b"\r\n"),
+          f"error log {log()!r}")
+    check((folder / "update").read_text() == "not a folder", "update was replaced")
+
+
+def case_not_writable(launcher):
+    check_no_pass(launcher, lambda: (launcher.folder / "errors.err").read_bytes(), box=False)
+
+
+def case_not_writable_box(launcher):
+    """The same with errors.err a folder, so that no line can be written."""
+    (launcher.folder / "errors.err").mkdir()
+    check_no_pass(launcher, lambda: b"".join(
+        p.read_bytes() for p in (launcher.folder / "errors.err").iterdir()), box=True)
+
+
 def run_update(launcher, drive):
     """Serves a signed update set, lets drive lead the running launcher into a pass, and checks
     the folder, the version and serial records, that the game ran and that the exit code is 0."""
@@ -210,14 +246,15 @@ def case_update_behind_box(launcher):
 # paints and updates from folders longer than MAX_PATH.
 CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "missing-background": (case_missing_background, 300), "update": (case_update, 300),
-         "update-behind-box": (case_update_behind_box, 0)}
+         "update-behind-box": (case_update_behind_box, 0),
+         "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 
 def main():
     parser = argparse.ArgumentParser()
     for name in ("case", "wine-run", "prefix", "launcher", "probe", "work"):
         parser.add_argument("--" + name, required=True)
-    for name in ("port", "trust-ca", "pki", "game", "list-key"):  # the update case's
+    for name in ("port", "trust-ca", "pki", "game", "list-key"):  # the update cases'
         parser.add_argument("--" + name)
     args = parser.parse_args()
     args.work = pathlib.Path(args.work)

@@ -7,6 +7,7 @@
 #include "launcher/command_line.h"
 #include "launcher/game_window.h"
 #include "launcher/handlers.h"
+#include "launcher/install_probe.h"
 #include "launcher/launcher_state.h"
 #include "launcher/progress_display.h"
 #include "launcher/setup.h"
@@ -161,6 +162,49 @@ TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
         EXPECT_EQ(Application::AsksForRepair(line), repair) << (line ? line : L"(null)");
     EXPECT_EQ(Application::CommandLineArguments(L"x.exe a\\\\\"b c\" \"\" d\\e"),
               (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
+}
+
+// The names in a folder, "." and ".." left out; none when it is not a folder.
+std::vector<std::wstring> Names(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        if (std::wstring(entry.cFileName) != L"." && std::wstring(entry.cFileName) != L"..")
+            names.push_back(entry.cFileName);
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+// The install folder check on folders as an installer or a player may leave them: update\ is
+// made when missing and keeps what it holds, no probe file stays, and a file named update or a
+// folder named errors.err (the ways to refuse writes that Wine honours for root) are seen.
+TEST(InstallFolder, WritableWhereAFileCanBeMadeAndRemovedInUpdate) {
+    enum Setup { Empty, UpdateHoldsAFile, UpdateIsAFile, LogIsAFolder };
+    for (auto [setup, writable, logWritable, inUpdate] :
+         {std::tuple{Empty, true, true, std::vector<std::wstring>{}},
+          {UpdateHoldsAFile, true, true, std::vector<std::wstring>{L"update.info"}},
+          {UpdateIsAFile, false, true, std::vector<std::wstring>{}},
+          {LogIsAFolder, true, false, std::vector<std::wstring>{}}}) {
+        ScratchFolder folder;
+        if (setup == UpdateHoldsAFile) {
+            CreateDirectoryW((folder / L"update").c_str(), nullptr);
+            WriteBytes(folder / L"update\\update.info", "Version = 1;{d}");
+        }
+        if (setup == UpdateIsAFile)
+            WriteBytes(folder / L"update", "x");
+        if (setup == LogIsAFolder)
+            CreateDirectoryW((folder / L"errors.err").c_str(), nullptr);
+        EXPECT_EQ(Application::CanWriteUpdateFolder(folder.path()), writable) << setup;
+        EXPECT_EQ(Application::CanAppendErrorLog(folder.path()), logWritable) << setup;
+        EXPECT_EQ(Names(folder / L"update"), inUpdate) << setup;
+        if (setup == UpdateIsAFile) {
+            EXPECT_EQ(ReadBytes(folder / L"update"), "x");
+        }
+    }
 }
 
 // A worker reports 8000 downloads, each repainting the window, while the main thread paints

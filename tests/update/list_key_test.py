@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 # The build's reading of the list-signing key (cmake/list_key.cmake and list_key.py), on keys
 # that openssl makes for each run: a good P-256 public key gives its X||Y, anything else stops
-# the configure step with a message naming the file and what is wrong.
-# usage: list_key_test.py CMAKE
+# the configure step with a message naming the file and what is wrong. And the whole project's
+# configure step with and without its update server and key (cmake/required_settings.cmake).
+# usage: list_key_test.py CMAKE [WORK_FOLDER]
 import base64
+import os
 import pathlib
 import re
 import subprocess
@@ -12,11 +14,19 @@ import tempfile
 import unittest
 
 CMAKE = sys.argv.pop(1) if len(sys.argv) > 1 else "cmake"
-KEY_MODULE = pathlib.Path(__file__).resolve().parents[2] / "cmake" / "list_key.cmake"
+WORK = sys.argv.pop(1) if len(sys.argv) > 1 else None
+TOP = pathlib.Path(__file__).resolve().parents[2]
+KEY_MODULE = TOP / "cmake" / "list_key.cmake"
 
 
 def openssl(*args, data=None):
     return subprocess.run(["openssl", *args], input=data, capture_output=True, check=True).stdout
+
+
+def point(public):
+    """X||Y of a PEM public key as openssl prints it: "pub:" then 04, X, Y in hex pairs."""
+    text = openssl("ec", "-pubin", "-noout", "-text", data=public).decode()
+    return re.sub(r"[^0-9a-f]", "", re.search(r"pub:\s*((?:[0-9a-f]{2}:?\s*)+)", text).group(1))[2:]
 
 
 class ListKey(unittest.TestCase):
@@ -31,9 +41,7 @@ class ListKey(unittest.TestCase):
             'message(STATUS "key=${key}")\n')
         p256 = openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout")
         public = openssl("ec", "-pubout", data=p256)
-        # X||Y as openssl prints it: "pub:" then 04, X, Y in hex pairs.
-        text = openssl("ec", "-pubin", "-noout", "-text", data=public).decode()
-        xy = re.sub(r"[^0-9a-f]", "", re.search(r"pub:\s*((?:[0-9a-f]{2}:?\s*)+)", text).group(1))[2:]
+        xy = point(public)
         self.assertEqual(len(xy), 128)
         # Y changed: no longer on the curve. openssl refuses to write such a key, so it is
         # written here.
@@ -71,6 +79,51 @@ class ListKey(unittest.TestCase):
                     message = " ".join(result.stderr.split())  # CMake wraps long messages
                     self.assertIn("list-signing key", message)
                     self.assertIn(f"{folder / name}: {outcome}", message)
+
+    def test_the_project_configures_only_with_a_server_and_key_or_the_explicit_opt_out(self):
+        temp = tempfile.TemporaryDirectory(dir=WORK)
+        self.addCleanup(temp.cleanup)
+        folder = pathlib.Path(temp.name)
+        keys = {}
+        for name in ("old", "new"):
+            (folder / name).mkdir()
+            pem = openssl("ec", "-pubout", data=openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout"))
+            (folder / name / "public.pem").write_bytes(pem)
+            keys[name] = point(pem)
+        # Relative to the top of the source tree, as the README writes them.
+        old, new = (os.path.relpath(folder / name / "public.pem", TOP) for name in ("old", "new"))
+        url = "-DTOLVANE_UPDATE_URL=https://updates.example.com/launcher/"
+        plain = [f"-DCMAKE_TOOLCHAIN_FILE={TOP / 'cmake' / 'toolchain-mingw64.cmake'}",
+                 "-DTOLVANE_BUILD_TESTS=OFF"]
+        # The configure arguments, and what stops it or the engine's definitions it leads to.
+        for name, arguments, outcome in [
+                ("ship-nothing", ["--preset", "ship"],
+                 "not set: TOLVANE_UPDATE_URL and TOLVANE_UPDATE_KEY."),
+                ("ship-no-key", ["--preset", "ship", url], "not set: TOLVANE_UPDATE_KEY."),
+                ("ship-no-url", ["--preset", "ship", f"-DTOLVANE_UPDATE_KEY={old}"],
+                 "not set: TOLVANE_UPDATE_URL."),
+                ("ship-two-keys", ["--preset", "ship", url, f"-DTOLVANE_UPDATE_KEY={old};{new}"],
+                 [f'TOLVANE_LIST_KEY=\\"{keys["old"]}{keys["new"]}\\"']),
+                ("keyless", plain, "give TOLVANE_UPDATE_KEY"),
+                ("keyless-allowed", plain + ["-DTOLVANE_ALLOW_UNSIGNED_LISTS=ON"],
+                 ['TOLVANE_LIST_KEY=\\"\\"', "TOLVANE_UNSIGNED_LISTS_ALLOWED=1"])]:
+            with self.subTest(name):
+                build = folder / name
+                result = subprocess.run([CMAKE, "-S", TOP, "-B", build, *arguments],
+                                        capture_output=True, text=True, cwd=TOP)
+                if isinstance(outcome, list):
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    flags = (build / "src/update/CMakeFiles/tolvane_update.dir/flags.make").read_text()
+                    for definition in outcome:
+                        self.assertIn(definition, flags)
+                    self.assertEqual("TOLVANE_UNSIGNED_LISTS_ALLOWED" in flags, name == "keyless-allowed")
+                    self.assertFalse((build / "tests").exists(), "the tests are configured")
+                else:
+                    self.assertNotEqual(result.returncode, 0)
+                    message = " ".join(result.stderr.split())  # CMake wraps long messages
+                    self.assertIn(outcome, message)
+                    if name == "keyless":
+                        self.assertIn("-DTOLVANE_ALLOW_UNSIGNED_LISTS=ON", message)
 
 
 if __name__ == "__main__":
