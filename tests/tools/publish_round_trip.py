@@ -112,7 +112,7 @@ class RoundTrip(unittest.TestCase):
         v2 = {"TolvaneGame.exe": b"MZ two", "data/b.pak": b"b"}
         site_list = self.work / "site" / LIST
 
-        self.publish(v1, "1", *sign)
+        self.publish(v1, "1", *sign, "--new-site")  # the site holds the unsigned test's lists
         for player, key in [("signed", key_hex), ("keyless", "")]:  # comment lines to a keyless one
             self.assertEqual(self.run_pass(player, key)[1:3], (v1, []))
         self.publish(v2, "2", *sign)

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 # Tests of tolvane-publish on real folders; signatures are checked with the cryptography
 # library directly, as the launcher checks them: over every byte before the signature line.
+#   publish_test.py [EXE]   EXE: a Windows executable for sign-exe to sign (a copy of it)
 import base64
 import datetime
 import hashlib
+import json
+import os
 import pathlib
 import shutil
 import subprocess
@@ -14,18 +17,32 @@ import unittest
 from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec
-from cryptography.hazmat.primitives.asymmetric.utils import encode_dss_signature
+from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature, encode_dss_signature
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 PUBLISH = ROOT / "tools" / "tolvane-publish"
-sys.path.insert(0, str(ROOT / "cmake"))
+sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo")]
+import code_signing  # noqa: E402  (the demo's code-signing certificate, made with openssl)
 import list_key  # noqa: E402  (the build's reading of the public key)
 
 SIGNATURE = b"'signature ecdsa-p256-sha256 "
+LIST = "AppGameUpload/uploadfile.uda"
+EXE = sys.argv[1] if len(sys.argv) > 1 else None
+PASSPHRASE = {"TEST_PASSPHRASE": "correct horse"}
 
 
 def run(*args):
-    return subprocess.run([sys.executable, PUBLISH, *map(str, args)], capture_output=True, text=True)
+    return subprocess.run([sys.executable, PUBLISH, *map(str, args)], capture_output=True, text=True,
+                          env=dict(os.environ, **PASSPHRASE))
+
+
+def signed(lines, private):
+    """A list as a studio's key signs it, made here without the tool: what a host cannot forge."""
+    key = serialization.load_pem_private_key(private.read_bytes(), None)
+    body = "".join(line + "\r\n" for line in lines).encode("latin-1")
+    r, s = decode_dss_signature(key.sign(body, ec.ECDSA(hashes.SHA256())))
+    raw = r.to_bytes(32, "big") + s.to_bytes(32, "big")
+    return body + SIGNATURE + base64.b64encode(raw) + b"\r\n"
 
 
 def file_line(path, data, mark=""):
@@ -113,12 +130,17 @@ class Publish(unittest.TestCase):
         cases += [({"Data/a.txt": b"1", "data/A.txt": b"2"}, "2", (), "letter case"),
                   # Blanks do not count in the launcher's comparison: this version is unchanged.
                   ({"a.txt": b"changed"}, "1.0beta", (), "unchanged")]
-        cases += [({"a.txt": b"a"}, "2", ("--key", key), fragment) for key, fragment in [
-            (self.dir / "none.pem", "cannot be read"), (public, "not a PEM private key"),
-            (p384, "P-256"), (locked, "passphrase")]]
-        cases += [({"a.txt": b"a"}, "2", ("--key", private, "--expires-days", "0"), "1 or more"),
-                  # Renewing signs only a list that this key signed: here an unsigned one.
-                  (None, None, ("--resign", self.site, "--key", private), "not signed with this key")]
+        cases += [({"a.txt": b"a"}, "2", ("--key",) + options, fragment) for options, fragment in [
+            ((self.dir / "none.pem",), "cannot be read"), ((public,), "not a PEM private key"),
+            ((p384,), "P-256"), ((locked,), "protected by a passphrase"),
+            ((locked, "--key-passphrase-env", "UNSET_VARIABLE"), "not set"),
+            ((locked, "--key-passphrase-env", "TEST_PASSPHRASE"), "does not open"),
+            ((private, "--key-passphrase-env", "TEST_PASSPHRASE"), "not protected"),
+            ((private, "--expires-days", "-1"), "whole number"), ((private, "--product", "a b"), "product name"),
+            # The site holds an unsigned list: a signed publication takes nothing from it.
+            ((private,), "does not verify")]]
+        # Renewing signs only a list that this key signed: here an unsigned one.
+        cases += [(None, None, ("--resign", self.site, "--key", private), "does not verify")]
         for files, version, options, fragment in cases:
             with self.subTest(files=files, version=version, options=options):
                 shutil.rmtree(self.site, ignore_errors=True)
@@ -146,6 +168,13 @@ class Publish(unittest.TestCase):
                 self.assertEqual(result.returncode, 1)
                 self.assertIn("never overwritten", result.stderr)
                 self.assertEqual([p.read_bytes() for p in other.iterdir()], [b"kept"])
+        # With a passphrase, the private key is written encrypted and signs once opened with it.
+        self.assertEqual(run("keygen", self.dir / "locked", "--key-passphrase-env", "TEST_PASSPHRASE").returncode, 0)
+        locked = self.dir / "locked" / "private.pem"
+        opened = serialization.load_pem_private_key(locked.read_bytes(), PASSPHRASE["TEST_PASSPHRASE"].encode())
+        result = self.publish("1", {"a.txt": b"a"}, "--key", locked, "--key-passphrase-env", "TEST_PASSPHRASE")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertTrue(verifies(self.list.read_bytes(), opened.public_key()))
 
     def test_signed_lists_count_serials_and_verify_over_the_bytes_before_the_signature(self):
         private, public = self.keygen()
@@ -153,16 +182,20 @@ class Publish(unittest.TestCase):
         v1, v2 = {"a.txt": b"one"}, {"a.txt": b"two", "b.bin": b"\0" * 5}
         key = ("--key", private)
         resign = ("--resign", self.site) + key
+        beta = "Tolvane-Game_2.x"
         # (files and version to publish, or None for a renewal; options; serial, or None for an
-        # unsigned list; expiry days)
-        steps = [(v1, "1", (), None, None),  # signed after an unsigned one
-                 (v2, "2", key, 1, None),
-                 (v2, "3", key + ("--expires-days", "30"), 2, 30),
-                 (None, None, resign, 3, None),
-                 (None, None, resign + ("--expires-days", "1"), 4, 1),
-                 (v1, "4", (), None, None),  # the record carries the serial on
-                 (v1, "5", key, 5, None)]
-        for files, version, options, serial, days in steps:
+        # unsigned list; expiry days, None for none; product)
+        steps = [(v1, "1", (), None, None, None),
+                 (v2, "2", key + ("--new-site",), 1, 90, None),  # an unsigned site is started over
+                 (v2, "3", key + ("--expires-days", "30"), 2, 30, None),
+                 (None, None, resign + ("--expires-days", "0"), 3, None, None),
+                 (None, None, resign, 4, 90, None),
+                 (v1, "4", (), None, None, None),
+                 (v1, "5", key + ("--new-site",), 5, 90, None),  # the record beside the key counts on
+                 (v1, "6", key + ("--new-site", "--product", beta), 1, 90, beta),  # per product
+                 (None, None, resign, 2, 90, beta)]  # a renewal keeps the product
+        signed_lists = {}
+        for files, version, options, serial, days, product in steps:
             with self.subTest(version=version, options=options):
                 before = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
                 result = self.publish(version, files, *options) if files else run(*options)
@@ -175,31 +208,136 @@ class Publish(unittest.TestCase):
                     self.assertFalse(any(line.startswith("'") for line in written), written)
                     self.assertFalse(verifies(data, public_key))
                     continue
+                signed_lists[product, serial] = data
                 if files:
                     lines = written[:-2]
                     self.assertEqual(lines[0], f"Version = {version};{{d}}")
                 # Renewing keeps every line; the serial line stands right above the signature.
                 self.assertEqual(written[:-2], lines)
-                serial_line, _, expires = written[-2].partition(" expires=")
-                self.assertEqual(serial_line, f"'tolvane-list serial={serial}")
-                self.assertEqual(expires == "", days is None, expires)
+                head, *fields = written[-2].split(" ")
+                fields = dict(field.split("=", 1) for field in fields)
+                self.assertEqual((head, fields.get("product")), ("'tolvane-list", product))
+                self.assertEqual(fields["serial"], str(serial))
+                self.assertEqual("expires" in fields, days is not None, fields)
+                self.assertEqual("never expires" in result.stderr, days is None, result.stderr)
                 if days:
-                    expiry = datetime.datetime.strptime(expires, "%Y-%m-%dT%H:%M:%SZ").replace(
+                    expiry = datetime.datetime.strptime(fields["expires"], "%Y-%m-%dT%H:%M:%SZ").replace(
                         tzinfo=datetime.timezone.utc) - datetime.timedelta(days=days)
-                    self.assertTrue(before <= expiry <= after, expires)
+                    self.assertTrue(before <= expiry <= after, fields)
+                self.assertEqual(json.loads((private.parent / "serials.json").read_text())[product or ""], serial)
                 self.assertTrue(verifies(data, public_key))
                 for at in (0, len(data) // 2, len(data) - len(written[-1]) - 3, len(data) - 30):
                     flipped = bytearray(data)
                     flipped[at] ^= 1
                     self.assertFalse(verifies(bytes(flipped), public_key), at)
-        # A list changed after signing is not renewed: the signature would vouch for the change.
-        self.list.write_bytes(self.list.read_bytes().replace(b"Version = 5", b"Version = 6"))
-        before = self.site_files()
-        result = run(*resign)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("changed since it was signed", result.stderr)
-        self.assertEqual(self.site_files(), before)
+        # Not renewed: an older genuine list put back on the host (its serial is below the
+        # record's), and a list changed after signing (the signature would vouch for the change).
+        changed = self.list.read_bytes().replace(b"Version = 6", b"Version = 7")
+        for data, fragment in [(signed_lists[beta, 1], "older list"), (changed, "does not verify")]:
+            with self.subTest(fragment):
+                self.list.write_bytes(data)
+                before = self.site_files(), (private.parent / "serials.json").read_bytes()
+                result = run(*resign)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(fragment, result.stderr)
+                self.assertEqual((self.site_files(), (private.parent / "serials.json").read_bytes()), before)
+
+
+    def test_a_signed_publication_takes_only_the_verified_list_from_the_site(self):
+        private, _ = self.keygen()
+        other, _ = self.keygen("other")
+        record = private.parent / "serials.json"
+        v2 = {"a.txt": b"two", "new.dll": b"n"}
+        self.assertEqual(self.publish("1", {"a.txt": b"one", "gone.pak": b"g"}, "--key", private).returncode, 0)
+        published, serials = self.dir / "published", record.read_bytes()
+        shutil.copytree(self.site, published)
+        v1_lines = self.list.read_bytes().decode().split("\r\n")[:-3]
+        # What a host can plant: names with line ends and "..", hashes that hide a change, and
+        # a serial of 2^64-1 (which made the old tool sign 2^64, unreadable by every launcher).
+        planted = {"version": "2", "version_line": "Version = 2;{d}\r\nevil.exe;", "serial": 2**64 - 1,
+                   "files": {"evil\r\nevil.exe;size=1;sha256=" + "0" * 64: {"sha256": "0" * 64, "size": 1},
+                             "a.txt": {"sha256": hashlib.sha256(b"two").hexdigest(), "size": 3, "rewrite": False}},
+                   "removed": ["..\\..\\boot.ini", "x\r\nevil.dll;{rw}"]}
+        after_v1 = ["Version = 2;{d}", "gone.pak;{d}", file_line("a.txt", b"two", ";{rw}"), file_line("new.dll", b"n")]
+        new_site = [after_v1[0]] + [file_line(name, data) for name, data in v2.items()]
+
+        def put(name, data):
+            return lambda: (self.site / name).write_bytes(data)
+
+        rows = [  # (what the host or the studio's side holds, options, fragment of the refusal or (lines, serial))
+            (put("publication.json", json.dumps(planted).encode()), (), (after_v1, 2)),
+            (put("publication.json", json.dumps(planted).encode()), "unsigned", "folder levels"),
+            (put(LIST, self.list.read_bytes().replace(b"Version = 1", b"Version = 7")), (), "does not verify"),
+            (put(LIST, self.list.read_bytes().replace(b"Version = 1", b"Version = 7")), ("--new-site",), (new_site, 2)),
+            (put(LIST, "".join(line + "\r\n" for line in v1_lines).encode()), (), "does not verify"),
+            (put(LIST, signed(v1_lines + ["'tolvane-list serial=9"], other)), (), "does not verify"),
+            (lambda: self.list.unlink(), (), "holds files but no list"),
+            (put(LIST, signed(v1_lines + ["'tolvane-list serial=1 product=Beta"], private)), (), "for product 'Beta'"),
+            # Signed, but by a tool that let these names through: checked again all the same.
+            (put(LIST, signed(["Version = 1;{d}", "..\\x.dll;{d}", "'tolvane-list serial=1"], private)), (),
+             "folder levels"),
+            (put(LIST, signed(["Version = 1;{d}", "a/../../x.dll;{d}", "'tolvane-list serial=1"], private)), (),
+             "does not allow"),
+            (put(LIST, signed(v1_lines + [f"'tolvane-list serial={2**64 - 1}"], private)), (), "2^53"),
+            (lambda: record.write_text(json.dumps({"": 2**53})), ("--new-site",), "the last one"),
+            (lambda: record.write_text(json.dumps({"": 2**64 - 1})), (), "damaged"),
+            (lambda: record.write_text("{"), (), "cannot be read"),
+            # The site's list is genuine but older than the key's last signature: put back.
+            (lambda: record.write_text(json.dumps({"": 5})), (), "older list"),
+            (lambda: record.write_text(json.dumps({"": 5})), ("--new-site",), (new_site, 6))]
+        for number, (plant, options, expected) in enumerate(rows):
+            with self.subTest(number=number, options=options):
+                shutil.rmtree(self.site)
+                shutil.copytree(published, self.site)
+                record.write_bytes(serials)
+                plant()
+                before = self.site_files(), record.read_bytes()
+                result = self.publish("2", v2, *(() if options == "unsigned" else ("--key", private) + options))
+                if isinstance(expected, str):
+                    self.assertEqual(result.returncode, 1, result.stdout)
+                    self.assertRegex(result.stderr, "refused.*" + expected.replace("^", r"\^"))
+                    self.assertEqual((self.site_files(), record.read_bytes()), before)
+                    continue
+                self.assertEqual(result.returncode, 0, result.stderr)
+                written = self.list.read_bytes().decode("ascii").split("\r\n")
+                self.assertEqual(written[:-3], expected[0])
+                self.assertTrue(written[-3].startswith(f"'tolvane-list serial={expected[1]} expires="), written[-3])
+
+    @unittest.skipUnless(EXE and shutil.which("osslsigncode"), "needs an executable to sign and osslsigncode")
+    def test_sign_exe_signs_in_place_or_leaves_the_file_as_it_was(self):
+        ca, cert, key = code_signing.make(self.dir / "studio", "Test Studio")
+        other_ca, other_cert, locked = code_signing.make(self.dir / "other", "Other Studio", "correct horse")
+        exe = self.dir / "TolvaneLauncher.exe"
+        exe.write_bytes(pathlib.Path(EXE).read_bytes())
+        self.assertEqual(code_signing.verify(exe, ca), (False, None))
+        sign = ("sign-exe", exe, "--cert", cert, "--key", key)
+        with_passphrase = ("--key-passphrase-env", "TEST_PASSPHRASE")
+        studio, other = (ca, "/CN=Test Studio/O=Test Studio"), (other_ca, "/CN=Other Studio/O=Other Studio")
+        # (arguments, exit code, fragment of stderr, (CA, signer) that verifies afterwards; None:
+        # the file is as it was)
+        cases = [(sign, 0, "", studio),
+                 (("sign-exe", exe, "--cert", other_cert, "--key", locked) + with_passphrase, 0, "", other),
+                 (sign, 0, "", studio),  # signing again replaces the signature
+                 (("sign-exe", exe, "--cert", cert, "--key", locked) + with_passphrase, 1, "could not sign", None),
+                 (sign + ("--timestamp", "http://127.0.0.1:9/"), 1, "could not sign", None),  # no server
+                 (("sign-exe", self.dir / "none.exe", "--cert", cert, "--key", key), 1, "does not exist", None),
+                 (("sign-exe", exe, "--key", key), 2, "usage", None)]
+        for args, code, fragment, verifies_with in cases:
+            with self.subTest(args=args[2:]):
+                before = exe.read_bytes()
+                result = run(*args)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertIn(fragment, result.stderr)
+                self.assertEqual(sorted(p.name for p in self.dir.glob("*.exe*")), ["TolvaneLauncher.exe"])
+                if verifies_with is None:
+                    self.assertEqual(exe.read_bytes(), before)
+                else:
+                    self.assertEqual(code_signing.verify(exe, verifies_with[0]), (True, verifies_with[1]))
+        data = bytearray(exe.read_bytes())
+        data[len(data) // 3] ^= 1
+        exe.write_bytes(bytes(data))
+        self.assertEqual(code_signing.verify(exe, ca)[0], False)
 
 
 if __name__ == "__main__":
-    unittest.main()
+    unittest.main(argv=sys.argv[:1])

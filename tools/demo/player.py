@@ -32,6 +32,7 @@ class Player:
         self.demo_folder = folder
         self.folder = folder / "player"
         self.prefix = folder / "wineprefix"
+        self.launcher = build / "bin" / "TolvaneLauncher.exe"  # the demo puts its signed copy here
         self.wine_run = ROOT / "tools" / "testing" / "wine-run"
 
     def wine(self, program, *args, **kwargs):
@@ -73,8 +74,8 @@ class Player:
         taken = []
         log_before = self.read("errors.err")
         (self.folder / MARKER).unlink(missing_ok=True)
-        # The build's launcher, also into a folder that an older demo made.
-        shutil.copy(self.build / "bin" / "TolvaneLauncher.exe", self.folder)
+        # The studio's launcher, also into a folder that an older demo made.
+        shutil.copy(self.launcher, self.folder)
         trace_path = self.demo_folder / "launcher-output.txt"
         with open(trace_path, "wb") as trace_file:
             launcher = subprocess.Popen([str(self.wine_run), str(self.prefix), "TolvaneLauncher.exe"],

@@ -8,7 +8,8 @@ changed settings file, a removed pak), and sets up a player folder that still ha
 sequence of changes on the server and in the player folder shows what the launcher refuses
 and what it repairs (see tamper.py).
 
-Every list is signed with the demo's key (--key), which the demo's launcher is built with. The
+Every list is signed with the demo's key (--key), which the demo's launcher is built with, and
+the launcher itself with the demo's code-signing certificate (Authenticode). The
 update set is served by nginx at https://localhost:8443/ with a certificate of a demo CA that
 only the demo's Wine prefix trusts. Without a display, the demo runs on its own Xvfb, clicks
 the game tile itself and saves screenshots; with one, you click.
@@ -44,6 +45,7 @@ class Demo:
         self.headless = not os.environ.get("DISPLAY")
         self.nginx = None
         self.access = None
+        self.signature = None  # (verified, signer) of the launcher that the player runs
 
     def reset(self):
         for name in ("player", "release", "site", "state.json"):
@@ -97,6 +99,10 @@ def summary(demo, report, record_before, serial_before):
     after = player.snapshot()
     in_step = after == studio.release_hashes()
     print("\n== What happened")
+    verified, signer = demo.signature
+    row("executable", f"TolvaneLauncher.exe signed with Authenticode by {signer} (the demo's code-signing "
+                      "certificate, build/demo/code-signing/); osslsigncode verify against the demo CA: "
+                      + ("ok" if verified else "FAILED"))
     serial = studio.serial()
     row("server", f"{demo.nginx.url}  ({lines[0]}, {len(studio.listed_files())} files listed, "
                   + (f"signed, serial {serial})" if serial else "unsigned)"))
@@ -119,7 +125,7 @@ def summary(demo, report, record_before, serial_before):
         row("", line)
     if run.shots:
         row("screenshots", ", ".join(str(p.relative_to(ROOT)) for p in run.shots))
-    return in_step and run.started and run.code == 0
+    return in_step and run.started and run.code == 0 and verified
 
 
 def port_in_use(port):
@@ -152,6 +158,9 @@ def main():
         trusted = demo.player.wine(args.build / "tools" / "testing" / "trust_ca.exe", test_servers.windows_path(pki.ca))
         if trusted.returncode != 0:
             raise SystemExit("could not make the demo's Wine prefix trust the demo CA: " + trusted.stderr)
+        demo.signature = demo.studio.sign_launcher()
+        demo.player.launcher = demo.studio.signed_launcher
+        print(f"== signed the launcher with the demo's code-signing certificate: {demo.signature[1]}")
         minor = demo.state()
         if minor is None:
             minor = demo.first_run()

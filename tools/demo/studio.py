@@ -6,6 +6,8 @@ import shutil
 import subprocess
 import sys
 
+import code_signing
+
 PUBLISH = pathlib.Path(__file__).resolve().parents[1] / "tolvane-publish"
 
 
@@ -30,6 +32,8 @@ class Studio:
     def __init__(self, build, folder, key):
         self.build = build
         self.key = key
+        self.code_signing = folder / "code-signing"
+        self.signed_launcher = folder / "signed" / "TolvaneLauncher.exe"
         self.release = folder / "release"
         self.site = folder / "site"
         self.upload = self.site / "AppGameUpload"
@@ -65,6 +69,19 @@ class Studio:
         if result.returncode != 0:
             raise SystemExit(result.stderr)
         print("   " + result.stdout.strip())
+
+    def sign_launcher(self):
+        """Signs a copy of the build's launcher with the demo's code-signing certificate (made
+        once, like the list key) as a studio signs what it ships; (signed, signer) as
+        osslsigncode verifies it against the demo CA."""
+        ca, cert, key = code_signing.make(self.code_signing, "TolvaneSoft Demo Studio")
+        self.signed_launcher.parent.mkdir(exist_ok=True)
+        shutil.copy(self.build / "bin" / "TolvaneLauncher.exe", self.signed_launcher)
+        result = subprocess.run([sys.executable, str(PUBLISH), "sign-exe", str(self.signed_launcher),
+                                 "--cert", str(cert), "--key", str(key)], capture_output=True, text=True)
+        if result.returncode != 0:
+            raise SystemExit(result.stderr)
+        return code_signing.verify(self.signed_launcher, ca)
 
     def release_hashes(self):
         return {p.relative_to(self.release).as_posix(): digest(p.read_bytes())

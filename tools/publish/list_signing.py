@@ -3,19 +3,28 @@ with the studio's public key checks before it acts on any line.
 
 The signature line is "'signature ecdsa-p256-sha256 " + base64 of the 64-byte r||s ECDSA P-256
 signature over SHA-256 of every byte before it. Right above it, in the signed part, stands the
-one serial line "'tolvane-list serial=N", optionally with " expires=YYYY-MM-DDTHH:MM:SSZ".
-Both are comment lines, so a launcher built without a key reads the list as before."""
+one serial line "'tolvane-list serial=N", optionally with " expires=YYYY-MM-DDTHH:MM:SSZ" and
+" product=NAME" (a launcher reads the fields in any order). Both are comment lines, so a
+launcher built without a key reads the list as before."""
 import base64
 import datetime
+import re
 
 from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.asymmetric import ec
 from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature, encode_dss_signature
 
+import publication
+
 SERIAL_PREFIX = "'tolvane-list serial="
 SIGNATURE_PREFIX = "'signature ecdsa-p256-sha256 "
 ALGORITHM = ec.ECDSA(hashes.SHA256())
+# The highest serial ever signed: a double holds every whole number up to it, so no reader of
+# the list can round or wrap it.
+MAX_SERIAL = 2**53
+PRODUCT = re.compile(r"[A-Za-z0-9._-]+")
+EXPIRES_FORMAT = "%Y-%m-%dT%H:%M:%SZ"
 
 
 def expiry(days, now):
@@ -25,19 +34,31 @@ def expiry(days, now):
     return (now + datetime.timedelta(days=days)).replace(microsecond=0)
 
 
-def serial_line(serial, expires=None):
-    line = f"{SERIAL_PREFIX}{serial}"
-    return f"{line} expires={expires:%Y-%m-%dT%H:%M:%SZ}" if expires else line
+def serial_line(serial, expires=None, product=None):
+    line = f"{SERIAL_PREFIX}{serial}" + (f" expires={expires:{EXPIRES_FORMAT}}" if expires else "")
+    return line + (f" product={product}" if product else "")
 
 
-def serial_of(lines):
-    """The serial that a list's serial line states; 0 without one."""
-    for line in lines:
-        if line.startswith(SERIAL_PREFIX):
-            digits = line[len(SERIAL_PREFIX):].split(" ")[0]
-            if digits.isascii() and digits.isdigit():
-                return int(digits)
-    return 0
+def serial_fields(lines):
+    """{"serial": int, "expires": str or None, "product": str or None} of the list's one serial
+    line; None without one. A serial line this tool could not have written raises Refused."""
+    found = [line for line in lines if line.startswith(SERIAL_PREFIX)]
+    if not found:
+        return None
+    if len(found) > 1:
+        raise publication.Refused("the list holds more than one serial line")
+    digits, *rest = found[0][len(SERIAL_PREFIX):].split(" ")
+    fields = {"expires": None, "product": None}
+    for field in rest:
+        name, _, value = field.partition("=")
+        if name not in fields or fields[name] is not None or not value:
+            raise publication.Refused(f"unknown or repeated field {field[:40]!r} in the serial line")
+        fields[name] = value
+    if not (digits.isascii() and digits.isdigit()) or int(digits) > MAX_SERIAL:
+        raise publication.Refused(f"serial {digits[:30]!r} is not a whole number from 0 to 2^53")
+    if fields["product"] is not None and not PRODUCT.fullmatch(fields["product"]):
+        raise publication.Refused(f"product {fields['product']!r} holds other than letters, digits, '-', '.', '_'")
+    return dict(fields, serial=int(digits))
 
 
 def without_signing(lines):
@@ -51,9 +72,11 @@ def signature_line(body, key):
     return SIGNATURE_PREFIX + base64.b64encode(raw).decode("ascii")
 
 
-def signed_list(lines, key, serial, expires):
+def signed_list(lines, key, serial, expires, product=None):
     """The list file: the lines, the serial line and the signature line, CR LF after each."""
-    body = "".join(line + "\r\n" for line in lines + [serial_line(serial, expires)]).encode("ascii")
+    if not 0 < serial <= MAX_SERIAL:
+        raise ValueError(f"serial {serial} is outside 1 to 2^53")
+    body = publication.list_bytes(lines) + (serial_line(serial, expires, product) + "\r\n").encode("ascii")
     return body + (signature_line(body, key) + "\r\n").encode("ascii")
 
 

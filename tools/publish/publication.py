@@ -3,13 +3,14 @@ differs from the previous publication, and the list file that tells the launcher
 
 Pure functions only; site_folder.py does the file work."""
 import hashlib
+import re
 
 LIST_NAME = "uploadfile.uda"
 UPLOAD_FOLDER = "AppGameUpload"
 MARKERS = ("{d}", "{rw}", "Version")
 # Names Windows reserves for devices, with or without an extension.
 DEVICES = {"CON", "PRN", "AUX", "NUL"} | {f"COM{i}" for i in range(1, 10)} | {f"LPT{i}" for i in range(1, 10)}
-FORBIDDEN_CHARACTERS = set('<>:"|?*')
+FORBIDDEN_CHARACTERS = set('<>:"/|?*')
 
 
 class Refused(Exception):
@@ -74,7 +75,7 @@ def check_name(path):
         if part in ("", ".", ".."):
             refuse("empty, '.' and '..' folder levels are not allowed")
         if FORBIDDEN_CHARACTERS & set(part):
-            refuse("Windows does not allow any of <>:\"|?* in a name")
+            refuse("Windows does not allow any of <>:\"/|?* in a name")
         if part[-1] in " .":
             refuse("Windows drops a trailing blank or full stop from a name")
         if part.split(".")[0].upper() in DEVICES:
@@ -109,9 +110,9 @@ def plan(release, version, baseline):
 
     release: {relative path: {"sha256": str, "size": int}} of the release folder.
     baseline: the previous publication's record, or None:
-        {"version": str, "version_line": str, "serial": int,
+        {"version": str, "version_line": str,
          "files": {path: {"sha256": str, "size": int, "rewrite": bool}}, "removed": [paths]}
-    Returns (record, list lines); the record keeps the baseline's serial. A file that changed
+    Returns (record, list lines). A file that changed
     since the baseline is marked "{rw}", and stays marked in later publications, so that a
     player who skips a version still gets it again. A file that disappeared is marked "{d}",
     and stays so until it comes back."""
@@ -140,14 +141,55 @@ def plan(release, version, baseline):
     lines = [first]
     lines += [f"{p};{{d}}" for p in sorted(removed)]
     lines += [file_line(p, files[p]) for p in sorted(files)]
-    record = {"version": version, "version_line": first, "files": files, "removed": sorted(removed),
-              "serial": baseline.get("serial", 0) if baseline else 0}
+    record = {"version": version, "version_line": first, "files": files, "removed": sorted(removed)}
     return record, lines
 
 
+VERSION_LINE = re.compile(r"Version = ([^;]*);(?:\{d\})?")
+FILE_FIELDS = re.compile(r"(;\{rw\})?;size=(0|[1-9][0-9]{0,15});sha256=([0-9a-f]{64})")
+
+
+def read_line(line):
+    """A list line as this tool writes it, read back: ("removed", path) or ("file", path, entry)
+    with entry {"sha256", "size", "rewrite"}. Any other line, or a name check_name refuses,
+    raises Refused: a line end, ";" or control byte in a name never reads as a line of its own."""
+    path, semicolon, rest = line.partition(";")
+    if not semicolon or any(not (0x20 <= ord(c) <= 0x7E) for c in line):
+        raise Refused(f"line {line[:80]!r} is not a list line this tool writes")
+    check_name(path)
+    if rest == "{d}":
+        return "removed", path
+    fields = FILE_FIELDS.fullmatch(semicolon + rest)
+    if not fields:
+        raise Refused(f"line {line[:80]!r} is not a list line this tool writes")
+    return "file", path, {"sha256": fields[3], "size": int(fields[2]), "rewrite": bool(fields[1])}
+
+
+def read_lines(lines):
+    """A list's lines (less its serial and signature lines) read back as the record plan()
+    takes for a baseline; raises Refused on any line this tool would not write."""
+    first = VERSION_LINE.fullmatch(lines[0]) if lines else None
+    if not first:
+        raise Refused(f"the list's first line {lines[:1]!r} is not a version line this tool writes")
+    check_version(first[1])
+    files, removed = {}, []
+    for line in lines[1:]:
+        kind, path, *entry = read_line(line)
+        removed += [path] if kind == "removed" else []
+        files.update({path: entry[0]} if entry else {})
+    check_names(list(files) + removed)
+    return {"version": version_value(lines[0]), "version_line": lines[0], "files": files, "removed": removed}
+
+
 def list_bytes(lines):
-    """The list file as the launcher reads it: ASCII, CR LF after every line, no BOM."""
+    """The list file as the launcher reads it: ASCII, CR LF after every line, no BOM. Every line
+    is read back first, so a name from a baseline that a check would refuse never gets out."""
+    read_lines(lines)
     return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
+def list_path(site):
+    return site / UPLOAD_FOLDER / LIST_NAME
 
 
 def relative_name(parts):

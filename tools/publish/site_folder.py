@@ -1,11 +1,14 @@
 """The site folder's files: a release copied into AppGameUpload/, the list written last, and
-publication.json, the record that the next publication compares with and counts serials from."""
+publication.json, the record that the next unsigned publication compares with (a signed one
+compares with the site's verified list instead, see site_trust.py)."""
 import json
 import os
 import pathlib
 
 import list_signing
 import publication
+import serial_record
+import site_trust
 from publication import Refused
 
 RECORD_NAME = "publication.json"
@@ -27,6 +30,8 @@ def read_release(folder):
 
 
 def read_baseline(site):
+    """The record of the last publication, for unsigned (development) publications only: the
+    site lives on the host, so a signed publication never takes names or hashes from it."""
     record = site / RECORD_NAME
     if not record.exists():
         return None
@@ -37,7 +42,7 @@ def read_baseline(site):
 
 
 def list_path(site):
-    return site / publication.UPLOAD_FOLDER / publication.LIST_NAME
+    return publication.list_path(site)
 
 
 def read_list(site):
@@ -53,12 +58,6 @@ def read_list(site):
     return data, lines[:-1] if lines[-1] == "" else lines
 
 
-def last_serial(record, lines):
-    """The highest serial the site has used: its list's, or its record's (which also carries it
-    across unsigned publications)."""
-    return max(record.get("serial", 0) if record else 0, list_signing.serial_of(lines))
-
-
 def write_atomically(path, data):
     temporary = path.with_name(path.name + ".part")
     temporary.write_bytes(data)
@@ -69,18 +68,27 @@ def write_record(site, record):
     write_atomically(site / RECORD_NAME, json.dumps(record, indent=1, sort_keys=True).encode("utf-8"))
 
 
-def publish(release, version, site, key=None, expires=None):
-    """Publishes the release into the site, the list signed with the key when one is given.
-    Returns the new record and the list's lines (less the serial and signature lines)."""
+def sign(lines, signer, site_serial):
+    """The signed list file, under the next serial, which is recorded beside the key before
+    anything in the site changes (a failed write afterwards costs a serial, never reuses one)."""
+    serial = serial_record.next_serial(signer.key_path, signer.product, site_serial)
+    data = list_signing.signed_list(lines, signer.key, serial, signer.expires, signer.product)
+    serial_record.write(signer.key_path, signer.product, serial)
+    return data, serial
+
+
+def publish(release, version, site, signer=None):
+    """Publishes the release into the site, the list signed when a site_trust.Signer is given.
+    Returns the new record, the list's lines (less the serial and signature lines) and the
+    serial (None unsigned)."""
     contents, sources = read_release(release)
-    record, lines = publication.plan(contents, version, read_baseline(site))
-    serial = last_serial(record, read_list(site)[1])
-    if key is None:
-        data = publication.list_bytes(lines)
+    if signer is None:
+        record, lines = publication.plan(contents, version, read_baseline(site))
+        data, serial = publication.list_bytes(lines), None
     else:
-        serial += 1
-        data = list_signing.signed_list(lines, key, serial, expires)
-    record["serial"] = serial
+        baseline, site_serial = site_trust.baseline(site, *read_list(site), signer)
+        record, lines = publication.plan(contents, version, baseline)
+        data, serial = sign(lines, signer, site_serial)
 
     upload = site / publication.UPLOAD_FOLDER
     upload.mkdir(parents=True, exist_ok=True)
@@ -98,24 +106,19 @@ def publish(release, version, site, key=None, expires=None):
     # The list goes last: a server that is read meanwhile never lists a file it lacks.
     write_atomically(list_path(site), data)
     write_record(site, record)
-    return record, lines
+    return record, lines, serial
 
 
-def resign(site, key, expires=None):
-    """Signs the site's list again with the same lines, the next serial and a new expiry.
-    Only a list that verifies under the key is renewed: signing whatever the web root holds
-    would vouch for a list that someone changed there. Returns the new serial."""
+def resign(site, signer):
+    """Signs the site's list again with the same lines and product, the next serial and a new
+    expiry. Only a list that verifies under the key and is not older than the last serial it
+    signed is renewed: signing whatever the web root holds would vouch for a list that someone
+    changed or put back there. Returns the new serial and the list's product."""
     data, lines = read_list(site)
     if not data:
         raise Refused(f"{list_path(site)} does not exist; publish a release first")
-    if not list_signing.verifies(data, key.public_key()):
-        raise Refused(f"{list_path(site)} is not signed with this key, or changed since it was signed; "
-                      "publish the release again with --key")
-    record = read_baseline(site)
-    serial = last_serial(record, lines) + 1
-    write_atomically(list_path(site), list_signing.signed_list(
-        list_signing.without_signing(lines), key, serial, expires))
-    if record is not None:
-        record["serial"] = serial
-        write_record(site, record)
-    return serial
+    fields = site_trust.verified(site, data, lines, signer, "Publish the release again with --key.")
+    data, serial = sign(list_signing.without_signing(lines), signer._replace(product=fields["product"]),
+                        fields["serial"])
+    write_atomically(list_path(site), data)
+    return serial, fields["product"]

@@ -1,0 +1,69 @@
+"""The highest serial signed for each product, kept beside the private key (serials.json), on
+the studio's side: the site folder lives on the host, and a serial taken from there could be
+planted, or be an older list put back."""
+import json
+import os
+
+import list_signing
+from publication import Refused
+
+RECORD_NAME = "serials.json"
+
+
+def record_path(key_path):
+    return key_path.parent / RECORD_NAME
+
+
+def read(key_path):
+    """{product ("" for none): highest serial signed}; {} before the first signature. A record
+    that cannot be read is refused, never taken as empty: that would let old serials be signed
+    again."""
+    path = record_path(key_path)
+    try:
+        record = json.loads(path.read_text(encoding="utf-8"))
+    except FileNotFoundError:
+        return {}
+    except (OSError, ValueError) as error:
+        raise Refused(f"{path}: the record of signed serials cannot be read ({error}); restore it from "
+                      "the key's backup, or write the highest serial signed for each product into it")
+    valid = isinstance(record, dict) and all(
+        isinstance(product, str) and type(serial) is int and 0 <= serial <= list_signing.MAX_SERIAL
+        for product, serial in record.items())
+    if not valid:
+        raise Refused(f"{path}: the record of signed serials is damaged (it must map each product to a "
+                      "whole number from 0 to 2^53)")
+    return record
+
+
+def next_serial(key_path, product, site_serial):
+    """The serial to sign next for the product: one above both the record and the site's
+    verified list (which counts when the record is lost, never lowers it)."""
+    highest = max(read(key_path).get(product or "", 0), site_serial)
+    if highest >= list_signing.MAX_SERIAL:
+        raise Refused(f"serial {highest} is the last one (2^53): no higher serial can be signed for "
+                      f"{product_text(product)}; build launchers with a new key or product")
+    return highest + 1
+
+
+def product_text(product):
+    return f"product {product!r}" if product else "lists without a product"
+
+
+def write(key_path, product, serial):
+    """Records the serial as the product's highest, through a file beside that is flushed to
+    disk and then renamed over the record, so a crash leaves the old record or the new one."""
+    path = record_path(key_path)
+    record = read(key_path)
+    record[product or ""] = max(serial, record.get(product or "", 0))
+    temporary = path.with_name(path.name + ".part")
+    descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    with os.fdopen(descriptor, "w", encoding="utf-8") as file:
+        json.dump(record, file, indent=1, sort_keys=True)
+        file.flush()
+        os.fsync(file.fileno())
+    os.replace(temporary, path)
+    folder = os.open(path.parent, os.O_RDONLY)
+    try:
+        os.fsync(folder)  # the rename itself reaches the disk
+    finally:
+        os.close(folder)
