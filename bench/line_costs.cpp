@@ -20,6 +20,7 @@
 #include "update/trust/content_check.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
+#include "update/trust/hashed_file.h"
 #include "update/trust/sha256.h"
 #include "update/trust/stat_cache.h"
 #include "update/base/trace.h"

@@ -1,7 +1,7 @@
 #include "update/update_worker.h"
 
-// The one place the build's server URL and list key enter the engine, so that an engine for
-// another server or key differs from this one only in this file.
+// The one place the build's server URL, list key and product enter the engine, so that an engine
+// for another server or key differs from this one only in this file.
 std::wstring BuiltInServerUrl() {
     return L"" TOLVANE_UPDATE_URL;
 }
@@ -15,4 +15,8 @@ std::string BuiltInListKey() {
         key.push_back(static_cast<char>(nibble(kHex[i]) << 4 | nibble(kHex[i + 1])));
     }
     return key;
+}
+
+std::string BuiltInProduct() {
+    return TOLVANE_PRODUCT;
 }

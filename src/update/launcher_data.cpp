@@ -7,6 +7,8 @@
 #include "update/trust/trust.h"
 #include "update/folders.h"
 #include "update/launcher_line.h"
+#include "update/line_gate.h"
+#include "utility/environment.h"
 #include "utility/file_query.h"
 #include "utility/string_helpers.h"
 #include "utility/text_file.h"
@@ -24,6 +26,15 @@ std::string LocalVersion() {
         return std::string();
     const std::vector<std::wstring> lines = File::ReadTXTListString(path);
     return lines.empty() ? std::string() : ValueAfterEquals(String::ToString(lines.front()));
+}
+
+// The running executable's file name, which no list line may name.
+const std::wstring& LauncherName() {
+    static const std::wstring name = [] {
+        const std::wstring path = Environment::ExecutablePath();
+        return path.substr(path.find_last_of(L"\\/") + 1);
+    }();
+    return name;
 }
 
 void DeleteEntry(const LauncherLine& line) {
@@ -86,14 +97,10 @@ bool ProcessLauncherLine(const std::string& text) {
             return false;
         Trace::Narrow(text + " < - Find ");
     }
-    if (!StaysInsideLauncherFolder(line)) {
-        LogFailure(L"error : Path outside the launcher folder refused: " + line.path);
-        return true;
-    }
-    // A pin that cannot be read is never quietly dropped.
-    if (!line.fields.error.empty()) {
-        LogFailure(L"error : List line refused, " + String::ToWstring(line.fields.error) + L": " +
-                   line.path);
+    const std::wstring refusal =
+        LineRefusal(line, LauncherName(), !UpdatePassOptions.listKey.empty());
+    if (!refusal.empty()) {
+        LogFailure(refusal);
         return true;
     }
     PlaceLine(line, UpdateServerSettings);
@@ -102,6 +109,17 @@ bool ProcessLauncherLine(const std::string& text) {
     else
         FetchEntry(line);
     return true;
+}
+
+bool EveryLineTaken(const std::vector<std::string>& lines) {
+    bool taken = true;
+    for (const std::string& text : lines) {
+        const std::wstring refusal = LineRefusal(ParseLauncherLine(text), LauncherName(), true);
+        if (!refusal.empty())
+            LogFailure(refusal);
+        taken = taken && refusal.empty();
+    }
+    return taken;
 }
 
 void RecordVersion(const std::string& firstLine) {

@@ -51,7 +51,7 @@ ServerSettings DefaultServerSettings() {
 }
 
 PassOptions DefaultPassOptions() {
-    return PassOptions{RepairRequested.load(), BuiltInListKey()};
+    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct()};
 }
 
 bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options) {
@@ -136,11 +136,21 @@ void FetchLauncherData(std::wstring url) {
     const std::string bytes = ReadFileBytes(listFile);
     if (!DeleteFileW(listFile.c_str()))
         LogFailure(L"error : No delete file temp");
-    // Not a line is acted on before the whole list is known to be the studio's.
+    // Not a line is acted on before the whole list is known to be the studio's, and only its
+    // verified bytes are read.
     const std::wstring& setupFolder = UpdateServerSettings.setupFolder;
-    if (!AcceptList(bytes, UpdatePassOptions.listKey, setupFolder))
+    const bool signedLists = !UpdatePassOptions.listKey.empty();
+    if (!signedLists)
+        Trace::Narrow(
+            "This launcher was built without TOLVANE_UPDATE_KEY: lists are used unsigned");
+    const AcceptedList list =
+        AcceptList(bytes, UpdatePassOptions.listKey, UpdatePassOptions.product, setupFolder);
+    if (!list.accepted)
         return;
-    const std::vector<std::string> lines = SplitListLines(bytes);
+    const std::vector<std::string> lines = SplitListLines(list.bytes);
+    // A signed list is taken whole or not at all, and its serial recorded before any line.
+    if (signedLists && (!EveryLineTaken(lines) || !RecordAcceptedSerial(list, setupFolder)))
+        return;
     UpdateEntryCount += lines.size();
     // Unfinished downloads of a killed pass, in the folders this list names: only those can
     // hold them, and the launcher folder may hold much else.

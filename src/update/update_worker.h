@@ -16,12 +16,16 @@ std::wstring BuiltInServerUrl();
 // empty when the build has no key (lists are used unsigned).
 std::string BuiltInListKey();
 
+// The product the engine library was built for (TOLVANE_PRODUCT); empty when the build names
+// none, and lists of any product are then taken.
+std::string BuiltInProduct();
+
 // The settings StartUpdate uses: the base URL fixed at build time, the executable's folder,
 // "uploadfile.uda" and "AppGameUpload".
 ServerSettings DefaultServerSettings();
 
-// The options StartUpdate uses: the key fixed at build time, and a repair when the launcher's
-// switch asked for one.
+// The options StartUpdate uses: the key and product fixed at build time, and a repair when the
+// launcher's switch asked for one.
 PassOptions DefaultPassOptions();
 
 // StartUpdate with the given settings and options. False, with nothing changed, while a pass

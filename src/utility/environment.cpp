@@ -23,7 +23,7 @@ std::wstring GetSetupExe() {
     return FolderOf(buffer);
 }
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutablePath() {
     // A path that fills the buffer may have been cut, so the buffer grows until one fits. No
     // path is longer than 32767 units.
     std::wstring buffer(MAX_PATH, L'\0');
@@ -34,12 +34,16 @@ std::wstring ExecutableFolder() {
             return std::wstring();
         if (length < room) {
             buffer.resize(length);
-            return FolderOf(buffer);
+            return buffer;
         }
         if (room >= 65536)
             return std::wstring();
         buffer.resize(2 * buffer.size());
     }
+}
+
+std::wstring ExecutableFolder() {
+    return FolderOf(ExecutablePath());
 }
 
 std::wstring NewLine() {

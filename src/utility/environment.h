@@ -18,6 +18,8 @@ TOLVANE_API std::wstring NewLine();
 // Not exported: for the programs built with the library itself. The executable's folder with
 // its trailing backslash, whatever its length. Empty when the platform call fails.
 std::wstring ExecutableFolder();
+// The executable's full path, whatever its length. Empty when the platform call fails.
+std::wstring ExecutablePath();
 #endif
 
 } // namespace Environment

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "update/launcher_line.h"
+#include "update/line_gate.h"
+#include "utility/string_helpers.h"
 
 namespace {
 
@@ -78,6 +81,61 @@ TEST(LauncherLine, PathsThatCouldLeaveTheFolderAreRefused) {
     for (const char* path : {"data\\textures\\a.png", "a/b.txt", "..a", "a..\\b", ".\\x", "x.",
                              "CONSOLE.txt", "com0", "com10", "Version = 4", "d\\\xE9t\xE9.txt"})
         EXPECT_TRUE(StaysInsideLauncherFolder(ParseLauncherLine(path))) << path;
+}
+
+TEST(LineGate, TheLaunchersOwnFilesAndUnpinnedSignedLinesAreRefused) {
+    const std::string pin = ";size=3;sha256=" + std::string(64, 'a');
+    // The line, whether the list is signed, and the refusal: "" when taken, else the reason's
+    // start after "error : List line refused, " ("outside" for a path outside the folder).
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {"data\\a.pak" + pin, true, ""},
+        {"old.txt;{d}", true, ""},
+        {"Version = 3;{d}", true, ""},
+        {"'comment;size=1", true, ""},
+        {"data\\a.pak;{rw}", false, ""},
+        {"data\\a.pak;{rw}", true, "a signed list pins"},
+        {"data\\a.pak;size=3", true, "a signed list pins"},
+        {"data\\a.pak;sha256=" + std::string(64, 'a'), true, "a signed list pins"},
+        {"Version = 3;", true, "a signed list pins"},
+        {"data\\a.pak" + pin + ";SHA256=x", true, "unknown field SHA256=x"},
+        {"data\\a.pak" + pin + ";{RW}", true, "unknown field {RW}"},
+        {"data\\a.pak" + pin + ";SHA256=x", false, ""},
+        {"data\\a.pak;size=x", false, "size is not"},
+        // The launcher's own state, in any spelling the platform takes for it.
+        {"update\\list.serial;{d}", false, "it names the launcher's own"},
+        {"UPDATE/hashes.cache" + pin, true, "it names the launcher's own"},
+        {".\\update. \\update.info;{d}", false, "it names the launcher's own"},
+        {"update;{d}", false, "it names the launcher's own"},
+        {"errors.err;{d}", false, "it names the launcher's own"},
+        {"Errors.Err .;{rw}", false, "it names the launcher's own"},
+        {"update.info;{d}", false, "it names the launcher's own"},
+        {"tolvanelauncher.EXE" + pin, true, "it names the launcher's own"},
+        {"data\\a.pak.tolvane-part;{d}", false, "it names the launcher's own"},
+        {"TOLVAN~1.EXE;{d}", false, "it names the launcher's own"},
+        {"UPDA~T25\\list.serial;{d}", false, "it names the launcher's own"},
+        {"data\\errors.err;{d}", false, ""},
+        {"updates\\a.txt;{d}", false, ""},
+        {"tilde~name.longext;{d}", false, ""},
+        // A URL escape, fragment or query would fetch another file than the one named.
+        {"%2e%2e\\canary.txt;{rw}", false, "\"%\""},
+        {"a#b.txt;{rw}", false, "\"%\""},
+        {"a.txt?x=1;{rw}", false, "\"%\""},
+        {"..\\x.txt" + pin, true, "outside"},
+    };
+    const std::wstring refused = L"error : List line refused, ";
+    for (const auto& [text, signedList, reason] : cases) {
+        const std::wstring got =
+            LineRefusal(ParseLauncherLine(text), L"TolvaneLauncher.exe", signedList);
+        const std::wstring wide(reason.begin(), reason.end());
+        if (reason.empty())
+            EXPECT_EQ(got, L"") << text;
+        else if (reason == "outside")
+            EXPECT_EQ(got.rfind(L"error : Path outside the launcher folder refused: ", 0), 0u)
+                << text;
+        else
+            EXPECT_EQ(got.rfind(refused + wide, 0), 0u)
+                << text << " gives " << String::ToString(got);
+    }
 }
 
 } // namespace

@@ -140,6 +140,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
     PassOptions options;
     options.repair = pass.repair;
+    options.product = pass.product;
     if (pass.keys > 0)
         options.listKey = BuiltInListKey();
     const std::string other = String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY"));

@@ -34,6 +34,7 @@ struct PassCase {
     // The keys the pass takes signed lists from: 0 none (unsigned lists), 1 the engine's built-in
     // key, 2 that key and the other test key, as a launcher holds both while the key changes.
     int keys = 0;
+    const char* product = ""; // the product whose lists alone the pass takes; "": any
 };
 
 // Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the

@@ -26,9 +26,10 @@ at "\\", since the client may send either):
             "ENDLESS BODY RAN OUT")
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
-  sign-N[-expired][-otherkey][-flip][-cut]
+  sign-N[-expired][-game|-cad][-otherkey][-flip][-cut]
             the list file (uploadfile.uda) below it is served signed as the studio's publisher
             signs, with serial N, by the list key of --list-keys (or its other key), expired,
+            for the product "game" or "cad",
             with a byte flipped after signing, or with its signature line cut short; every
             other file is served as it is
 
@@ -69,7 +70,8 @@ def signed_list(data, serial, key_file, options):
     if data and not data.endswith(b"\r\n"):
         data += b"\r\n"
     expiry = b" expires=2000-01-01T00:00:00Z" if "expired" in options else b""
-    data += b"'tolvane-list serial=%d%s\r\n" % (serial, expiry)
+    product = b"".join(b" product=" + name.encode() for name in ("game", "cad") if name in options)
+    data += b"'tolvane-list serial=%d%s%s\r\n" % (serial, expiry, product)
     with open(key_file, "rb") as f:
         key = serialization.load_pem_private_key(f.read(), None)
     r, s = utils.decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))

@@ -15,12 +15,17 @@ std::string ReadFileBytes(const std::wstring& path) {
 bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
     const std::wstring partial = path + L".new";
     bool written = false;
-    {
-        std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
-        written = static_cast<bool>(
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush());
+    const HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD done = 0;
+        // Flushed before the rename, so that a power loss leaves the old file or the new one.
+        written = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+                  done == bytes.size() && FlushFileBuffers(file);
+        CloseHandle(file);
     }
-    if (written && MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (written && MoveFileExW(partial.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(partial.c_str());
     LogFailure(L"error : No write file " + path);

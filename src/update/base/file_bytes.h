@@ -6,7 +6,8 @@
 // The file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
 
-// Writes the bytes beside the file and renames them over it, so that a cut write (a full disk,
-// a killed launcher) never leaves half a file. A failure is logged as "error : No write file "
+// Writes the bytes beside the file (as path + ".new"), flushes them to the disk and renames
+// them over it, so that a cut write (a full disk, a killed launcher, a power loss) never leaves
+// half a file. A failure is logged as "error : No write file "
 // and the path, and leaves the previous file as it was; false then.
 bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes);

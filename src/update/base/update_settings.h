@@ -20,6 +20,7 @@ extern ServerSettings UpdateServerSettings;
 struct PassOptions {
     bool repair = false; // no early stop at an unchanged version, no stat cache: re-hash all
     std::string listKey; // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
+    std::string product; // the product whose lists alone are taken; empty: any
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.

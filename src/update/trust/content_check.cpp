@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "update/base/file_bytes.h"
-#include "update/trust/sha256.h"
+#include "update/trust/hashed_file.h"
 #include "update/trust/stat_cache.h"
 #include "update/base/trace.h"
 
@@ -40,13 +40,18 @@ bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePa
                        const ListFields& fields) {
     CacheUsed = true;
     std::uint64_t size = 0, writeTime = 0;
-    if (!SizeAndTime(target, size, writeTime) || (fields.hasSize && size != fields.size))
+    HashedFile file(target);
+    // A file another program holds without sharing cannot be hashed now; its cached hash
+    // still vouches for it while its size and time are unchanged.
+    const bool known = file.IsOpen() ? file.SizeAndTime(size, writeTime)
+                                     : file.Held() && SizeAndTime(target, size, writeTime);
+    if (!known || (fields.hasSize && size != fields.size))
         return false;
     std::string hash = Cache.Lookup(relativePath, size, writeTime);
     if (hash.empty()) {
         Trace::Narrow("hashing " + relativePath);
         std::uint64_t hashedSize = 0;
-        if (!HashFile(target, hashedSize, hash) || hashedSize != size)
+        if (!file.Hash(hashedSize, hash) || hashedSize != size)
             return false;
         Cache.Put(relativePath, {size, writeTime, hash});
     }

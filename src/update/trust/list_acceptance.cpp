@@ -2,28 +2,12 @@
 
 #include <windows.h>
 
-#include <optional>
-
 #include "update/base/failure_log.h"
-#include "update/base/file_bytes.h"
-#include "update/trust/list_fields.h"
 #include "update/trust/list_signature.h"
+#include "update/trust/serial_record.h"
 #include "update/trust/signature_check.h"
 
 namespace {
-
-std::wstring SerialPath(const std::wstring& setupFolder) {
-    return setupFolder + L"update\\list.serial";
-}
-
-// The highest serial accepted before; none on a first run. A record that cannot be read
-// counts as none: it only ever holds what this launcher wrote.
-std::optional<std::uint64_t> StoredSerial(const std::wstring& setupFolder) {
-    std::uint64_t serial = 0;
-    if (!ParseDecimal(ReadFileBytes(SerialPath(setupFolder)), serial))
-        return std::nullopt;
-    return serial;
-}
 
 std::int64_t UnixNow() {
     FILETIME now;
@@ -35,22 +19,43 @@ std::int64_t UnixNow() {
 
 } // namespace
 
-bool AcceptList(const std::string& listBytes, const std::string& keys,
-                const std::wstring& setupFolder) {
-    if (keys.empty())
-        return true;
+AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
+                        const std::string& product, const std::wstring& setupFolder) {
+    AcceptedList accepted;
+    if (keys.empty()) {
+        accepted.accepted = true;
+        accepted.bytes = listBytes;
+        return accepted;
+    }
     const SignedList list = SplitSignedList(listBytes);
     bool verified = false;
     for (std::size_t at = 0; at + 64 <= keys.size() && !list.signature.empty() && !verified;
          at += 64)
         verified = VerifyListSignature(keys.substr(at, 64), list.signedBytes, list.signature);
-    const std::optional<std::uint64_t> stored = StoredSerial(setupFolder);
-    const ListVerdict verdict = JudgeList(list, verified, stored, UnixNow());
+    const RecordedSerial recorded = ReadSerialRecord(setupFolder);
+    ListVerdict verdict = JudgeList(list, verified, product, recorded.serial, UnixNow());
+    if (verdict == ListVerdict::Accepted && recorded.damaged) {
+        // Never a first run by accident: the record is put right by hand, or by a new install.
+        LogFailure(L"error : The record of installed lists cannot be read: " +
+                   SerialFilePath(setupFolder));
+        return accepted;
+    }
     if (verdict != ListVerdict::Accepted) {
         LogFailure(ListRefusalText(verdict));
-        return false;
+        return accepted;
     }
-    if (!stored || list.serial->serial > *stored)
-        ReplaceFileBytes(SerialPath(setupFolder), std::to_string(list.serial->serial));
-    return true;
+    accepted.accepted = true;
+    accepted.bytes = list.signedBytes;
+    accepted.serial = list.serial->serial;
+    return accepted;
+}
+
+bool RecordAcceptedSerial(const AcceptedList& list, const std::wstring& setupFolder) {
+    if (!list.accepted || !list.serial)
+        return list.accepted;
+    // Both copies are brought up to the serial, also when only one of them fell behind.
+    const SerialCopy file = ReadSerialFile(setupFolder), value = ReadSerialValue(setupFolder);
+    const bool current = file.state == SerialCopy::State::Present && file.serial == *list.serial &&
+                         value.state == SerialCopy::State::Present && value.serial == *list.serial;
+    return current || WriteSerialRecord(setupFolder, *list.serial);
 }

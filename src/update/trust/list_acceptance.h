@@ -1,11 +1,28 @@
 #pragma once
 // Whether a downloaded list may be acted on. A build with the studio's key takes only a list
-// that its signature, serial and expiry vouch for; a build without one takes every list.
+// that its signature, product, serial and expiry vouch for; a build without one takes every list.
+#include <cstdint>
+#include <optional>
 #include <string>
 
-// Judges the list's bytes with the keys (64 bytes each, X then Y; none: every list passes); a
-// signature by any of them counts. A refused list gets one
-// error-log line and false. An accepted signed list's serial becomes the highest one kept in
-// the folder's update\list.serial, so an older list is refused from then on.
-bool AcceptList(const std::string& listBytes, const std::string& keys,
-                const std::wstring& setupFolder);
+// A list that may be acted on.
+struct AcceptedList {
+    bool accepted = false;
+    // The bytes to act on: of a signed list the signed part alone, without its signature line;
+    // of a list taken without a key, all of it.
+    std::string bytes;
+    std::optional<std::uint64_t> serial; // a signed list's serial
+};
+
+// Judges the list's bytes with the keys (64 bytes each, X then Y; none: every list passes) and
+// the product the launcher was built for (empty: any); a signature by any of the keys counts.
+// A refused list, or a damaged rollback record, gets one error-log line and is not accepted.
+// Nothing is written: the serial is recorded by RecordAcceptedSerial once the lines are known
+// to be taken.
+AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
+                        const std::string& product, const std::wstring& setupFolder);
+
+// Raises the folder's rollback record (both copies) to an accepted signed list's serial,
+// before any of its lines is handled; nothing for a list taken without a key. False, logged,
+// when a copy could not be written: the list is then not acted on.
+bool RecordAcceptedSerial(const AcceptedList& list, const std::wstring& setupFolder);

@@ -35,10 +35,12 @@ ListFields ParseListFields(const std::string& line) {
             line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
         start = end;
         const std::size_t equals = item.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string name = item.substr(0, equals), value = item.substr(equals + 1);
-        if (name == "size") {
+        const std::string name = item.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : item.substr(equals + 1);
+        if (equals == std::string::npos || (name != "size" && name != "sha256")) {
+            if (fields.unknown.empty() && !item.empty() && item != "{d}" && item != "{rw}")
+                fields.unknown = item;
+        } else if (name == "size") {
             if (fields.hasSize)
                 fields.error = "size given twice";
             else if (!ParseDecimal(value, fields.size))
@@ -53,6 +55,6 @@ ListFields ParseListFields(const std::string& line) {
         }
     }
     if (!fields.error.empty())
-        fields = ListFields{false, 0, std::string(), fields.error};
+        fields = ListFields{false, 0, std::string(), fields.error, fields.unknown};
     return fields;
 }

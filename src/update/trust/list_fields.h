@@ -10,6 +10,9 @@ struct ListFields {
     std::uint64_t size = 0;
     std::string sha256; // 64 lowercase hex digits, or empty when the line names no hash
     std::string error;  // why a known field is unusable; the line is then refused whole
+    // The first item after the path that is neither empty, a marker ({d}, {rw}) nor a known
+    // field, such as a misspelt "SHA256="; a signed list refuses such a line.
+    std::string unknown;
 };
 
 // True for a decimal number of 1 to 20 digits that fits in 64 bits, nothing else.
@@ -18,6 +21,6 @@ bool ParseDecimal(const std::string& text, std::uint64_t& number);
 bool IsSha256Hex(const std::string& text);
 
 // The fields of one list line. Items that are not "name=value", and unknown names, are
-// ignored. A malformed or repeated size or sha256 field gives an error, so that a pinned line
-// is never quietly handled as an unpinned one.
+// ignored but for the note in unknown. A malformed or repeated size or sha256 field gives an error,
+// so that a pinned line is never quietly handled as an unpinned one.
 ListFields ParseListFields(const std::string& line);

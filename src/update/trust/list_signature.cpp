@@ -1,5 +1,6 @@
 #include "update/trust/list_signature.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -7,8 +8,6 @@ namespace {
 
 const std::string kSignaturePrefix = "'signature ecdsa-p256-sha256 ";
 const std::string kSerialPrefix = "'tolvane-list";
-const std::string kSerialField = "'tolvane-list serial=";
-const std::string kExpiryField = " expires=";
 constexpr std::size_t kSignatureBytes = 64;
 
 bool StartsWith(const std::string& text, const std::string& start) {
@@ -140,18 +139,49 @@ bool UtcToUnixSeconds(const std::string& text, std::int64_t& seconds) {
 }
 
 bool ParseSerialLine(const std::string& line, ListSerial& serial) {
-    if (!StartsWith(line, kSerialField))
-        return false;
-    const std::size_t digits = kSerialField.size();
-    const std::size_t blank = line.find(' ', digits);
     serial = ListSerial();
-    if (!ParseSerialNumber(line.substr(digits, blank - digits), serial.serial))
+    if (!StartsWith(line, kSerialPrefix) || line.size() == kSerialPrefix.size())
         return false;
-    if (blank == std::string::npos)
-        return true;
-    serial.expires = true;
-    return line.compare(blank, kExpiryField.size(), kExpiryField) == 0 &&
-           UtcToUnixSeconds(line.substr(blank + kExpiryField.size()), serial.expiry);
+    bool hasSerial = false;
+    for (std::size_t at = kSerialPrefix.size(); at < line.size();) {
+        if (line[at] != ' ')
+            return false;
+        const std::size_t end = std::min(line.find(' ', at + 1), line.size());
+        const std::string field = line.substr(at + 1, end - at - 1);
+        at = end;
+        const std::size_t equals = field.find('=');
+        const std::string name = field.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : field.substr(equals + 1);
+        if (equals == std::string::npos)
+            return false;
+        if (name == "serial" && !hasSerial) {
+            hasSerial = ParseSerialNumber(value, serial.serial);
+            if (!hasSerial)
+                return false;
+        } else if (name == "expires" && !serial.expires) {
+            serial.expires = true;
+            if (!UtcToUnixSeconds(value, serial.expiry))
+                return false;
+        } else if (name == "product" && serial.product.empty()) {
+            if (!IsProductName(value))
+                return false;
+            serial.product = value;
+        } else {
+            return false; // unknown, or given twice
+        }
+    }
+    return hasSerial;
+}
+
+bool IsProductName(const std::string& name) {
+    if (name.empty() || name.size() > 64)
+        return false;
+    for (char c : name)
+        // ASCII only, whatever locale the program set.
+        if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') &&
+            c != '-' && c != '.' && c != '_')
+            return false;
+    return true;
 }
 
 SignedList SplitSignedList(const std::string& list) {
@@ -176,10 +206,12 @@ SignedList SplitSignedList(const std::string& list) {
     return result;
 }
 
-ListVerdict JudgeList(const SignedList& list, bool signatureVerified,
+ListVerdict JudgeList(const SignedList& list, bool signatureVerified, const std::string& product,
                       std::optional<std::uint64_t> storedSerial, std::int64_t now) {
     if (list.signature.empty() || !signatureVerified || !list.serial)
         return ListVerdict::NotSigned;
+    if (!product.empty() && list.serial->product != product)
+        return ListVerdict::OtherProduct;
     if (storedSerial && list.serial->serial < *storedSerial)
         return ListVerdict::Older;
     if (list.serial->expires && list.serial->expiry <= now)
@@ -191,6 +223,8 @@ std::wstring ListRefusalText(ListVerdict verdict) {
     switch (verdict) {
     case ListVerdict::NotSigned:
         return L"error : The update list is not signed by the studio";
+    case ListVerdict::OtherProduct:
+        return L"error : The update list is for another product";
     case ListVerdict::Older:
         return L"error : The update list is older than the one installed";
     case ListVerdict::Expired:

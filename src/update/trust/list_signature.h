@@ -2,7 +2,8 @@
 // Signed list files, taken apart without touching anything. A signed list ends in the line
 // "'signature ecdsa-p256-sha256 " + base64 of the 64-byte r||s ECDSA P-256 signature over
 // SHA-256 of every byte before that line; the signed part holds exactly one line
-// "'tolvane-list serial=N" (N decimal), optionally followed by " expires=YYYY-MM-DDTHH:MM:SSZ".
+// "'tolvane-list serial=N" (N decimal), optionally with " expires=YYYY-MM-DDTHH:MM:SSZ" and
+// " product=NAME", the fields in any order.
 // Both are comment lines, so a launcher built without a key reads a signed list as before.
 #include <cstdint>
 #include <optional>
@@ -13,6 +14,7 @@ struct ListSerial {
     std::uint64_t serial = 0;
     bool expires = false;
     std::int64_t expiry = 0; // Unix seconds; meaningful only with expires
+    std::string product;     // the product the list is for; empty when it names none
 };
 
 // A list split at its signature line.
@@ -35,23 +37,30 @@ SignedList SplitSignedList(const std::string& list);
 // Decodes strict base64 as above; false on any stray or misplaced character or padding.
 bool DecodeBase64(const std::string& text, std::string& bytes);
 
-// Parses one line without its line end: "'tolvane-list serial=N" with N in 1 to 20 decimal
-// digits, no sign, no leading zero, at most 2^64-1, optionally followed by exactly one blank
-// and "expires=" with a time as UtcToUnixSeconds reads it. False for anything else.
+// Parses one line without its line end: "'tolvane-list" and fields, each after exactly one
+// blank, in any order and each at most once: "serial=N" (required) with N in 1 to 20 decimal
+// digits, no sign, no leading zero, at most 2^64-1; "expires=" with a time as UtcToUnixSeconds
+// reads it; "product=" with 1 to 64 letters, digits, "-", "." or "_". False for anything else,
+// an unknown field included, so that a misspelt field never passes for an absent one.
 bool ParseSerialLine(const std::string& line, ListSerial& serial);
+
+// True for 1 to 64 ASCII letters, digits, "-", "." or "_": the names a product may have.
+bool IsProductName(const std::string& name);
 
 // Reads "YYYY-MM-DDTHH:MM:SSZ" (UTC, year 0000 to 9999) as Unix seconds. False for any other
 // shape and for impossible dates and times (month 13, February 29 outside leap years, 24:00,
 // second 60).
 bool UtcToUnixSeconds(const std::string& text, std::int64_t& seconds);
 
-enum class ListVerdict { Accepted, NotSigned, Older, Expired };
+enum class ListVerdict { Accepted, NotSigned, OtherProduct, Older, Expired };
 
 // Whether a list can be acted on, given whether its signature verified against the built-in
-// key, the highest serial accepted before (none on a first run) and the current Unix time.
-// NotSigned without a good signature line, a verified signature or a good serial line; Older
-// below the stored serial (the same serial passes); Expired with an expiry at or before now.
-ListVerdict JudgeList(const SignedList& list, bool signatureVerified,
+// key, the product the launcher was built for (empty: any), the highest serial accepted before
+// (none on a first run) and the current Unix time, in this order: NotSigned without a good
+// signature line, a verified signature or a good serial line; OtherProduct when the launcher
+// has a product and the list names another or none; Older below the stored serial (the same
+// serial passes); Expired with an expiry at or before now.
+ListVerdict JudgeList(const SignedList& list, bool signatureVerified, const std::string& product,
                       std::optional<std::uint64_t> storedSerial, std::int64_t now);
 
 // The error-log line for a refusal ("error : The update list ..."); empty for Accepted.

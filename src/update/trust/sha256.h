@@ -32,11 +32,3 @@ class Sha256 {
 
 // The lowercase hex of bytes ("\x01\xab" gives "01ab").
 std::string LowerHex(const std::string& bytes);
-
-// Reads the file at path in 64 KiB chunks and gives its size and its SHA-256 as 64 lowercase
-// hex digits. The file is opened sharing read and delete (others may read it, and rename or
-// delete it, meanwhile) but not write, so it cannot change while it is read. False, with size
-// and hex unspecified, when it cannot be opened (missing, a folder, locked for writing by
-// another process, no access), a read fails (an I/O error, a file that shrank under another
-// handle), memory for the buffer is short, or CNG fails.
-bool HashFile(const std::wstring& path, std::uint64_t& size, std::string& hex);

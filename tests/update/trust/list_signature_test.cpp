@@ -8,7 +8,9 @@
 
 #include "support/test_files.h"
 #include "update/trust/list_signature.h"
+#include "update/trust/hashed_file.h"
 #include "update/trust/sha256.h"
+#include "update/trust/serial_record.h"
 #include "update/trust/signature_check.h"
 
 namespace {
@@ -69,9 +71,23 @@ TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
 }
 
 TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
-    // The fields after "'tolvane-list ", and the serial read, with "@" and the expiry when
-    // there is one; "" for a refused line.
+    // The fields after "'tolvane-list ", and the serial read, with "@" and the expiry and "#"
+    // and the product when there are; "" for a refused line.
     const std::pair<std::string, std::string> cases[] = {
+        // Fields in any order, each once, a known one only, one blank before each.
+        {"expires=2031-05-06T07:08:09Z product=Tolvane_Game-2.beta serial=3",
+         "3@1935817689#Tolvane_Game-2.beta"},
+        {"product=cad serial=3", "3#cad"},
+        {"product=cad", ""},
+        {"serial=3 product=cad product=cad", ""},
+        {"serial=3 serial=3", ""},
+        {"serial=3 Product=cad", ""},
+        {"serial=3 product=", ""},
+        {"serial=3 product=caf\xe9", ""},
+        {"serial=3 product=a/b", ""},
+        {"serial=3 product=" + std::string(65, 'p'), ""},
+        {"serial=3  product=cad", ""},
+        {"serial=3 channel=beta", ""},
         {"serial=0", "0"},
         {"serial=42", "42"},
         {"serial=18446744073709551615", "18446744073709551615"},
@@ -106,7 +122,8 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         std::string got;
         if (ParseSerialLine(line, read))
             got = std::to_string(read.serial) +
-                  (read.expires ? "@" + std::to_string(read.expiry) : "");
+                  (read.expires ? "@" + std::to_string(read.expiry) : "") +
+                  (read.product.empty() ? "" : "#" + read.product);
         EXPECT_EQ(got, expected) << line;
     }
 }
@@ -118,27 +135,61 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
     const std::wstring notSigned = L"error : The update list is not signed by the studio";
     const std::wstring older = L"error : The update list is older than the one installed";
     const std::wstring expired = L"error : The update list has expired";
+    const std::wstring other = L"error : The update list is for another product";
     const std::optional<std::uint64_t> none;
     const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
-    // The list, whether its signature verified, the stored serial, now, and the refusal.
-    const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring>
+    // The list, whether its signature verified, the stored serial, now, and the refusal; the
+    // launcher takes any product but where a case names one after the list.
+    const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring,
+                     std::string>
         cases[] = {
-            {body + serial("serial=5") + line, true, none, 0, L""},
-            {serial("serial=5") + body + line, true, 5, 0, L""},
-            {body + serial("serial=6") + line, true, 5, 0, L""},
-            {body + serial("serial=4") + line, true, 5, 0, older},
-            {body + serial("serial=5") + line, false, none, 0, notSigned},
-            {body + serial("serial=5"), true, none, 0, notSigned},
-            {body + line, true, none, 0, notSigned},
-            {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned},
-            {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned},
-            {expiring, true, 5, kExpiry - 1, L""},
-            {expiring, true, 5, kExpiry, expired},
-            {expiring, true, 9, kExpiry, older},
+            {body + serial("serial=5 product=game") + line, true, none, 0, L"", "game"},
+            {body + serial("serial=5 product=game") + line, true, none, 0, L"", ""},
+            {body + serial("serial=5 product=cad") + line, true, none, 0, other, "game"},
+            {body + serial("serial=5 product=Game") + line, true, none, 0, other, "game"},
+            {body + serial("serial=5") + line, true, none, 0, other, "game"},
+            {body + serial("serial=5 product=cad") + line, false, none, 0, notSigned, "game"},
+            {body + serial("serial=4 product=cad") + line, true, 5, 0, other, "game"},
+            {body + serial("serial=5") + line, true, none, 0, L"", ""},
+            {serial("serial=5") + body + line, true, 5, 0, L"", ""},
+            {body + serial("serial=6") + line, true, 5, 0, L"", ""},
+            {body + serial("serial=4") + line, true, 5, 0, older, ""},
+            {body + serial("serial=5") + line, false, none, 0, notSigned, ""},
+            {body + serial("serial=5"), true, none, 0, notSigned, ""},
+            {body + line, true, none, 0, notSigned, ""},
+            {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned, ""},
+            {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned,
+             ""},
+            {expiring, true, 5, kExpiry - 1, L"", ""},
+            {expiring, true, 5, kExpiry, expired, ""},
+            {expiring, true, 9, kExpiry, older, ""},
         };
-    for (const auto& [list, verified, stored, now, refusal] : cases)
-        EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, stored, now)), refusal)
+    for (const auto& [list, verified, stored, now, refusal, product] : cases)
+        EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, product, stored, now)),
+                  refusal)
             << list;
+}
+
+TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
+    using State = SerialCopy::State;
+    const SerialCopy missing, damaged{State::Damaged, 0}, three{State::Present, 3},
+        seven{State::Present, 7};
+    // The file's copy, the registry's, and the record: the serial, or "-" for none and "!" for
+    // a damaged record.
+    const std::tuple<SerialCopy, SerialCopy, std::string> cases[] = {
+        {missing, missing, "-"}, {three, missing, "3"},   {missing, seven, "7"},
+        {three, seven, "7"},     {seven, three, "7"},     {damaged, seven, "7"},
+        {three, damaged, "3"},   {damaged, missing, "!"}, {missing, damaged, "!"},
+        {damaged, damaged, "!"},
+    };
+    for (const auto& [file, value, expected] : cases) {
+        const RecordedSerial record = CombineSerialCopies(file, value);
+        EXPECT_EQ(record.damaged  ? "!"
+                  : record.serial ? std::to_string(*record.serial)
+                                  : "-",
+                  expected)
+            << expected;
+    }
 }
 
 TEST(SignatureCheck, AcceptsTheStudiosSignatureAndNoFlippedBit) {

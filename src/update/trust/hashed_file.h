@@ -1,0 +1,37 @@
+#pragma once
+// Files read for their SHA-256. The size, the last-write time and the hash are all taken from
+// one open handle, so a file swapped in between can never be taken for another.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class HashedFile {
+  public:
+    // Opens the file sharing read and delete (others may read it, and rename or delete it,
+    // meanwhile) but not write, so it cannot change while it is open.
+    explicit HashedFile(const std::wstring& path);
+    ~HashedFile();
+    HashedFile(const HashedFile&) = delete;
+    HashedFile& operator=(const HashedFile&) = delete;
+
+    // False when the file could not be opened: missing, a folder, held for writing by another
+    // program, no access.
+    bool IsOpen() const { return handle_ != nullptr; }
+    // True when opening failed only because another program holds the file without sharing.
+    bool Held() const { return held_; }
+
+    // The size and last-write time (100 ns units) of the open file; false when not open.
+    bool SizeAndTime(std::uint64_t& size, std::uint64_t& writeTime) const;
+
+    // Reads the open file from its start in 64 KiB chunks and gives the bytes read and their
+    // SHA-256 as 64 lowercase hex digits. False, with size and hex unspecified, when the file is
+    // not open, a read fails, memory for the buffer is short, or CNG fails.
+    bool Hash(std::uint64_t& size, std::string& hex);
+
+  private:
+    void* handle_ = nullptr; // HANDLE; null when not open
+    bool held_ = false;
+};
+
+// HashedFile(path).Hash(size, hex): the size and SHA-256 of the file at path.
+bool HashFile(const std::wstring& path, std::uint64_t& size, std::string& hex);
