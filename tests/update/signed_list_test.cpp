@@ -11,6 +11,8 @@ using testing_support::ScratchFolder;
 
 namespace {
 
+using SignedList = PassTest;
+
 constexpr const char* kList = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}"
                               "\r\n|new.txt:new";
 constexpr const char* kBefore = "old.txt:old";
@@ -19,42 +21,85 @@ constexpr const char* kInstalled =
     "new.txt:new|update\\update.info:Version = 1;{d}|update\\list.serial:5|update\\hashes.cache:*";
 
 const PassCase Signed[] = {
-    {"sign-5", L"NGINX", kList, kBefore, kInstalled, "", 5 - 3, true, true,
-     "uploadfile.uda|new.txt", false, -1, 1},
-    {"sign-5-otherkey", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false,
-     "uploadfile.uda", false, -1, 1},
-    {"sign-5-expired", L"NGINX", kList, kBefore, kBefore, "error : The update list has expired", 0,
-     true, false, "uploadfile.uda", false, -1, 1},
+    {.site = "sign-5",
+     .served = kList,
+     .before = kBefore,
+     .after = kInstalled,
+     .count = 5 - 3,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt",
+     .keys = 1},
+    {.site = "sign-5-otherkey",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kNotSigned,
+     .requested = "uploadfile.uda",
+     .keys = 1},
+    {.site = "sign-5-expired",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = "error : The update list has expired",
+     .requested = "uploadfile.uda",
+     .keys = 1},
     // A launcher that holds the new key beside the old one takes lists signed with either.
-    {"sign-5-otherkey", L"NGINX", kList, kBefore, kInstalled, "", 5 - 3, true, true,
-     "uploadfile.uda|new.txt", false, -1, 2},
+    {.site = "sign-5-otherkey",
+     .served = kList,
+     .before = kBefore,
+     .after = kInstalled,
+     .count = 5 - 3,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt",
+     .keys = 2},
     // An unsigned list: refused by a build with a key, used by one without.
-    {"unsigned", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
-     false, -1, 1},
-    {"unsigned", L"NGINX", kList, kBefore,
-     "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*", "", 3 - 1, true,
-     true, "uploadfile.uda|new.txt"},
+    {.site = "unsigned",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kNotSigned,
+     .requested = "uploadfile.uda",
+     .keys = 1},
+    {.site = "unsigned",
+     .served = kList,
+     .before = kBefore,
+     .after = "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*",
+     .count = 3 - 1,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt"},
 };
 
-TEST(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
+TEST_F(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
     for (const PassCase& pass : Signed)
         CheckPass(pass, ScratchFolder().path());
 }
 
-TEST(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
+TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     const ScratchFolder folder;
     const char* seven = "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7";
     const char* kept = "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
                        "|update\\hashes.cache:*";
     const PassCase steps[] = {
-        {"sign-7", L"NGINX", seven, "", kept, "", 4 - 3, true, true, "uploadfile.uda|seven.txt",
-         false, -1, 1},
+        {.site = "sign-7",
+         .served = seven,
+         .after = kept,
+         .count = 4 - 3,
+         .progress = true,
+         .requested = "uploadfile.uda|seven.txt",
+         .keys = 1},
         // The same publication again passes; an older one does not.
-        {"sign-7", L"NGINX", seven, "", kept, "", 4 - 1, true, false, "uploadfile.uda", false, -1,
-         1},
-        {"sign-6", L"NGINX", "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6", "",
-         kept, "error : The update list is older than the one installed", 0, true, false,
-         "uploadfile.uda", false, -1, 1},
+        {.site = "sign-7",
+         .served = seven,
+         .after = kept,
+         .count = 4 - 1,
+         .requested = "uploadfile.uda",
+         .keys = 1},
+        {.site = "sign-6",
+         .served = "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6",
+         .after = kept,
+         .errors = "error : The update list is older than the one installed",
+         .requested = "uploadfile.uda",
+         .keys = 1},
     };
     for (const PassCase& step : steps)
         CheckPass(step, folder.path());
