@@ -113,13 +113,8 @@ void UpdateWorker() {
 }
 
 void FetchLauncherData(std::wstring url) {
-    FILETIME start;
-    GetSystemTimeAsFileTime(&start);
     // Whatever the platform filed for this pass goes, however the pass ends.
-    struct CacheSweep {
-        const FILETIME& since;
-        ~CacheSweep() { DropCacheEntriesSince(since); }
-    } sweep{start};
+    const CacheSweep sweep(UpdateServerSettings.serverUrl);
     const std::wstring folder = UpdateServerSettings.setupFolder + L"update\\";
     if (!Path::CreateFolder(folder))
         LogFailure(L"error :No create directory: " + folder);

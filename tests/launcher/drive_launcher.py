@@ -210,10 +210,10 @@ def run_update(launcher, drive):
     for path, content in files.items():
         (served / "release" / path).parent.mkdir(parents=True, exist_ok=True)
         (served / "release" / path).write_bytes(content)
-    # A copy of the key for each run: the tool records beside a key the serials it signed, and
-    # each case expects its first list.
-    (served / "key").mkdir()
-    key = shutil.copy(args.list_key, served / "key" / "private.pem")
+    # A copy of the key, so that the serial record beside it starts afresh: the site is serial 1.
+    key = served / "key" / "list.pem"
+    key.parent.mkdir()
+    shutil.copy(args.list_key, key)
     subprocess.run([sys.executable, TOOLS / "tolvane-publish", "--key", key,
                     served / "release", "1", served / "webroot"], check=True, capture_output=True)
     nginx = test_servers.Nginx(str(served / "webroot"), pki, port=int(args.port)).start()

@@ -45,6 +45,13 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16)));
+    return bytes;
+}
+
 std::wstring ErrorLogPath() {
     return ExeFolder() + L"errors.err";
 }

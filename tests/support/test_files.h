@@ -22,6 +22,9 @@ std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
+// The bytes that hex digits ("0a1B...", two a byte) spell.
+std::string FromHex(const std::string& hex);
+
 // errors.err beside the test executable.
 std::wstring ErrorLogPath();
 void ClearErrorLog();

@@ -6,21 +6,19 @@
 // "parsed <comment><version><deletion><rewrite><inside> <size> <sha256> <path>", each flag 0
 // or 1, size and sha256 "-" when the line does not pin them (or pins them unreadably).
 #include <cstdio>
-#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "update/launcher_line.h"
 #include "update/update_worker.h"
+#include "utility/string_helpers.h"
 #include "utility/text_file.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4 && argc != 5)
         return 2;
-    std::string key;
-    for (std::size_t at = 0; argc == 5 && at + 1 < std::wcslen(argv[4]); at += 2)
-        key.push_back(
-            static_cast<char>(std::wcstoul(std::wstring(argv[4] + at, 2).c_str(), nullptr, 16)));
+    const std::string key = argc == 5 ? testing_support::FromHex(String::ToString(argv[4])) : "";
     std::vector<std::string> lines;
     if (!File::ReadTXT(argv[1], lines))
         return 1;

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "support/test_files.h"
+#include "update/transfer/binding_watch.h"
 #include "update/transfer/internet_cache.h"
 #include "update/trust/sha256.h"
 #include "update/update_worker.h"
@@ -60,7 +61,56 @@ std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::s
 std::atomic<int> Ends{0}, Reports{0};
 HANDLE EndRelease = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
+// Another program's internet-cache entry, on another host, filed while a pass runs.
+const wchar_t kForeignEntry[] = L"https://other-program.example/tolvane-test/kept.bin";
+
+bool FileForeignEntry() {
+    wchar_t file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryW(kForeignEntry, 4, L"bin", file, 0))
+        return false;
+    WriteBytes(file, "kept");
+    const FILETIME none = {};
+    return CommitUrlCacheEntryW(kForeignEntry, file, none, none, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr) != FALSE;
+}
+
+bool Cached(const std::wstring& url) {
+    for (const CacheEntry& entry : CacheEntries())
+        if (entry.url == url)
+            return true;
+    return false;
+}
+
+// Whether the pass ends within the time, in steps of 100 ms.
+bool PassEnds(int seconds) {
+    for (int i = 0; i < seconds * 10 && UpdatePassRunning(); ++i)
+        Sleep(100);
+    return !UpdatePassRunning();
+}
+
+// The requests logged from line `from` on, as paths.
+std::vector<std::string> Requests(const std::vector<std::string>& log, std::size_t from) {
+    std::vector<std::string> paths;
+    for (std::size_t i = from; i < log.size(); ++i) {
+        const std::size_t get = log[i].find("\"GET ");
+        if (get != std::string::npos)
+            paths.push_back(log[i].substr(get + 5, log[i].find(' ', get + 5) - get - 5));
+    }
+    return paths;
+}
+
 } // namespace
+
+PassTest::PassTest()
+    : stallLimitMs_(Network::DownloadStallLimitMs), progressPauseMs_(ProgressPauseMs),
+      endCallback_(UpdateEndCallback), progressCallback_(DownloadProgressCallback) {}
+
+PassTest::~PassTest() {
+    Network::DownloadStallLimitMs = stallLimitMs_;
+    ProgressPauseMs = progressPauseMs_;
+    UpdateEndCallback = endCallback_;
+    DownloadProgressCallback = progressCallback_;
+}
 
 std::wstring Env(const std::wstring& name) {
     const wchar_t* value = _wgetenv(name.c_str());
@@ -132,8 +182,12 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         ++Ends;
         WaitForSingleObject(EndRelease, 30000);
     };
+    DeleteUrlCacheEntryW(kForeignEntry);
+    static std::atomic<bool> foreignFiled;
+    foreignFiled = false;
     DownloadProgressCallback = [](std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
-        ++Reports;
+        if (Reports++ == 0)
+            foreignFiled = FileForeignEntry();
     };
     // The pass's trace lines, to count what it hashed.
     std::ostringstream trace;
@@ -144,8 +198,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     if (pass.keys > 0)
         options.listKey = BuiltInListKey();
     const std::string other = String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY"));
-    for (std::size_t at = 0; pass.keys > 1 && at + 1 < other.size(); at += 2)
-        options.listKey.push_back(static_cast<char>(std::stoi(other.substr(at, 2), nullptr, 16)));
+    if (pass.keys > 1)
+        options.listKey += FromHex(other);
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
@@ -153,10 +207,10 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
         SetEvent(EndRelease);
     }
-    for (int i = 0; i < 600 && UpdatePassRunning(); ++i)
-        Sleep(100);
+    const bool ended = PassEnds(60);
     std::cout.rdbuf(console);
     ASSERT_TRUE(began);
+    ASSERT_TRUE(ended) << "the pass did not end within 60 s";
     for (HANDLE file : Held)
         CloseHandle(file);
     Held.clear();
@@ -174,20 +228,20 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     EXPECT_EQ(static_cast<std::int64_t>(UpdateEntryCount - start), pass.count);
     EXPECT_EQ(Ends, pass.ends ? 1 : 0) << "a second start ran a pass, or the end was missed";
     EXPECT_EQ(Reports > 0, pass.progress) << "files report progress, the list never does";
+    // Access log lines: "... \"GET /path HTTP/1.1\" ...".
+    const std::vector<std::string> served = Split(ReadBytes(accessLog), '\n');
+    std::map<std::string, int> times;
+    for (std::size_t i = logStart; i < served.size(); ++i)
+        EXPECT_EQ(served[i].find("ENDLESS BODY RAN OUT"), std::string::npos) << served[i];
+    for (const std::string& path : Requests(served, logStart))
+        ++times[path];
+    for (const auto& [path, count] : times)
+        EXPECT_LE(count, 11) << "asked for " << count << " times: " << path;
     if (pass.requested) {
-        // Access log lines: "... \"GET /path HTTP/1.1\" ...".
-        const std::vector<std::string> served = Split(ReadBytes(accessLog), '\n');
         const std::string upload = "/" + std::string(pass.site) + "/AppGameUpload/";
         std::vector<std::string> requested;
-        for (std::size_t i = 0; i < served.size(); ++i) {
-            EXPECT_EQ(served[i].find("ENDLESS BODY RAN OUT"), std::string::npos) << served[i];
-            const std::size_t get = served[i].find("\"GET ");
-            if (i < logStart || get == std::string::npos)
-                continue;
-            const std::string path =
-                served[i].substr(get + 5, served[i].find(' ', get + 5) - get - 5);
+        for (const std::string& path : Requests(served, logStart))
             requested.push_back(path.rfind(upload, 0) == 0 ? path.substr(upload.size()) : path);
-        }
         EXPECT_EQ(requested, Split(pass.requested));
     }
     if (pass.hashed >= 0) {
@@ -198,6 +252,11 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     }
     for (const CacheEntry& entry : CacheEntries())
         EXPECT_NE(entry.url.rfind(server, 0), 0u) << "cached: " << entry.url;
+    EXPECT_EQ(foreignFiled, pass.progress) << "another program's entry was not filed";
+    if (foreignFiled) {
+        EXPECT_TRUE(Cached(kForeignEntry)) << "the pass removed another program's cache entry";
+    }
+    DeleteUrlCacheEntryW(kForeignEntry);
     // So that the folder can be removed.
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);

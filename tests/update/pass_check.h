@@ -2,7 +2,12 @@
 // Whole update passes against the servers that run_with_servers.py started (nginx, the fault
 // server, one with an untrusted certificate, a plain-HTTP twin), all over one document root:
 // a case serves files, runs a pass into a folder and checks what the pass left.
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <string>
+
+#include "update/base/update_settings.h"
 
 namespace pass_check {
 
@@ -16,16 +21,18 @@ std::wstring Env(const std::wstring& name);
 // whose bytes are "held" is held open without sharing until the pass of the case has ended.
 void Place(const std::wstring& folder, const std::string& files);
 
+// One pass: rows name only what differs from these defaults.
 struct PassCase {
-    const char* site;      // the site under the server's URL, in the document root
-    const wchar_t* server; // NGINX, FAULT, UNTRUSTED or DEAD; nginx serves the list of a
-                           // "sign-N" site as the fault server signs it
-    const char* served;    // the site's files, "name:bytes|..."; the list is uploadfile.uda
-    const char* before;    // the launcher folder before the pass, in the same form
-    const char* after;     // and after it; "name:*" takes any content
-    const char* errors;    // the error-log lines, "|" between them; "*" ends a line's known part
-    int count;             // the change of UpdateEntryCount
-    bool ends, progress;   // whether the end callback ran and progress reports arrived
+    const char* site = "";            // the site under the server's URL, in the document root
+    const wchar_t* server = L"NGINX"; // NGINX, FAULT, UNTRUSTED or DEAD; nginx serves the list of
+                                      // a "sign-N" site as the fault server signs it
+    const char* served = ""; // the site's files, "name:bytes|..."; the list is uploadfile.uda
+    const char* before = ""; // the launcher folder before the pass, in the same form
+    const char* after = "";  // and after it; "name:*" takes any content
+    const char* errors = ""; // the error-log lines, "|" between them; "*" ends a line's known part
+    int count = 0;           // the change of UpdateEntryCount
+    bool ends = true;        // whether the end callback ran
+    bool progress = false;   // whether progress reports arrived
     // The files the server was asked for, in order, below the site's upload folder, "|"
     // between them; null when not checked.
     const char* requested = nullptr;
@@ -37,9 +44,25 @@ struct PassCase {
     const char* product = ""; // the product whose lists alone the pass takes; "": any
 };
 
+// Every test of passes: it puts back each process-wide setting a test or a pass changes (the
+// stall limit, the progress pause, the callbacks), so that no case runs with what an earlier
+// test left.
+class PassTest : public testing::Test {
+  protected:
+    PassTest();
+    ~PassTest() override;
+
+  private:
+    const std::uint32_t stallLimitMs_, progressPauseMs_;
+    const UpdateEndFunction endCallback_;
+    const DownloadProgressFunction progressCallback_;
+};
+
 // Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the
 // error log, the entry count, the end callback, progress reports, the requests, the hashing
-// and that the internet cache keeps nothing of the site. In the texts, {dl} stands for "No
+// and that the internet cache keeps nothing of the site while another program's entry, filed
+// during the pass, stays. Whatever the case, no URL is asked for more than 11 times and no
+// endless body runs out: a download is cut where it goes wrong. In the texts, {dl} stands for "No
 // download file" and the site's upload URL, {fail} for the start of a download failure, {out}
 // for a refused path, {folder} and {canary} for those paths, {nul} for a NUL byte,
 // {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT, and {wrong} for fields of

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 # Usage: run_with_servers.py [--list-keys DIR] WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
 #
-# Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and three fault
+# Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and four fault
 # servers (one with a trusted certificate, one with an untrusted one, one over plain HTTP that
-# the others redirect to) on loopback over one temporary document root, runs the program under
+# the others redirect to, and a trusted one on another port that the first redirects to, which
+# writes to the same access log) on loopback over one temporary document root, runs the program under
 # wine-run and stops the servers again, also when the program fails or CTest stops this script.
 # The program finds the servers in TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL
 # (https://localhost:PORT/), TOLVANE_PLAIN_URL (http://localhost:PORT/), TOLVANE_DEAD_URL (a
@@ -32,11 +33,13 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
         plain = ts.start_fault_server(docroot)
         servers.append(plain)
         fault_log = os.path.join(docroot, "fault-access.log")
+        away = ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log)
         servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log,
-                                             list_keys))
+                                             list_keys, away.url))
+        servers.append(away)
         servers.append(ts.start_fault_server(docroot, pki.untrusted_cert, pki.untrusted_key))
         env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=servers[2].url,
-                   TOLVANE_UNTRUSTED_URL=servers[3].url, TOLVANE_PLAIN_URL=plain.url,
+                   TOLVANE_UNTRUSTED_URL=servers[4].url, TOLVANE_PLAIN_URL=plain.url,
                    TOLVANE_NGINX_LOG=ts.windows_path(servers[0].access_log),
                    TOLVANE_FAULT_LOG=ts.windows_path(fault_log),
                    TOLVANE_DOCROOT=ts.windows_path(docroot),

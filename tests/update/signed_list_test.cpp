@@ -12,6 +12,8 @@ using testing_support::ScratchFolder;
 
 namespace {
 
+using SignedList = PassTest;
+
 constexpr const char* kList = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}"
                               "\r\n|new.txt:new";
 constexpr const char* kBefore = "old.txt:old";
@@ -21,60 +23,126 @@ constexpr const char* kInstalled =
     "new.txt:new|update\\update.info:Version = 1;{d}|update\\list.serial:5|update\\hashes.cache:*";
 
 const PassCase Signed[] = {
-    {"sign-5", L"NGINX", kList, kBefore, kInstalled, "", 5 - 3, true, true,
-     "uploadfile.uda|new.txt", false, -1, 1},
-    {"sign-5-otherkey", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false,
-     "uploadfile.uda", false, -1, 1},
-    {"sign-5-expired", L"NGINX", kList, kBefore, kBefore, "error : The update list has expired", 0,
-     true, false, "uploadfile.uda", false, -1, 1},
+    {.site = "sign-5",
+     .served = kList,
+     .before = kBefore,
+     .after = kInstalled,
+     .count = 5 - 3,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt",
+     .keys = 1},
+    {.site = "sign-5-otherkey",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kNotSigned,
+     .requested = "uploadfile.uda",
+     .keys = 1},
+    {.site = "sign-5-expired",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = "error : The update list has expired",
+     .requested = "uploadfile.uda",
+     .keys = 1},
     // A launcher that holds the new key beside the old one takes lists signed with either.
-    {"sign-5-otherkey", L"NGINX", kList, kBefore, kInstalled, "", 5 - 3, true, true,
-     "uploadfile.uda|new.txt", false, -1, 2},
+    {.site = "sign-5-otherkey",
+     .served = kList,
+     .before = kBefore,
+     .after = kInstalled,
+     .count = 5 - 3,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt",
+     .keys = 2},
     // A list for another product, or for none, is refused by a launcher built for one.
-    {"sign-5-game", L"NGINX", kList, kBefore, kInstalled, "", 5 - 3, true, true,
-     "uploadfile.uda|new.txt", false, -1, 1, "game"},
-    {"sign-5-cad", L"NGINX", kList, kBefore, kBefore, kOtherProduct, 0, true, false,
-     "uploadfile.uda", false, -1, 1, "game"},
-    {"sign-5", L"NGINX", kList, kBefore, kBefore, kOtherProduct, 0, true, false, "uploadfile.uda",
-     false, -1, 1, "game"},
+    {.site = "sign-5-game",
+     .served = kList,
+     .before = kBefore,
+     .after = kInstalled,
+     .count = 5 - 3,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt",
+     .keys = 1,
+     .product = "game"},
+    {.site = "sign-5-cad",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kOtherProduct,
+     .requested = "uploadfile.uda",
+     .keys = 1,
+     .product = "game"},
+    {.site = "sign-5",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kOtherProduct,
+     .requested = "uploadfile.uda",
+     .keys = 1,
+     .product = "game"},
     // A signed list is taken whole or not at all: one line the launcher refuses (unpinned, its
     // own state, a misspelt field) and nothing is fetched, deleted or recorded.
-    {"sign-5", L"NGINX",
-     "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}\r\nplain.txt;{rw}\r\n"
-     "update\\list.serial;{d}\r\nerrors.err;{d}\r\nx.txt;{pin:x};SHA256=0|new.txt:new|plain.txt:p",
-     kBefore, kBefore,
-     "error : List line refused, a signed list pins every file with size= and sha256=: plain.txt|"
-     "error : List line refused, it names the launcher's own files: update\\list.serial|"
-     "error : List line refused, it names the launcher's own files: errors.err|"
-     "error : List line refused, unknown field SHA256=0: x.txt",
-     0, true, false, "uploadfile.uda", false, -1, 1},
+    {.site = "sign-5",
+     .served = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}\r\n"
+               "plain.txt;{rw}\r\nupdate\\list.serial;{d}\r\nerrors.err;{d}\r\n"
+               "x.txt;{pin:x};SHA256=0|new.txt:new|plain.txt:p",
+     .before = kBefore,
+     .after = kBefore,
+     .errors = "error : List line refused, a signed list pins every file with size= and "
+               "sha256=: plain.txt|"
+               "error : List line refused, it names the launcher's own files: update\\list.serial|"
+               "error : List line refused, it names the launcher's own files: errors.err|"
+               "error : List line refused, unknown field SHA256=0: x.txt",
+     .requested = "uploadfile.uda",
+     .keys = 1},
     // An unsigned list: refused by a build with a key, used by one without.
-    {"unsigned", L"NGINX", kList, kBefore, kBefore, kNotSigned, 0, true, false, "uploadfile.uda",
-     false, -1, 1},
-    {"unsigned", L"NGINX", kList, kBefore,
-     "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*", "", 3 - 1, true,
-     true, "uploadfile.uda|new.txt"},
+    {.site = "unsigned",
+     .served = kList,
+     .before = kBefore,
+     .after = kBefore,
+     .errors = kNotSigned,
+     .requested = "uploadfile.uda",
+     .keys = 1},
+    {.site = "unsigned",
+     .served = kList,
+     .before = kBefore,
+     .after = "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*",
+     .count = 3 - 1,
+     .progress = true,
+     .requested = "uploadfile.uda|new.txt"},
 };
 
-TEST(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
+TEST_F(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
     for (const PassCase& pass : Signed)
         CheckPass(pass, ScratchFolder().path());
 }
 
-TEST(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
+TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     const ScratchFolder folder;
     const char* seven = "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7";
     const char* kept = "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
                        "|update\\hashes.cache:*";
     const PassCase steps[] = {
-        {"sign-7", L"NGINX", seven, "", kept, "", 4 - 3, true, true, "uploadfile.uda|seven.txt",
-         false, -1, 1},
+        {.site = "sign-7",
+         .served = seven,
+         .after = kept,
+         .count = 3 - 2,
+         .progress = true,
+         .requested = "uploadfile.uda|seven.txt",
+         .keys = 1},
         // The same publication again passes; an older one does not.
-        {"sign-7", L"NGINX", seven, "", kept, "", 3 - 1, true, false, "uploadfile.uda", false, -1,
-         1},
-        {"sign-6", L"NGINX", "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6", "",
-         kept, "error : The update list is older than the one installed", 0, true, false,
-         "uploadfile.uda", false, -1, 1},
+        {.site = "sign-7",
+         .served = seven,
+         .after = kept,
+         .count = 3 - 1,
+         .requested = "uploadfile.uda",
+         .keys = 1},
+        {.site = "sign-6",
+         .served = "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6",
+         .after = kept,
+         .errors = "error : The update list is older than the one installed",
+         .requested = "uploadfile.uda",
+         .keys = 1},
     };
     for (const PassCase& step : steps)
         CheckPass(step, folder.path());
@@ -83,9 +151,9 @@ TEST(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     ASSERT_TRUE(DeleteFileW((folder.path() + L"update\\list.serial").c_str()));
     const char* withoutFile = "seven.txt:7|update\\update.info:Version = 7;{d}"
                               "|update\\hashes.cache:*";
-    CheckPass({steps[2].site, L"NGINX", steps[2].served, "", withoutFile, steps[2].errors, 0, true,
-               false, "uploadfile.uda", false, -1, 1},
-              folder.path());
+    PassCase refused = steps[2];
+    refused.after = withoutFile;
+    CheckPass(refused, folder.path());
     CheckPass(steps[1], folder.path());
 }
 

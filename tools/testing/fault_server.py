@@ -10,6 +10,7 @@ at "\\", since the client may send either):
   loop      302 to the same path, for ever
   hopsN     302 to the path with hops(N-1) in its place; hops0 serves the path without it
   tohttp    302 to the same path on the plain-HTTP twin (see --plain), which serves it as a file
+  away      302 to the path without the segment on a second server (see --away), on another port
   moved     301, otherwise like tohttp
   drop      Content-Length 65536, half the body, then the connection goes down (no TLS alert)
   reset     like drop, but the connection ends with a TCP reset (Wine 8's urlmon then waits
@@ -38,7 +39,7 @@ and Python's cryptography for signed lists. The body faults are in fault_bodies.
 
 Without --cert and --key it speaks plain HTTP: the twin that tohttp and moved send to.
 
-Run alone:  fault_server.py --root DIR [--cert CERT --key KEY] [--port N] [--plain URL]
+Run alone:  fault_server.py --root DIR [--cert CERT --key KEY] [--port N] [--plain URL] [--away URL]
 """
 import argparse
 import base64
@@ -54,7 +55,7 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fault_bodies import BodyFaults, fault_body  # noqa: E402
 
-FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved", "drop", "reset",
+FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved", "away", "drop", "reset",
           "short", "slow", "gzip", "gzipcut", "chunkcut", "chunkend", "longer", "endless",
           "hugelist")
 HOPS = re.compile(r"hops(\d+)$")
@@ -189,6 +190,10 @@ class FaultHandler(BodyFaults, http.server.BaseHTTPRequestHandler):
     def fault_moved(self, path, segments):
         self.fault_tohttp(path, segments, 301)
 
+    def fault_away(self, path, segments):
+        rest = urllib.parse.quote("/".join(self.without(segments, "away")))
+        self.send_redirect(302, self.server.away_url + rest)
+
     def fault_hugelist(self, path, segments):
         if not path.endswith("uploadfile.uda"):
             return self.fault_f404(path, segments)
@@ -198,10 +203,12 @@ class FaultHandler(BodyFaults, http.server.BaseHTTPRequestHandler):
 class FaultServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, root, cert=None, key=None, plain_url="", access_log=None, list_keys=None):
+    def __init__(self, port, root, cert=None, key=None, plain_url="", access_log=None, list_keys=None,
+                 away_url=""):
         super().__init__(("127.0.0.1", port), FaultHandler)
         self.root = root
         self.plain_url = plain_url  # where tohttp and moved send to, ending in "/"
+        self.away_url = away_url  # where away sends to, ending in "/"
         self.secure = bool(cert)
         self.url = "%s://localhost:%d/" % ("https" if cert else "http", self.server_address[1])
         self.stopping = threading.Event()
@@ -239,8 +246,10 @@ def main():
     parser.add_argument("--key")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--plain", default="", help="base URL of the plain-HTTP twin")
+    parser.add_argument("--away", default="", help="base URL of the server that away sends to")
     args = parser.parse_args()
-    server = FaultServer(args.port, args.root, args.cert, args.key, args.plain).start()
+    server = FaultServer(args.port, args.root, args.cert, args.key, args.plain,
+                         away_url=args.away).start()
     print("fault server on " + server.url, flush=True)
     try:
         while True:

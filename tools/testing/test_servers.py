@@ -174,9 +174,10 @@ http {{
         subprocess.run(["rm", "-rf", self.prefix])
 
 
-def start_fault_server(root, cert=None, key=None, plain_url="", access_log=None, list_keys=None):
+def start_fault_server(root, cert=None, key=None, plain_url="", access_log=None, list_keys=None,
+                       away_url=""):
     """A fault server over TLS with the given certificate, or over plain HTTP without one."""
-    return FaultServer(0, root, cert, key, plain_url, access_log, list_keys).start()
+    return FaultServer(0, root, cert, key, plain_url, access_log, list_keys, away_url).start()
 
 
 def main():

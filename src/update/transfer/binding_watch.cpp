@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "update/transfer/cache_owner.h"
 #include "update/transfer/connection_breaker.h"
 
 namespace Network {
@@ -15,6 +16,8 @@ namespace {
 constexpr DWORD kCheckMs = 100;
 // How long an aborted download may go on before its connections are shut down.
 constexpr DWORD kCloseAfterMs = 500;
+// How long the connections of a download cut for its redirects are shut down as they come up.
+constexpr DWORD kRedirectBreakMs = 300;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
 
@@ -44,6 +47,18 @@ std::wstring DataFile(IBinding* binding) {
     return name;
 }
 
+// The URL the binding has reached, the last redirect's target, or empty.
+std::wstring ReachedUrl(IBinding* binding) {
+    ComRef<IWinInetInfo> info;
+    if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)
+        return std::wstring();
+    wchar_t url[2084] = {};
+    DWORD size = sizeof url - sizeof url[0];
+    if (info->QueryOption(INTERNET_OPTION_URL, url, &size) != S_OK)
+        return std::wstring();
+    return url;
+}
+
 std::uint64_t FileSize(const std::wstring& file) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (file.empty() || !GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
@@ -64,6 +79,7 @@ BindingWatch* CurrentBindingWatch() {
 BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
     : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
       outer_(CurrentWatch) {
+    reached_.insert(UrlAuthority(url));
     facts_.stallLimitMs = DownloadStallLimitMs;
     CurrentWatch = this;
     CreateTimerQueueTimer(&timer_, nullptr, Check, this, kCheckMs, kCheckMs, WT_EXECUTEDEFAULT);
@@ -83,6 +99,12 @@ void BindingWatch::Started(IBinding* binding) {
     if (!binding_)
         binding_.keep(binding);
     Heard();
+}
+
+void BindingWatch::NoteUrl(IBinding* binding) {
+    const std::wstring authority = UrlAuthority(ReachedUrl(binding));
+    if (!authority.empty())
+        reached_.insert(authority);
 }
 
 void BindingWatch::ReadAnswer() {
@@ -112,6 +134,13 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText
         std::lock_guard<std::mutex> hold(lock_);
         if (Is(statusCode, BINDSTATUS_SENDINGREQUEST) && ++facts_.requests > kMaxRequests)
             cut = DownloadCut::TooManyRedirects;
+        // A redirect loop over closing connections shows at the 12th connection already, before
+        // its TLS handshake and its request.
+        if (Is(statusCode, BINDSTATUS_CONNECTING) && ++connections_ > kMaxRequests)
+            cut = DownloadCut::TooManyRedirects;
+        if (binding_ && (Is(statusCode, BINDSTATUS_SENDINGREQUEST) ||
+                         Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)))
+            NoteUrl(binding_.get());
         if (Is(statusCode, BINDSTATUS_CACHEFILENAMEAVAILABLE) && statusText)
             cacheFile_ = statusText;
         if (Is(statusCode, BINDSTATUS_DOWNLOADINGDATA) ||
@@ -144,6 +173,8 @@ void BindingWatch::Stopped() {
     // The last moment the binding still holds the server's answer.
     if (cut_ == static_cast<int>(DownloadCut::None))
         ReadAnswer();
+    if (binding_)
+        NoteUrl(binding_.get());
     binding_.reset();
 }
 
@@ -157,20 +188,30 @@ void BindingWatch::Abort(DownloadCut reason) {
         binding.keep(binding_.get());
     }
     abortedAt_ = GetTickCount();
+    // The redirects go on inside the platform whatever the binding is told; only a connection
+    // that breaks under a request ends them. The next one may still be on its way up.
+    for (DWORD start = GetTickCount();
+         reason == DownloadCut::TooManyRedirects && GetTickCount() - start < kRedirectBreakMs;)
+        ShutDownReached();
     // Abort may report the end of the binding at once; the lock is not held then.
     if (binding)
         binding->Abort();
+}
+
+void BindingWatch::ShutDownReached() {
+    for (const std::wstring& authority : ReachedHosts())
+        ShutDownConnectionsTo(L"https://" + authority + L"/");
 }
 
 void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
     auto* watch = static_cast<BindingWatch*>(context);
     if (watch->cut_ != static_cast<int>(DownloadCut::None)) {
         // The platform goes on reading a body after an abort until the body ends, which an
-        // endless one never does; its connection is then shut down under it.
-        if (GetTickCount() - watch->abortedAt_ >= kCloseAfterMs &&
-            !watch->connectionClosed_.exchange(true)) {
-            ShutDownConnectionsTo(watch->url_);
-        }
+        // endless one never does, and follows a redirect loop for ever; the connections to
+        // every host it reached are then shut down under it, until it gives up.
+        if (GetTickCount() - watch->abortedAt_ >= kCloseAfterMs ||
+            watch->cut_ == static_cast<int>(DownloadCut::TooManyRedirects))
+            watch->ShutDownReached();
         return;
     }
     if (GetTickCount() - watch->lastReport_ >= DownloadStallLimitMs) {
@@ -204,6 +245,11 @@ DownloadFacts BindingWatch::Facts() const {
     DownloadFacts facts = facts_;
     facts.cut = static_cast<DownloadCut>(cut_.load());
     return facts;
+}
+
+std::set<std::wstring> BindingWatch::ReachedHosts() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return reached_;
 }
 
 std::wstring BindingWatch::CacheFile() const {

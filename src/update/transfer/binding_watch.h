@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "update/transfer/com_ref.h"
@@ -42,11 +43,16 @@ class BindingWatch {
     DownloadFacts Facts() const;
     // The internet-cache file the platform wrote the body to, or empty when it never said.
     std::wstring CacheFile() const;
+    // The authorities ("host:port") of the URL asked for and of every URL its redirects were
+    // seen to reach.
+    std::set<std::wstring> ReachedHosts() const;
 
   private:
     static void CALLBACK Check(PVOID watch, BOOLEAN);
     void ReadAnswer();
+    void NoteUrl(IBinding* binding);
     void Abort(DownloadCut reason);
+    void ShutDownReached();
     void Heard() { lastReport_ = GetTickCount(); }
 
     const std::wstring url_;
@@ -56,11 +62,12 @@ class BindingWatch {
     ComRef<IBinding> binding_;
     DownloadFacts facts_;
     std::wstring cacheFile_;
+    std::set<std::wstring> reached_;
+    unsigned connections_ = 0; // connections the platform reported opening
     std::atomic<DWORD> lastReport_;
     std::atomic<std::uint64_t> dataSize_{0}; // the body's file as last seen by the check
     std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
     std::atomic<DWORD> abortedAt_{0};
-    std::atomic<bool> connectionClosed_{false};
     HANDLE timer_ = nullptr;
     BindingWatch* outer_;
 };

@@ -37,8 +37,10 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
         // The cache would otherwise hand the same copy, good or broken, to the next pass.
         const std::wstring cacheFile = watch.CacheFile();
         DropCachedCopy(url, cacheFile);
+        const std::set<std::wstring> reached = watch.ReachedHosts();
+        ReachedHosts(reached);
         if (facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty())
-            DropCacheEntriesSince(start);
+            DropCacheEntriesSince(start, reached);
     }
     std::wstring failure;
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "update/transfer/cache_owner.h"
+
 namespace {
 
 // Closes a cache enumeration.
@@ -19,6 +21,8 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
            CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
+
+thread_local CacheSweep* CurrentSweep = nullptr;
 
 } // namespace
 
@@ -63,8 +67,25 @@ void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile) {
     DeleteFileW(cacheFile.c_str());
 }
 
-void DropCacheEntriesSince(const FILETIME& since) {
+void DropCacheEntriesSince(const FILETIME& since, const std::set<std::wstring>& authorities) {
     for (const CacheEntry& entry : CacheEntries())
-        if (CompareFileTime(&entry.lastAccess, &since) >= 0)
+        if (CompareFileTime(&entry.lastAccess, &since) >= 0 &&
+            MayDropCacheEntry(entry.url, authorities))
             DeleteUrlCacheEntryW(entry.url.c_str());
+}
+
+CacheSweep::CacheSweep(const std::wstring& serverUrl)
+    : authorities_{UrlAuthority(serverUrl)}, outer_(CurrentSweep) {
+    GetSystemTimeAsFileTime(&start_);
+    CurrentSweep = this;
+}
+
+CacheSweep::~CacheSweep() {
+    CurrentSweep = outer_;
+    DropCacheEntriesSince(start_, authorities_);
+}
+
+void ReachedHosts(const std::set<std::wstring>& authorities) {
+    if (CurrentSweep)
+        CurrentSweep->authorities_.insert(authorities.begin(), authorities.end());
 }

@@ -15,15 +15,9 @@
 
 namespace {
 
+using testing_support::FromHex;
 using testing_support::ScratchFolder;
 using testing_support::WriteBytes;
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
 
 // A test key made once with openssl; its private half was thrown away. kSigned is signed by it,
 // kOtherSignature is a signature of the same bytes by another key.
