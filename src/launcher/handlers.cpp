@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "launcher/game_start.h"
 #include "launcher/game_window.h"
 #include "launcher/launcher_state.h"
 #include "launcher/progress_display.h"
 #include "launcher/shutdown.h"
-#include "toolkit/legacy_path.h"
 #include "update/update_pass.h"
 #include "utility/environment.h"
 #include "utility/file_query.h"
@@ -73,10 +73,7 @@ void StartInstalledGame() {
     const std::wstring game = Environment::ExecutableFolder() + L"TolvaneGame.exe";
     if (!File::Exists(game))
         return;
-    // The game starts in its own folder, as a shortcut would start it. The short form keeps
-    // Wine's process start within MAX_PATH: from a deeper current folder it starts nothing.
-    SetCurrentDirectoryW(SystemWindow::PathForOldCalls(Environment::ExecutableFolder()).c_str());
-    File::RunProcess(SystemWindow::PathForOldCalls(game));
+    StartGame(game);
     HandOverProcessEnd();
 }
 
