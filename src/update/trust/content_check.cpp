@@ -14,17 +14,6 @@ StatCache Cache;
 std::wstring CachePath;
 bool CacheUsed = false; // a list without pins leaves no cache behind
 
-bool SizeAndTime(const std::wstring& file, std::uint64_t& size, std::uint64_t& writeTime) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                data.ftLastWriteTime.dwLowDateTime;
-    return true;
-}
-
 } // namespace
 
 void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
@@ -44,7 +33,7 @@ bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePa
     // A file another program holds without sharing cannot be hashed now; its cached hash
     // still vouches for it while its size and time are unchanged.
     const bool known = file.IsOpen() ? file.SizeAndTime(size, writeTime)
-                                     : file.Held() && SizeAndTime(target, size, writeTime);
+                                     : file.Held() && SizeAndTimeOf(target, size, writeTime);
     if (!known || (fields.hasSize && size != fields.size))
         return false;
     std::string hash = Cache.Lookup(relativePath, size, writeTime);
@@ -74,7 +63,7 @@ void RecordVerifiedFile(const std::wstring& target, const std::string& relativeP
                         const std::string& sha256) {
     CacheUsed = true;
     std::uint64_t size = 0, writeTime = 0;
-    if (SizeAndTime(target, size, writeTime))
+    if (SizeAndTimeOf(target, size, writeTime))
         Cache.Put(relativePath, {size, writeTime, sha256});
 }
 

@@ -27,15 +27,30 @@ HashedFile::~HashedFile() {
         CloseHandle(handle_);
 }
 
+namespace {
+
+// A file's size and last-write time from what the platform said of it; false for a folder.
+bool FileFacts(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& written,
+               std::uint64_t& size, std::uint64_t& writeTime) {
+    size = (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
+    writeTime = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
 bool HashedFile::SizeAndTime(std::uint64_t& size, std::uint64_t& writeTime) const {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!handle_ || !GetFileInformationByHandle(handle_, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    writeTime = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                info.ftLastWriteTime.dwLowDateTime;
-    return true;
+    return handle_ && GetFileInformationByHandle(handle_, &info) &&
+           FileFacts(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow,
+                     info.ftLastWriteTime, size, writeTime);
+}
+
+bool SizeAndTimeOf(const std::wstring& path, std::uint64_t& size, std::uint64_t& writeTime) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+           FileFacts(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
+                     data.ftLastWriteTime, size, writeTime);
 }
 
 bool HashedFile::Hash(std::uint64_t& size, std::string& hex) {

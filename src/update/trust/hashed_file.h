@@ -33,5 +33,9 @@ class HashedFile {
     bool held_ = false;
 };
 
+// The size and last-write time of the file at path, asked without opening it (so also of a
+// file another program holds without sharing); false for a folder or a missing file.
+bool SizeAndTimeOf(const std::wstring& path, std::uint64_t& size, std::uint64_t& writeTime);
+
 // HashedFile(path).Hash(size, hex): the size and SHA-256 of the file at path.
 bool HashFile(const std::wstring& path, std::uint64_t& size, std::string& hex);
