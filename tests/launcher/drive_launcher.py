@@ -2,7 +2,6 @@
 """Runs the real launcher under Wine, in a fresh folder with generated pictures, and checks it
 as a person would: through launcher_probe.exe and screenshots. One case (--case) per run."""
 import argparse
-import os
 import pathlib
 import shutil
 import signal
@@ -14,105 +13,9 @@ import time
 TOOLS = pathlib.Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS / "testing"))
 
+import release_folder  # noqa: E402
 import test_servers  # noqa: E402
-
-BACKGROUND, CAD, GAME = (30, 60, 90), (220, 120, 0), (0, 160, 60)
-
-
-def check(condition, message):
-    if not condition:
-        sys.exit("FAILED: " + message)  # the clean-up in main still runs
-
-
-def wait_until(condition, seconds):
-    deadline = time.time() + seconds
-    while not condition() and time.time() < deadline:
-        time.sleep(0.2)
-    return condition()
-
-
-def deepen(top, units):
-    """A folder in top whose Windows path (Z:\\...\\) is units long, or longer when top's is
-    already near that. Its last level starts with top's name, by which the probe tells it."""
-    folder, missing = top, units - len("Z:%s\\" % top)
-    if missing <= 0:
-        return top
-    while missing > 101 + len(top.name):
-        folder, missing = folder / ("d" * 99), missing - 100
-    folder /= top.name + "d" * max(0, missing - 1 - len(top.name))
-    folder.mkdir(parents=True)
-    return folder
-
-
-class Launcher:
-    """A copy of the launcher with its pictures in a fresh folder, on a display of its own; with
-    units, in a folder whose path is that long."""
-
-    def __init__(self, args, units=0):
-        self.args, self.process = args, None
-        self.top = pathlib.Path(tempfile.mkdtemp(prefix=args.case + "-", dir=args.work))
-        self.folder = deepen(self.top, units)
-        shutil.copy(args.launcher, self.folder / "TolvaneLauncher.exe")
-        (self.folder / "Images").mkdir()
-        for name, size, rgb in (("back_1366x854", "1366x854", BACKGROUND),
-                                ("TolvaneCAD_455", "455x256", CAD),
-                                ("TolvaneGame_455", "455x256", GAME)):
-            subprocess.run(["convert", "-size", size, "xc:rgb(%d,%d,%d)" % rgb, "-type",
-                            "TrueColor", f"BMP3:{self.folder}/Images/{name}.bmp"], check=True)
-        # Last, so that nothing above can fail and leave it running: a private Xvfb, for
-        # screenshots of this case's windows only. It reports the display it picked; it keeps
-        # none of our output handles, which CTest awaits.
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                      "1920x1080x24", "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     pass_fds=(write_end,))
-        os.close(write_end)
-        with os.fdopen(read_end) as reported:
-            self.display = ":" + reported.readline().strip()
-        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=args.prefix)
-
-    def wine(self, *command, wait=True):
-        run = subprocess.run if wait else subprocess.Popen
-        return run([self.args.wine_run, self.args.prefix, *command], env=self.env, text=True,
-                   stdout=subprocess.PIPE if wait else subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-
-    def probe(self, command, *rest):
-        """Runs launcher_probe on this launcher; returns its answer as {key: [values]}."""
-        match = "\\" + self.folder.name + "\\TolvaneLauncher.exe"
-        result = self.wine(self.args.probe, command, match, *rest)
-        values = {"exit": [result.returncode]}
-        for key, _, value in (line.partition("=") for line in result.stdout.splitlines()):
-            values.setdefault(key, []).append(value)
-        return values
-
-    def start(self, window=True):
-        """Starts the launcher; waits for its window and returns its client area x, y, w, h."""
-        self.process = self.wine(self.folder / "TolvaneLauncher.exe", wait=False)
-        if window:
-            values = self.probe("window", "20000")
-            check(values["exit"] == [0], f"no launcher window: {values}")
-            return [int(n) for key in ("client_origin", "client_size")
-                    for n in values[key][0].split(",")]
-
-    def exits_with(self, code, seconds=30):
-        try:
-            check(self.process.wait(timeout=seconds) == code, f"the exit code is not {code}")
-        except subprocess.TimeoutExpired:
-            check(False, f"the launcher did not end within {seconds} s")
-
-    def cad_notice(self, answer):
-        """Clicks the CAD tile and checks its box; answer "1" presses OK, "0" leaves it open."""
-        self.probe("post", "click-cad")
-        box = self.probe("dialog", answer, "20000")
-        check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.kill()
-        subprocess.run(["wineserver", "-k"], env=self.env)
-        self.xvfb.terminate()
+from launcher_driver import BACKGROUND, CAD, GAME, Launcher, check, wait_until  # noqa: E402
 
 
 def case_window(launcher):
@@ -197,32 +100,37 @@ def case_not_writable_box(launcher):
         p.read_bytes() for p in (launcher.folder / "errors.err").iterdir()), box=True)
 
 
-def run_update(launcher, drive):
+def run_update(launcher, drive, interrupted=None):
     """Serves a signed update set, lets drive lead the running launcher into a pass, and checks
-    the folder, the version and serial records, that the game ran and that the exit code is 0."""
+    the folder, the version and serial records, that the game ran and that the exit code is 0.
+    With interrupted, a pass against the fault server is first ended by it mid-download."""
     args, folder = launcher.args, launcher.folder
     pki = test_servers.TestPki(args.pki)
     trust = launcher.wine(args.trust_ca, test_servers.windows_path(pki.ca))
     check(trust.returncode == 0, "could not make the prefix trust the test CA")
     served = pathlib.Path(tempfile.mkdtemp(prefix="served-", dir=args.work))
-    files = {"TolvaneGame.exe": pathlib.Path(args.game).read_bytes(),
-             "data/level.pak": bytes(range(256)) * 200}
-    for path, content in files.items():
-        (served / "release" / path).parent.mkdir(parents=True, exist_ok=True)
-        (served / "release" / path).write_bytes(content)
+    # The fault server sends a file slowly when a level of its path is "slow", announcing the
+    # length listed here: 64 KiB.
+    level = "slow/level.pak" if interrupted else "data/level.pak"
+    files = {"TolvaneGame.exe": pathlib.Path(args.game).read_bytes(), level: bytes(range(256)) * 256}
     # A copy of the key, so that the serial record beside it starts afresh: the site is serial 1.
     key = served / "key" / "list.pem"
     key.parent.mkdir()
     shutil.copy(args.list_key, key)
-    subprocess.run([sys.executable, TOOLS / "tolvane-publish", "--key", key,
-                    served / "release", "1", served / "webroot"], check=True, capture_output=True)
-    nginx = test_servers.Nginx(str(served / "webroot"), pki, port=int(args.port)).start()
+    published = release_folder.publish("--key", key, release_folder.write_release(
+        served / "release", files), "1", served / "webroot")
+    check(published.returncode == 0, published.stderr)
     try:
-        launcher.start()
-        drive(launcher)
-        launcher.exits_with(0, seconds=120)
+        if interrupted:
+            interrupted_pass(launcher, served / "webroot", pki, folder / level, interrupted)
+        nginx = test_servers.Nginx(str(served / "webroot"), pki, port=int(args.port)).start()
+        try:
+            launcher.start()
+            drive(launcher)
+            launcher.exits_with(0, seconds=120)
+        finally:
+            nginx.stop()
     finally:
-        nginx.stop()
         shutil.rmtree(served)
     files["update/update.info"] = b"Version = 1;{d}"
     files["update/list.serial"] = b"1"
@@ -230,11 +138,44 @@ def run_update(launcher, drive):
         check((folder / path).exists() and (folder / path).read_bytes() == content,
               f"{path} is not as served")
     check(wait_until((folder / "TolvaneGame.exe.ran").exists, 30), "the game was not started")
+    left = [str(p) for p in launcher.top.rglob("*.tolvane-part")]
+    check(not left, f"unfinished downloads left: {left}")
+
+
+PREVIOUS = b"the player's previous level\r\n" * 100
+
+
+def interrupted_pass(launcher, webroot, pki, target, end):
+    """A pass against the fault server, which sends target slowly: once that download runs, end
+    stops the launcher. The previous copy stays byte for byte and no version is recorded."""
+    target.parent.mkdir()
+    target.write_bytes(PREVIOUS)
+    server = test_servers.FaultServer(int(launcher.args.port), str(webroot), pki.cert, pki.key)
+    server.start()
+    try:
+        launcher.start()
+        launcher.probe("post", "click-game")
+        check(wait_until(lambda: any("slow" in p for p in server.requests), 60),
+              f"the slow download did not start: {server.requests}")
+        time.sleep(2)  # let some of its body arrive
+        end(launcher)
+    finally:
+        server.stop()
+    check(target.read_bytes() == PREVIOUS, "the previous copy of the file being downloaded is lost")
+    check(not (launcher.folder / "update" / "update.info").exists(),
+          "an ended pass recorded the version")
+    # Under Wine a download goes to the cache first, so its temporary is only left when the
+    # launcher ends while the copy is made: one such leftover, for the next pass to remove.
+    target.with_name(target.name + ".tolvane-part").write_bytes(PREVIOUS[:100])
+
+
+def click_game(launcher):
+    launcher.probe("post", "click-game")
 
 
 def case_update(launcher):
     """A click on the game tile: the whole update as above."""
-    run_update(launcher, lambda launcher: launcher.probe("post", "click-game"))
+    run_update(launcher, click_game)
 
 
 def case_update_behind_box(launcher):
@@ -246,11 +187,38 @@ def case_update_behind_box(launcher):
     run_update(launcher, drive)
 
 
+def escape_mid_download(launcher):
+    launcher.probe("post", "escape")
+    launcher.exits_with(0)
+
+
+def close_twice_mid_download(launcher):
+    launcher.probe("post", "sysclose")
+    time.sleep(2)
+    check(launcher.process.poll() is None and launcher.probe("window", "1000")["exit"] == [0],
+          "the first close request during a pass ended the launcher")
+    launcher.probe("post", "close")
+    launcher.exits_with(1)
+
+
+def case_update_after_escape(launcher):
+    """Escape while a file downloads ends the launcher at once (exit code 0) and the next pass
+    brings the folder in step, leaving no unfinished download behind."""
+    run_update(launcher, click_game, interrupted=escape_mid_download)
+
+
+def case_update_after_close(launcher):
+    """The same with close requests: the first keeps the window, the second ends it (1)."""
+    run_update(launcher, click_game, interrupted=close_twice_mid_download)
+
+
 # Each case, and the length of the path of the folder it runs in (0: any): the launcher starts,
 # paints and updates from folders longer than MAX_PATH.
 CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "missing-background": (case_missing_background, 300), "update": (case_update, 300),
          "update-behind-box": (case_update_behind_box, 0),
+         "update-after-escape": (case_update_after_escape, 0),
+         "update-after-close": (case_update_after_close, 0),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 

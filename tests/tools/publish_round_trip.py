@@ -18,6 +18,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path[:0] = [str(ROOT / "tools" / "testing"), str(ROOT / "cmake")]
 import list_key  # noqa: E402
 import test_servers  # noqa: E402
+from release_folder import publish, write_release  # noqa: E402
 
 WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM = sys.argv[1:6]
 ERRORS = pathlib.Path(PROGRAM).parent / "errors.err"
@@ -42,16 +43,10 @@ class RoundTrip(unittest.TestCase):
         shutil.rmtree(cls.work)
 
     def publish(self, files, version, *options):
-        folder = self.work / "release"
-        shutil.rmtree(folder, ignore_errors=True)
-        for name, data in files.items():
-            (folder / name).parent.mkdir(parents=True, exist_ok=True)
-            (folder / name).write_bytes(data)
-        self.run_tool(*options, folder, version, self.work / "site")
+        self.run_tool(*options, write_release(self.work / "release", files), version, self.work / "site")
 
     def run_tool(self, *args):
-        published = subprocess.run([sys.executable, ROOT / "tools" / "tolvane-publish", *map(str, args)],
-                                   capture_output=True, text=True)
+        published = publish(*args)
         self.assertEqual(published.returncode, 0, published.stderr)
 
     def run_pass(self, player, key=""):

