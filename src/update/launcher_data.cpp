@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "update/base/base.h"
+#include "update/install/install.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
 #include "update/folders.h"
@@ -120,6 +121,48 @@ bool EveryLineTaken(const std::vector<std::string>& lines) {
         taken = taken && refusal.empty();
     }
     return taken;
+}
+
+namespace {
+
+// True when the list's version line equals the record, so that the pass will stop there.
+bool StopsAtVersion(const std::vector<std::string>& lines) {
+    for (const std::string& text : lines) {
+        const LauncherLine line = ParseLauncherLine(text);
+        if (!line.comment && line.version)
+            return !UpdatePassOptions.repair && ValueAfterEquals(text) == LocalVersion();
+    }
+    return false;
+}
+
+// The listed bytes of the pinned files whose local copy differs.
+std::uint64_t BytesToFetch(const std::vector<std::string>& lines) {
+    std::uint64_t bytes = 0;
+    for (const std::string& text : lines) {
+        LauncherLine line = ParseLauncherLine(text);
+        if (line.comment || line.deletion || !line.fields.hasSize || line.fields.sha256.empty())
+            continue;
+        PlaceLine(line, UpdateServerSettings);
+        if (!PinnedCopyPresent(line.target, line.relativePath, line.fields))
+            bytes = line.fields.size > ~bytes ? ~std::uint64_t{0} : bytes + line.fields.size;
+    }
+    return bytes;
+}
+
+} // namespace
+
+bool RoomForRelease(const std::vector<std::string>& lines) {
+    if (StopsAtVersion(lines))
+        return true;
+    const std::uint64_t bytes = BytesToFetch(lines);
+    const std::optional<std::uint64_t> free = FreeBytes(UpdateServerSettings.setupFolder);
+    // Nothing to fetch needs no room, and a volume that cannot tell is tried as before.
+    if (bytes == 0 || !free)
+        return true;
+    const std::wstring refusal = RoomRefusal(RoomNeeded(bytes), *free);
+    if (!refusal.empty())
+        LogFailure(refusal);
+    return refusal.empty();
 }
 
 void RecordVersion(const std::string& firstLine) {

@@ -143,9 +143,15 @@ void FetchLauncherData(std::wstring url) {
     if (!list.accepted)
         return;
     const std::vector<std::string> lines = SplitListLines(list.bytes);
-    // A signed list is taken whole or not at all, and its serial recorded before any line.
-    if (signedLists && (!EveryLineTaken(lines) || !RecordAcceptedSerial(list, setupFolder)))
+    // A signed list is taken whole or not at all, when its release fits on the volume, and its
+    // serial is recorded before any line.
+    if (signedLists && !EveryLineTaken(lines))
         return;
+    BeginContentChecks(setupFolder, UpdatePassOptions.repair);
+    if (signedLists && (!RoomForRelease(lines) || !RecordAcceptedSerial(list, setupFolder))) {
+        EndContentChecks(false);
+        return;
+    }
     UpdateEntryCount += lines.size();
     // Unfinished downloads of a killed pass, in the folders this list names: only those can
     // hold them, and the launcher folder may hold much else.
@@ -153,7 +159,6 @@ void FetchLauncherData(std::wstring url) {
         RemoveLeftoverDownloads(UpdateServerSettings.setupFolder + L"/" +
                                 String::ToWstring(listed));
 
-    BeginContentChecks(setupFolder, UpdatePassOptions.repair);
     bool everyLineHandled = true;
     for (const std::string& line : lines)
         if (!ProcessLauncherLine(line)) {

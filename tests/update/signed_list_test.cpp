@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "pass_check.h"
+#include "update/install/room.h"
 #include "support/test_files.h"
 
 // Lists signed with the engine's key (the fault server signs those of "sign-N" sites, and nginx
@@ -94,6 +95,23 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     refused.after = withoutFile;
     CheckPass(refused, folder.path());
     CheckPass(steps[1], folder.path());
+}
+
+TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
+    const ScratchFolder folder;
+    // 1 MiB free: the new file of one byte needs 16 MiB with its margin.
+    VolumeFreeBytesOverride = 1 << 20;
+    CheckPass({.site = "sign-5",
+               .served = kList,
+               .before = kBefore,
+               .after = "old.txt:old|update\\hashes.cache:*",
+               .errors = "error : Not enough room for the update: 16777219 bytes needed, "
+                         "1048576 free",
+               .requested = "uploadfile.uda",
+               .keys = 1},
+              folder.path());
+    VolumeFreeBytesOverride = 0;
+    CheckPass(Signed[0], folder.path());
 }
 
 } // namespace
