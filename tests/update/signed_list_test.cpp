@@ -101,15 +101,13 @@ TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
     const ScratchFolder folder;
     // 1 MiB free: the new file of one byte needs 16 MiB with its margin.
     VolumeFreeBytesOverride = 1 << 20;
-    CheckPass({.site = "sign-5",
-               .served = kList,
-               .before = kBefore,
+    // clang-format off
+    CheckPass({.site = "sign-5", .served = kList, .before = kBefore,
                .after = "old.txt:old|update\\hashes.cache:*",
-               .errors = "error : Not enough room for the update: 16777219 bytes needed, "
-                         "1048576 free",
-               .requested = "uploadfile.uda",
-               .keys = 1},
+               .errors = "error : Not enough room for the update: 16777219 bytes needed, 1048576 free",
+               .requested = "uploadfile.uda", .keys = 1},
               folder.path());
+    // clang-format on
     VolumeFreeBytesOverride = 0;
     CheckPass(Signed[0], folder.path());
 }
