@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "update/transfer/binding_queries.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/connection_breaker.h"
 
@@ -20,44 +21,6 @@ constexpr DWORD kCloseAfterMs = 500;
 constexpr DWORD kRedirectBreakMs = 300;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
-
-std::wstring QueryText(IWinInetHttpInfo* info, DWORD what) {
-    // The interface answers in narrow text; header values are ASCII.
-    char narrow[64] = {};
-    DWORD size = sizeof narrow - 1;
-    DWORD flags = 0;
-    if (info->QueryInfo(what, narrow, &size, &flags, nullptr) != S_OK)
-        return std::wstring();
-    std::wstring text;
-    for (DWORD i = 0; i < size && narrow[i] != '\0'; ++i)
-        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(narrow[i])));
-    return text;
-}
-
-// The file the platform writes the body to (its internet-cache file), or empty.
-std::wstring DataFile(IBinding* binding) {
-    ComRef<IWinInetInfo> info;
-    if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)
-        return std::wstring();
-    // The name comes in wide characters, whatever the option's documentation says.
-    wchar_t name[MAX_PATH * 2] = {};
-    DWORD size = sizeof name - sizeof name[0];
-    if (info->QueryOption(INTERNET_OPTION_DATAFILE_NAME, name, &size) != S_OK)
-        return std::wstring();
-    return name;
-}
-
-// The URL the binding has reached, the last redirect's target, or empty.
-std::wstring ReachedUrl(IBinding* binding) {
-    ComRef<IWinInetInfo> info;
-    if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)
-        return std::wstring();
-    wchar_t url[2084] = {};
-    DWORD size = sizeof url - sizeof url[0];
-    if (info->QueryOption(INTERNET_OPTION_URL, url, &size) != S_OK)
-        return std::wstring();
-    return url;
-}
 
 std::uint64_t FileSize(const std::wstring& file) {
     WIN32_FILE_ATTRIBUTE_DATA data;
