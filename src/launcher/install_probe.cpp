@@ -4,29 +4,10 @@
 
 #include "launcher/install_check.h"
 #include "utility/environment.h"
+#include "utility/scoped_handle.h"
 #include "utility/text_file.h"
 
 namespace Application {
-
-namespace {
-
-// Closes the handle it was given, if any, when it goes.
-class OpenedFile {
-  public:
-    explicit OpenedFile(HANDLE file) : file_(file) {}
-    ~OpenedFile() {
-        if (file_ != INVALID_HANDLE_VALUE)
-            CloseHandle(file_);
-    }
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-    bool opened() const { return file_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE file_;
-};
-
-} // namespace
 
 bool CanWriteUpdateFolder(const std::wstring& folder) {
     const std::wstring update = folder + L"update";
@@ -35,17 +16,17 @@ bool CanWriteUpdateFolder(const std::wstring& folder) {
     // for deletion on close proves both that files can be made and that they can be removed.
     const std::wstring probe =
         update + L"\\write-check-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    const OpenedFile file(
+    const ScopedFile file(
         CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    return file.opened();
+    return file.valid();
 }
 
 bool CanAppendErrorLog(const std::wstring& folder) {
-    const OpenedFile log(CreateFileW((folder + L"errors.err").c_str(), FILE_APPEND_DATA,
+    const ScopedFile log(CreateFileW((folder + L"errors.err").c_str(), FILE_APPEND_DATA,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return log.opened();
+    return log.valid();
 }
 
 bool CheckInstallFolder() {

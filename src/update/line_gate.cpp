@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "update/transfer/transfer.h"
 #include "utility/string_helpers.h"
 
 namespace {
@@ -29,11 +30,6 @@ std::vector<std::wstring> ResolvedLevels(const std::wstring& path) {
     return levels;
 }
 
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // "NAME~X.EXT" with at most 8 units before the dot and 3 after: the shape of a short name.
 bool ShortNameAlias(const std::wstring& level) {
     const std::size_t tilde = level.find(L'~');
@@ -57,7 +53,7 @@ bool NamesLauncherState(const std::wstring& path, const std::wstring& launcherNa
                                 (!launcher.empty() && first == launcher))))
         return true;
     for (const std::wstring& level : levels)
-        if (EndsWith(level, L".tolvane-part") || ShortNameAlias(level))
+        if (IsPartialName(level) || ShortNameAlias(level))
             return true;
     return false;
 }

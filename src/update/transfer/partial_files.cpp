@@ -3,30 +3,11 @@
 #include <windows.h>
 
 #include "update/base/trace.h"
+#include "utility/scoped_handle.h"
 
 namespace {
 
 const wchar_t kEnding[] = L".tolvane-part";
-
-bool EndsWith(const std::wstring& text, const std::wstring& ending) {
-    return text.size() >= ending.size() &&
-           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 } // namespace
 
@@ -34,18 +15,25 @@ std::wstring PartialName(const std::wstring& target) {
     return target + kEnding;
 }
 
+bool IsPartialName(const std::wstring& name) {
+    const std::size_t size = sizeof kEnding / sizeof kEnding[0] - 1;
+    return name.size() >= size &&
+           CompareStringOrdinal(name.c_str() + name.size() - size, static_cast<int>(size), kEnding,
+                                static_cast<int>(size), TRUE) == CSTR_EQUAL;
+}
+
 void RemoveLeftoverDownloads(const std::wstring& folder) {
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'\\' && base.back() != L'/')
         base.push_back(L'\\');
     WIN32_FIND_DATAW entry;
-    FindHandle find(FindFirstFileW((base + L"*" + kEnding).c_str(), &entry));
-    if (find.get() == INVALID_HANDLE_VALUE)
+    const ScopedFind find(FindFirstFileW((base + L"*" + kEnding).c_str(), &entry));
+    if (!find.valid())
         return;
     do {
         const std::wstring file = base + entry.cFileName;
         // The pattern also matches short names; only a real ending counts.
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !EndsWith(file, kEnding))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsPartialName(file))
             continue;
         SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileW(file.c_str()))

@@ -6,6 +6,9 @@
 // The name a download into target is written under until it is complete.
 std::wstring PartialName(const std::wstring& target);
 
+// True when the name (a path, or one level of it) ends like a download temporary, in any case.
+bool IsPartialName(const std::wstring& name);
+
 // Removes the download temporaries in the folder (not in its subfolders), left there by a
 // pass that was killed.
 void RemoveLeftoverDownloads(const std::wstring& folder);

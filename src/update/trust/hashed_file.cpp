@@ -12,20 +12,10 @@ constexpr DWORD kReadBytes = 64 << 10;
 
 } // namespace
 
-HashedFile::HashedFile(const std::wstring& path) {
-    const HANDLE opened =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (opened != INVALID_HANDLE_VALUE)
-        handle_ = opened;
-    else
-        held_ = GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-HashedFile::~HashedFile() {
-    if (handle_)
-        CloseHandle(handle_);
-}
+HashedFile::HashedFile(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)),
+      held_(!file_.valid() && GetLastError() == ERROR_SHARING_VIOLATION) {}
 
 namespace {
 
@@ -41,7 +31,7 @@ bool FileFacts(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& 
 
 bool HashedFile::SizeAndTime(std::uint64_t& size, std::uint64_t& writeTime) const {
     BY_HANDLE_FILE_INFORMATION info;
-    return handle_ && GetFileInformationByHandle(handle_, &info) &&
+    return file_.valid() && GetFileInformationByHandle(file_.get(), &info) &&
            FileFacts(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow,
                      info.ftLastWriteTime, size, writeTime);
 }
@@ -55,7 +45,7 @@ bool SizeAndTimeOf(const std::wstring& path, std::uint64_t& size, std::uint64_t&
 
 bool HashedFile::Hash(std::uint64_t& size, std::string& hex) {
     LARGE_INTEGER start{};
-    if (!handle_ || !SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN))
+    if (!file_.valid() || !SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN))
         return false;
     // A small buffer: most files of a release are small, and a large allocation per file costs
     // more than their hashing (measured under Wine: 0.9 of 1.2 ms for a 24 KiB file).
@@ -66,7 +56,7 @@ bool HashedFile::Hash(std::uint64_t& size, std::string& hex) {
     size = 0;
     DWORD read = 0;
     do {
-        if (!ReadFile(handle_, buffer.get(), kReadBytes, &read, nullptr))
+        if (!ReadFile(file_.get(), buffer.get(), kReadBytes, &read, nullptr))
             return false;
         hash.Add(buffer.get(), read);
         size += read;

@@ -5,18 +5,17 @@
 #include <memory>
 #include <string>
 
+#include "utility/scoped_handle.h"
+
 class HashedFile {
   public:
     // Opens the file sharing read and delete (others may read it, and rename or delete it,
     // meanwhile) but not write, so it cannot change while it is open.
     explicit HashedFile(const std::wstring& path);
-    ~HashedFile();
-    HashedFile(const HashedFile&) = delete;
-    HashedFile& operator=(const HashedFile&) = delete;
 
     // False when the file could not be opened: missing, a folder, held for writing by another
     // program, no access.
-    bool IsOpen() const { return handle_ != nullptr; }
+    bool IsOpen() const { return file_.valid(); }
     // True when opening failed only because another program holds the file without sharing.
     bool Held() const { return held_; }
 
@@ -29,8 +28,8 @@ class HashedFile {
     bool Hash(std::uint64_t& size, std::string& hex);
 
   private:
-    void* handle_ = nullptr; // HANDLE; null when not open
-    bool held_ = false;
+    ScopedFile file_;
+    bool held_;
 };
 
 // The size and last-write time of the file at path, asked without opening it (so also of a
