@@ -17,8 +17,6 @@ namespace {
 constexpr DWORD kCheckMs = 100;
 // How long an aborted download may go on before its connections are shut down.
 constexpr DWORD kCloseAfterMs = 500;
-// How long the connections of a download cut for its redirects are shut down as they come up.
-constexpr DWORD kRedirectBreakMs = 300;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
 
@@ -151,11 +149,6 @@ void BindingWatch::Abort(DownloadCut reason) {
         binding.keep(binding_.get());
     }
     abortedAt_ = GetTickCount();
-    // The redirects go on inside the platform whatever the binding is told; only a connection
-    // that breaks under a request ends them. The next one may still be on its way up.
-    for (DWORD start = GetTickCount();
-         reason == DownloadCut::TooManyRedirects && GetTickCount() - start < kRedirectBreakMs;)
-        ShutDownReached();
     // Abort may report the end of the binding at once; the lock is not held then.
     if (binding)
         binding->Abort();
@@ -170,10 +163,11 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
     auto* watch = static_cast<BindingWatch*>(context);
     if (watch->cut_ != static_cast<int>(DownloadCut::None)) {
         // The platform goes on reading a body after an abort until the body ends, which an
-        // endless one never does, and follows a redirect loop for ever; the connections to
-        // every host it reached are then shut down under it, until it gives up.
-        if (GetTickCount() - watch->abortedAt_ >= kCloseAfterMs ||
-            watch->cut_ == static_cast<int>(DownloadCut::TooManyRedirects))
+        // endless one never does; the connections to every host it reached are then shut down
+        // under it. A redirect loop is left to the platform's own limit: shut down under it,
+        // Wine's urlmon was seen to reconnect for minutes without ever ending the download.
+        if (watch->cut_ != static_cast<int>(DownloadCut::TooManyRedirects) &&
+            GetTickCount() - watch->abortedAt_ >= kCloseAfterMs)
             watch->ShutDownReached();
         return;
     }
