@@ -59,6 +59,9 @@ void BindingWatch::Started(IBinding* binding) {
     std::lock_guard<std::mutex> hold(lock_);
     if (!binding_)
         binding_.keep(binding);
+    // The body is the last request's: a redirect's file is not the download.
+    cacheFile_.clear();
+    dataSize_ = 0;
     Heard();
 }
 
@@ -93,11 +96,9 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText
     DownloadCut cut = DownloadCut::None;
     {
         std::lock_guard<std::mutex> hold(lock_);
+        // Redirects are followed one binding each (see url_binding.h); this holds should the
+        // platform ever follow one by itself.
         if (Is(statusCode, BINDSTATUS_SENDINGREQUEST) && ++facts_.requests > kMaxRequests)
-            cut = DownloadCut::TooManyRedirects;
-        // A redirect loop over closing connections shows at the 12th connection already, before
-        // its TLS handshake and its request.
-        if (Is(statusCode, BINDSTATUS_CONNECTING) && ++connections_ > kMaxRequests)
             cut = DownloadCut::TooManyRedirects;
         if (binding_ && (Is(statusCode, BINDSTATUS_SENDINGREQUEST) ||
                          Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)))
@@ -127,6 +128,19 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText
     if (cut != DownloadCut::None)
         Abort(cut);
     return cut_ == static_cast<int>(DownloadCut::None);
+}
+
+void BindingWatch::Redirected(LPCWSTR location) {
+    Heard();
+    std::lock_guard<std::mutex> hold(lock_);
+    redirect_ = location ? location : L"";
+}
+
+std::wstring BindingWatch::TakeRedirect() {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::wstring location;
+    location.swap(redirect_);
+    return location;
 }
 
 void BindingWatch::Stopped() {
@@ -164,8 +178,9 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
     if (watch->cut_ != static_cast<int>(DownloadCut::None)) {
         // The platform goes on reading a body after an abort until the body ends, which an
         // endless one never does; the connections to every host it reached are then shut down
-        // under it. A redirect loop is left to the platform's own limit: shut down under it,
-        // Wine's urlmon was seen to reconnect for minutes without ever ending the download.
+        // under it. Never for too many redirects: that cut comes once the last binding has
+        // ended, and shut down under a binding that follows redirects, Wine's urlmon was seen to
+        // reconnect for minutes without ever ending the download.
         if (watch->cut_ != static_cast<int>(DownloadCut::TooManyRedirects) &&
             GetTickCount() - watch->abortedAt_ >= kCloseAfterMs)
             watch->ShutDownReached();

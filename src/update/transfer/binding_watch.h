@@ -32,11 +32,20 @@ class BindingWatch {
 
     bool showProgress() const { return showProgress_; }
 
-    // The callback's events, on the downloading thread.
+    // The callback's events, on the downloading thread. Each request of the download, a
+    // redirect's included, is a binding of its own, from Started to Stopped.
     void Started(IBinding* binding);
     // False when the download must stop (it has then been aborted).
     bool Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText);
+    // The Location of a redirect the platform was told not to follow.
+    void Redirected(LPCWSTR location);
     void Stopped();
+
+    // The Location last reported by Redirected, which it forgets.
+    std::wstring TakeRedirect();
+    // Cuts the download short for reason, aborting its binding if one runs. The first reason
+    // given is the one that stays.
+    void Abort(DownloadCut reason);
 
     // What is known once the platform call has returned: the answer, the counts and why the
     // download was cut short, for DownloadFailure. result and receivedBytes are the caller's.
@@ -51,7 +60,6 @@ class BindingWatch {
     static void CALLBACK Check(PVOID watch, BOOLEAN);
     void ReadAnswer();
     void NoteUrl(IBinding* binding);
-    void Abort(DownloadCut reason);
     void ShutDownReached();
     void Heard() { lastReport_ = GetTickCount(); }
 
@@ -63,7 +71,7 @@ class BindingWatch {
     DownloadFacts facts_;
     std::wstring cacheFile_;
     std::set<std::wstring> reached_;
-    unsigned connections_ = 0; // connections the platform reported opening
+    std::wstring redirect_;
     std::atomic<DWORD> lastReport_;
     std::atomic<std::uint64_t> dataSize_{0}; // the body's file as last seen by the check
     std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};

@@ -1,12 +1,11 @@
 #include "update/transfer/download.h"
 
 #include <windows.h>
-#include <urlmon.h>
 
 #include "update/transfer/binding_watch.h"
-#include "update/transfer/download_progress.h"
 #include "update/transfer/internet_cache.h"
 #include "update/transfer/partial_files.h"
+#include "update/transfer/url_binding.h"
 
 namespace Network {
 
@@ -29,13 +28,15 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
         FILETIME start;
         GetSystemTimeAsFileTime(&start);
         BindingWatch watch(url, showProgress, sizeLimit);
-        const HRESULT result =
-            URLDownloadToFileW(nullptr, url.c_str(), partial.c_str(), 0, &DownloadProgressInstance);
+        const HRESULT result = BindFollowingRedirects(url, watch);
         facts = watch.Facts();
         facts.result = result;
         facts.listedSize = listedSize;
-        // The cache would otherwise hand the same copy, good or broken, to the next pass.
         const std::wstring cacheFile = watch.CacheFile();
+        // A failed copy shows as a missing or short file below.
+        if (facts.result == S_OK && facts.cut == DownloadCut::None && !cacheFile.empty())
+            CopyFileW(cacheFile.c_str(), partial.c_str(), FALSE);
+        // The cache would otherwise hand the same copy, good or broken, to the next pass.
         DropCachedCopy(url, cacheFile);
         const std::set<std::wstring> reached = watch.ReachedHosts();
         ReachedHosts(reached);

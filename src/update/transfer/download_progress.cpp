@@ -8,10 +8,15 @@ namespace Network {
 
 DownloadProgress DownloadProgressInstance;
 
-HRESULT DownloadProgress::QueryInterface(REFIID, void** object) {
-    if (object)
-        *object = nullptr;
-    return E_NOINTERFACE;
+HRESULT DownloadProgress::QueryInterface(REFIID id, void** object) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (id == IID_IUnknown || id == IID_IBindStatusCallback)
+        *object = static_cast<IBindStatusCallback*>(this);
+    else if (id == IID_IBindCallbackRedirect)
+        *object = static_cast<IBindCallbackRedirect*>(this);
+    return *object ? S_OK : E_NOINTERFACE;
 }
 
 ULONG DownloadProgress::AddRef() {
@@ -25,7 +30,8 @@ ULONG DownloadProgress::Release() {
 HRESULT DownloadProgress::OnStartBinding(DWORD, IBinding* binding) {
     if (BindingWatch* watch = CurrentBindingWatch())
         watch->Started(binding);
-    return E_NOTIMPL;
+    // Any failure here would end the binding before it began.
+    return S_OK;
 }
 
 HRESULT DownloadProgress::GetPriority(LONG*) {
@@ -57,19 +63,39 @@ HRESULT DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG st
 HRESULT DownloadProgress::OnStopBinding(HRESULT, LPCWSTR) {
     if (BindingWatch* watch = CurrentBindingWatch())
         watch->Stopped();
-    return E_NOTIMPL;
+    return S_OK;
 }
 
-HRESULT DownloadProgress::GetBindInfo(DWORD*, BINDINFO*) {
-    return E_NOTIMPL;
+HRESULT DownloadProgress::GetBindInfo(DWORD* flags, BINDINFO* info) {
+    if (!flags || !info || info->cbSize < sizeof(BINDINFO))
+        return E_INVALIDARG;
+    // Under Wine, a synchronous binding keeps its cache entry whatever NOWRITECACHE says; the
+    // download clears it afterwards.
+    *flags = BINDF_PULLDATA | BINDF_NEEDFILE | BINDF_NOWRITECACHE | BINDF_GETNEWESTVERSION;
+    const ULONG size = info->cbSize;
+    ZeroMemory(info, sizeof(BINDINFO));
+    info->cbSize = size;
+    info->dwBindVerb = BINDVERB_GET;
+    info->dwOptions = BINDINFO_OPTIONS_DISABLEAUTOREDIRECTS;
+    return S_OK;
 }
 
 HRESULT DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
-    return E_NOTIMPL;
+    // The platform drains the body into the cache file by itself.
+    return S_OK;
 }
 
 HRESULT DownloadProgress::OnObjectAvailable(REFIID, IUnknown*) {
-    return E_NOTIMPL;
+    return S_OK;
+}
+
+HRESULT DownloadProgress::Redirect(LPCWSTR url, VARIANT_BOOL* cancel) {
+    if (BindingWatch* watch = CurrentBindingWatch())
+        watch->Redirected(url);
+    // Followed, or refused, by the download itself (see url_binding.h).
+    if (cancel)
+        *cancel = VARIANT_TRUE;
+    return S_OK;
 }
 
 } // namespace Network

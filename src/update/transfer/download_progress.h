@@ -5,13 +5,15 @@
 
 namespace Network {
 
-// The one bind-status callback object. It is never freed, so it counts no references, and it
-// offers no other interface. It tells the current download's BindingWatch what happens;
-// OnProgress traces each report and forwards it to DownloadProgressCallback, then pauses for
-// ProgressPauseMs. It asks the platform to stop when the watch has cut the download short.
-class DownloadProgress : public IBindStatusCallback {
+// The one bind-status callback object. It is never freed, so it counts no references; it
+// offers IBindCallbackRedirect besides. It tells the current download's BindingWatch what
+// happens; OnProgress traces each report and forwards it to DownloadProgressCallback, then
+// pauses for ProgressPauseMs. It asks the platform to stop when the watch has cut the download
+// short. GetBindInfo asks for a file of the body, never a cached copy, and no automatic
+// redirect: Redirect hands each Location to the watch and cancels the redirect.
+class DownloadProgress : public IBindStatusCallback, public IBindCallbackRedirect {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
@@ -20,9 +22,10 @@ class DownloadProgress : public IBindStatusCallback {
     HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                          LPCWSTR statusText) override;
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override;
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override;
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override;
+    HRESULT STDMETHODCALLTYPE Redirect(LPCWSTR url, VARIANT_BOOL* cancel) override;
 };
 
 extern DownloadProgress DownloadProgressInstance;

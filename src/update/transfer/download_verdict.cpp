@@ -1,6 +1,7 @@
 #include "update/transfer/download_verdict.h"
 
 #include <cwchar>
+#include <iterator>
 
 const wchar_t kContentMismatch[] = L"download error: content does not match the list";
 
@@ -62,6 +63,17 @@ std::wstring ResultText(long result) {
     if (result == kDownloadFailure)
         return L"URL is invalid";
     return L"download error: " + std::to_wstring(static_cast<std::int32_t>(result));
+}
+
+DownloadCut RedirectCut(unsigned followed, const std::wstring& target) {
+    if (followed >= kMaxRedirects)
+        return DownloadCut::TooManyRedirects;
+    const wchar_t scheme[] = L"https://";
+    const std::size_t length = std::size(scheme) - 1;
+    // A scheme is case-insensitive; a host must follow it.
+    if (target.size() <= length || _wcsnicmp(target.c_str(), scheme, length) != 0)
+        return DownloadCut::NotHttps;
+    return DownloadCut::None;
 }
 
 bool AnnouncedLength(const DownloadFacts& facts, std::uint64_t& length) {

@@ -18,6 +18,7 @@ constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max()
 
 // Requests one download may send: the first and at most ten redirects.
 constexpr unsigned kMaxRequests = 11;
+constexpr unsigned kMaxRedirects = kMaxRequests - 1;
 
 struct DownloadFacts {
     long result = 0; // the platform's HRESULT
@@ -38,6 +39,11 @@ struct DownloadFacts {
 // as reported by the platform and as the list says, and empty only when announced so.
 // A download cut short gives its reason first, then a platform failure gives its own text.
 std::wstring DownloadFailure(const DownloadFacts& facts);
+
+// Whether a download that has followed `followed` redirects may follow one more to target (the
+// absolute URL it resolves to, empty when it resolves to none): None when it may;
+// TooManyRedirects past the tenth; NotHttps for a target that is not an https URL.
+DownloadCut RedirectCut(unsigned followed, const std::wstring& target);
 
 // The length the answer announced for the bytes that reach the file: its Content-Length, unless
 // the body was encoded (the length is then that of the encoded bytes). False without one.

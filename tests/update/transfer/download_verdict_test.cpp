@@ -80,4 +80,25 @@ TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTexts) {
     }
 }
 
+// The engine follows redirects itself: the tenth is the last, and only to https.
+TEST(DownloadVerdict, ARedirectIsFollowedOnlyToHttpsAndAtMostTenTimes) {
+    const struct {
+        unsigned followed;
+        const wchar_t* target;
+        DownloadCut cut;
+    } cases[] = {
+        {0, L"https://localhost:8443/a", DownloadCut::None},
+        {9, L"HTTPS://other.example/a", DownloadCut::None},
+        {10, L"https://localhost:8443/a", DownloadCut::TooManyRedirects}, // a loop's 11th answer
+        {10, L"http://localhost/a", DownloadCut::TooManyRedirects},
+        {0, L"http://localhost:8443/a", DownloadCut::NotHttps},
+        {0, L"ftp://localhost/a", DownloadCut::NotHttps},
+        {0, L"file:///C:/Windows/win.ini", DownloadCut::NotHttps},
+        {0, L"https://", DownloadCut::NotHttps},
+        {0, L"", DownloadCut::NotHttps}, // a Location that resolves to no URL
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(RedirectCut(row.followed, row.target), row.cut) << row.followed << row.target;
+}
+
 } // namespace

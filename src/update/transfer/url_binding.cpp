@@ -1,0 +1,64 @@
+#include "update/transfer/url_binding.h"
+
+#include <windows.h>
+#include <urlmon.h>
+#include <wininet.h>
+
+#include "update/transfer/com_ref.h"
+#include "update/transfer/download_progress.h"
+
+namespace Network {
+
+namespace {
+
+// One request: the callback asks for no automatic redirect, so a redirect ends the binding
+// with INET_E_REDIRECT_FAILED after the callback has been told its Location.
+HRESULT BindOnce(const std::wstring& url) {
+    ComRef<IMoniker> moniker;
+    ComRef<IBindCtx> context;
+    HRESULT result = CreateURLMonikerEx(
+        nullptr, url.c_str(), reinterpret_cast<IMoniker**>(moniker.put()), URL_MK_UNIFORM);
+    if (result == S_OK)
+        result = CreateBindCtx(0, reinterpret_cast<IBindCtx**>(context.put()));
+    if (result != S_OK)
+        return result;
+    IBindStatusCallback* previous = nullptr;
+    result = RegisterBindStatusCallback(context.get(), &DownloadProgressInstance, &previous, 0);
+    if (result != S_OK)
+        return result;
+    ComRef<IStream> stream; // unread: the body is in the cache file
+    result = moniker->BindToStorage(context.get(), nullptr, IID_IStream, stream.put());
+    RevokeBindStatusCallback(context.get(), &DownloadProgressInstance);
+    return result;
+}
+
+// The absolute URL a Location names, relative to the URL that answered with it; empty when it
+// names none.
+std::wstring Resolved(const std::wstring& base, const std::wstring& location) {
+    wchar_t url[INTERNET_MAX_URL_LENGTH + 1] = {};
+    DWORD size = INTERNET_MAX_URL_LENGTH;
+    if (!InternetCombineUrlW(base.c_str(), location.c_str(), url, &size, ICU_NO_ENCODE))
+        return std::wstring();
+    return url;
+}
+
+} // namespace
+
+long BindFollowingRedirects(std::wstring url, BindingWatch& watch) {
+    for (unsigned followed = 0;; ++followed) {
+        const HRESULT result = BindOnce(url);
+        const std::wstring location = watch.TakeRedirect();
+        if (result != INET_E_REDIRECT_FAILED || location.empty() ||
+            watch.Facts().cut != DownloadCut::None)
+            return result;
+        const std::wstring next = Resolved(url, location);
+        const DownloadCut cut = RedirectCut(followed, next);
+        if (cut != DownloadCut::None) {
+            watch.Abort(cut);
+            return result;
+        }
+        url = next;
+    }
+}
+
+} // namespace Network
