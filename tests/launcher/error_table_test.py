@@ -13,19 +13,15 @@ import unittest
 TOP = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else pathlib.Path(__file__).parents[2])
 
 LITERAL = r'L"(?:[^"\\]|\\.)*"'
+STRING = re.compile(r'"(?:[^"\\]|\\.)*"')
 COMMENT = re.compile(r'//[^\n]*|/\*.*?\*/|("(?:[^"\\\n]|\\.)*")', re.S)
 CONSTANT = re.compile(r'\bwchar_t\s+(\w+)\[\]\s*=\s*((?:%s\s*)+);' % LITERAL)
 FUNCTION = re.compile(r'\b(\w+)\([^;{}()]*\)\s*(?:const\s*)?\{')
 
 
-def without_comments(text):
-    return COMMENT.sub(lambda m: m.group(1) or " ", text)
-
-
 def unquote(literals):
     """The text of adjacent wide literals."""
-    parts = re.findall(LITERAL, literals)
-    return "".join(bytes(p[2:-1], "ascii").decode("unicode_escape") for p in parts)
+    return "".join(bytes(p[2:-1], "ascii").decode("unicode_escape") for p in re.findall(LITERAL, literals))
 
 
 def balanced(text, start):
@@ -33,7 +29,7 @@ def balanced(text, start):
     depth, i = 0, start
     while i < len(text):
         if text[i] == '"':
-            i = re.compile(r'"(?:[^"\\]|\\.)*"').match(text, i).end()
+            i = STRING.match(text, i).end()
             continue
         depth += {"(": 1, "{": 1, ")": -1, "}": -1}.get(text[i], 0)
         i += 1
@@ -44,21 +40,13 @@ def balanced(text, start):
 
 def terms(expression):
     """The top-level terms of a + chain."""
-    found, depth, current, i = [], 0, "", 0
-    while i < len(expression):
-        match = re.compile(LITERAL).match(expression, i)
-        if match:
-            current, i = current + match.group(), match.end()
-            continue
-        unit = expression[i]
-        depth += {"(": 1, ")": -1}.get(unit, 0)
-        if unit == "+" and depth == 0:
-            found.append(current.strip())
-            current = ""
-        else:
-            current += unit
-        i += 1
-    return found + [current.strip()]
+    found, depth, start = [], 0, 0
+    for token in re.finditer(LITERAL + r"|[()+]", expression):
+        depth += {"(": 1, ")": -1}.get(token.group(), 0)
+        if token.group() == "+" and depth == 0:
+            found.append(expression[start:token.start()].strip())
+            start = token.end()
+    return found + [expression[start:].strip()]
 
 
 class Sources:
@@ -67,7 +55,7 @@ class Sources:
         for path in sorted(top.rglob("*")):
             if path.suffix not in (".cpp", ".h"):
                 continue
-            text = without_comments(path.read_text(encoding="utf-8", errors="replace"))
+            text = COMMENT.sub(lambda m: m.group(1) or " ", path.read_text(encoding="utf-8", errors="replace"))
             for name, literals in CONSTANT.findall(text):
                 self.constants[name] = unquote(literals)
             for match in FUNCTION.finditer(text):

@@ -158,40 +158,27 @@ TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
               (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
 }
 
-// The names in a folder; none when it is not a folder.
-std::vector<std::wstring> Names(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().wstring());
-    return names;
-}
-
 // The install folder check on folders as an installer or a player may leave them: update\ is
 // made when missing and keeps what it holds, no probe file stays, and a file named update or a
 // folder named errors.err (the ways to refuse writes that Wine honours for root) are seen.
 TEST(InstallFolder, WritableWhereAFileCanBeMadeAndRemovedInUpdate) {
-    enum Setup { Empty, UpdateHoldsAFile, UpdateIsAFile, LogIsAFolder };
-    for (auto [setup, writable, logWritable, inUpdate] :
-         {std::tuple{Empty, true, true, std::vector<std::wstring>{}},
-          {UpdateHoldsAFile, true, true, std::vector<std::wstring>{L"update.info"}},
-          {UpdateIsAFile, false, true, std::vector<std::wstring>{}},
-          {LogIsAFolder, true, false, std::vector<std::wstring>{}}}) {
+    // A folder made first, a file written first, whether update\ and the error log are writable.
+    for (auto [made, kept, writable, logWritable] :
+         {std::tuple{L"", L"", true, true},
+          {L"update", L"update\\update.info", true, true},
+          {L"", L"update", false, true},
+          {L"errors.err", L"", true, false}}) {
         ScratchFolder folder;
-        if (setup == UpdateHoldsAFile) {
-            CreateDirectoryW((folder / L"update").c_str(), nullptr);
-            WriteBytes(folder / L"update\\update.info", "Version = 1;{d}");
-        }
-        if (setup == UpdateIsAFile)
-            WriteBytes(folder / L"update", "x");
-        if (setup == LogIsAFolder)
-            CreateDirectoryW((folder / L"errors.err").c_str(), nullptr);
-        EXPECT_EQ(Application::CanWriteUpdateFolder(folder.path()), writable) << setup;
-        EXPECT_EQ(Application::CanAppendErrorLog(folder.path()), logWritable) << setup;
-        EXPECT_EQ(Names(folder / L"update"), inUpdate) << setup;
-        if (setup == UpdateIsAFile) {
-            EXPECT_EQ(ReadBytes(folder / L"update"), "x");
-        }
+        std::error_code ignored;
+        std::filesystem::create_directory(folder / made, ignored);
+        if (*kept)
+            WriteBytes(folder / kept, "x");
+        EXPECT_EQ(Application::CanWriteUpdateFolder(folder.path()), writable) << kept;
+        EXPECT_EQ(Application::CanAppendErrorLog(folder.path()), logWritable) << made;
+        const std::filesystem::directory_iterator update(folder / L"update", ignored);
+        EXPECT_EQ(std::distance(update, {}), std::wstring(made) == L"update" ? 1 : 0)
+            << "a probe stayed";
+        EXPECT_EQ(ReadBytes(folder / kept), *kept ? "x" : "") << kept;
     }
 }
 

@@ -28,7 +28,6 @@ DialogAnswerer::DialogAnswerer(int button, DWORD timeoutMs)
           if (dialog == nullptr)
               return;
           Sleep(50); // let the box finish laying out its controls
-          seen_.found = true;
           seen_.caption = Read(GetWindowTextW, dialog);
           for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
               const std::wstring type = IsWindowVisible(c) ? Read(GetClassNameW, c) : L"";

@@ -10,7 +10,6 @@
 namespace testing_support {
 
 struct SeenDialog {
-    bool found = false;
     std::wstring caption, text;
     std::vector<int> buttons; // control ids of the visible buttons, e.g. IDOK, IDCANCEL
     HICON icon = nullptr;     // the icon shown, or null

@@ -60,12 +60,8 @@ void ClearErrorLog() {
     DeleteFileW(ErrorLogPath().c_str());
 }
 
-std::string ErrorLogBytes() {
-    return ReadBytes(ErrorLogPath());
-}
-
 std::vector<std::string> ErrorLogLines() {
-    const std::string bytes = ErrorLogBytes();
+    const std::string bytes = ReadBytes(ErrorLogPath());
     std::vector<std::string> lines;
     for (std::size_t start = 0, end = 0; start < bytes.size(); start = end + 2) {
         end = std::min(bytes.find("\r\n", start), bytes.size());

@@ -28,8 +28,7 @@ std::string FromHex(const std::string& hex);
 // errors.err beside the test executable.
 std::wstring ErrorLogPath();
 void ClearErrorLog();
-// The log's raw bytes, and its lines split at CR LF.
-std::string ErrorLogBytes();
+// The log's lines split at CR LF.
 std::vector<std::string> ErrorLogLines();
 
 } // namespace testing_support

@@ -123,33 +123,23 @@ TEST(Window, FastDoubleClickArrivesAsTwoPressReleasePairs) {
     window.SetVisible(false);
 }
 
-int Clicks = 0;
-
-TEST(Image, ButtonClickReachesOnClickThroughTheParentsCommand) {
-    auto* button = new SystemWindow::Image(window.hwnd, L"Download1", 0, 0);
-    button->onClick = [](int, int, int) { ++Clicks; };
-    SendMessageW(button->hwnd, BM_CLICK, 0, 0);
-    EXPECT_EQ(Clicks, 1);
-}
-
 TEST(Image, LoadsAndDrawsUnscaledOrStretched) {
     constexpr COLORREF kLeft = RGB(200, 10, 10), kRight = RGB(10, 10, 200);
     ScratchFolder folder;
     WriteBitmap(folder / L"halves.bmp", 40, 20, kLeft, kRight);
     SystemWindow::Image image;
     ASSERT_NE(image.Load(folder / L"halves.bmp"), nullptr);
-    Canvas canvas(100, 100), expected(100, 100);
-    EXPECT_EQ(image.Draw(canvas.dc()), 1);
-    expected.Fill(kLeft, {0, 0, 20, 20});
-    expected.Fill(kRight, {20, 0, 40, 20});
-    EXPECT_EQ(canvas.Difference(expected, {0, 0, 100, 100}), "") << "unscaled at (0, 0)";
-    canvas.Fill(kUnpainted);
+    // Where it is drawn (null: unscaled at (0, 0)), and where its two halves then are.
     const RECT stretched = {10, 10, 90, 50}; // twice the picture's size
-    EXPECT_EQ(image.Draw(canvas.dc(), &stretched), 1);
-    expected.Fill(kUnpainted);
-    expected.Fill(kLeft, {10, 10, 50, 50});
-    expected.Fill(kRight, {50, 10, 90, 50});
-    EXPECT_EQ(canvas.Difference(expected, {0, 0, 100, 100}), "") << "stretched";
+    for (auto [to, left, right] :
+         {std::tuple<const RECT*, RECT, RECT>{nullptr, {0, 0, 20, 20}, {20, 0, 40, 20}},
+          {&stretched, {10, 10, 50, 50}, {50, 10, 90, 50}}}) {
+        Canvas canvas(100, 100), expected(100, 100);
+        EXPECT_EQ(to ? image.Draw(canvas.dc(), to) : image.Draw(canvas.dc()), 1);
+        expected.Fill(kLeft, left);
+        expected.Fill(kRight, right);
+        EXPECT_EQ(canvas.Difference(expected, {0, 0, 100, 100}), "") << "stretched " << !!to;
+    }
     const std::wstring missing = folder / L"none.bmp";
     DialogAnswerer answer(IDOK);
     EXPECT_EQ(image.Load(missing), nullptr);

@@ -7,6 +7,7 @@ import datetime
 import hashlib
 import json
 import pathlib
+import re
 import shutil
 import sys
 import tempfile
@@ -66,14 +67,24 @@ class Publish(unittest.TestCase):
         temp = tempfile.TemporaryDirectory()
         self.addCleanup(temp.cleanup)
         self.dir = pathlib.Path(temp.name)
-        self.release, self.site = self.dir / "release", self.dir / "site"
-        self.list = self.site / "AppGameUpload" / "uploadfile.uda"
+        self.site, self.list = self.dir / "site", self.dir / "site" / LIST
 
     def publish(self, version, files, *options):
-        return run(*options, write_release(self.release, files), version, self.site)
+        return run(*options, write_release(self.dir / "release", files), version, self.site)
 
-    def site_files(self):
-        return {p.relative_to(self.site).as_posix(): p.read_bytes() for p in self.site.rglob("*") if p.is_file()}
+    def files(self, folder=None):
+        """The files under folder, by default all but the release's: the site, keys, serial records."""
+        folder = folder or self.dir
+        return {p.relative_to(folder).as_posix(): p.read_bytes() for p in folder.rglob("*")
+                if p.is_file() and not p.is_relative_to(self.dir / "release")}
+
+    def assertRefused(self, act, fragment, code=1):
+        """act() ends with code and a message matching fragment, and writes nothing."""
+        before = self.files()
+        result = act()
+        self.assertEqual(result.returncode, code, result.stdout)
+        self.assertRegex(result.stderr, fragment)
+        self.assertEqual(self.files(), before)
 
     def keygen(self, name="keys", *options):
         result = run("keygen", self.dir / name, *options)
@@ -99,7 +110,7 @@ class Publish(unittest.TestCase):
                 f"{name};{{d}}".replace("/", "\\") if mark == "{d}" else
                 file_line(name.replace("/", "\\"), files[name], mark and ";" + mark) for name, mark in lines]
             expected["AppGameUpload/uploadfile.uda"] = "".join(f"{line}\r\n" for line in listing).encode()
-            site = self.site_files()
+            site = self.files(self.site)
             del site["publication.json"]
             self.assertEqual(site, expected)
         self.assertFalse((self.site / "AppGameUpload" / "old").exists(), "emptied folders go")
@@ -133,11 +144,8 @@ class Publish(unittest.TestCase):
             with self.subTest(files=files, version=version, options=options):
                 shutil.rmtree(self.site, ignore_errors=True)
                 self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
-                before = self.site_files()
-                result = self.publish(version, files, *options) if files else run(*options)
-                self.assertEqual(result.returncode, 1, result.stdout)
-                self.assertRegex(result.stderr, "refused.*" + fragment.replace("{", r"\{"))
-                self.assertEqual(self.site_files(), before)
+                self.assertRefused(lambda: self.publish(version, files, *options) if files else run(*options),
+                                   "refused.*" + re.escape(fragment))
 
     def test_keygen_writes_a_pair_once(self):
         private, public = self.keygen()
@@ -152,10 +160,7 @@ class Publish(unittest.TestCase):
                 other = self.dir / existing.name.replace(".pem", "")
                 other.mkdir()
                 (other / existing.name).write_bytes(b"kept")
-                result = run("keygen", other)
-                self.assertEqual(result.returncode, 1)
-                self.assertIn("never overwritten", result.stderr)
-                self.assertEqual([p.read_bytes() for p in other.iterdir()], [b"kept"])
+                self.assertRefused(lambda: run("keygen", other), "never overwritten")
         # With a passphrase, the private key is written encrypted and signs once opened with it.
         locked, _ = self.keygen("locked", "--key-passphrase-env", "TEST_PASSPHRASE")
         opened = serialization.load_pem_private_key(locked.read_bytes(), PASSPHRASE["TEST_PASSPHRASE"].encode())
@@ -189,11 +194,10 @@ class Publish(unittest.TestCase):
                 after = datetime.datetime.now(datetime.timezone.utc)
                 self.assertEqual(result.returncode, 0, result.stderr)
                 data = self.list.read_bytes()
-                written = data.decode("ascii").split("\r\n")
-                self.assertEqual(written.pop(), "")
+                written = data.decode("ascii").split("\r\n")[:-1]
+                self.assertEqual(verifies(data, public_key), serial is not None)
                 if serial is None:
                     self.assertFalse(any(line.startswith("'") for line in written), written)
-                    self.assertFalse(verifies(data, public_key))
                     continue
                 signed_lists[product, serial] = data
                 if files:
@@ -203,28 +207,21 @@ class Publish(unittest.TestCase):
                 self.assertEqual(written[:-2], lines)
                 head, *fields = written[-2].split(" ")
                 fields = dict(field.split("=", 1) for field in fields)
-                self.assertEqual((head, fields.get("product")), ("'tolvane-list", product))
-                self.assertEqual(fields["serial"], str(serial))
-                self.assertEqual("expires" in fields, days is not None, fields)
-                self.assertEqual("never expires" in result.stderr, days is None, result.stderr)
+                self.assertEqual((head, fields.get("product"), fields["serial"]),
+                                 ("'tolvane-list", product, str(serial)))
+                self.assertEqual(("expires" in fields, "never expires" in result.stderr), (bool(days), not days),
+                                 (fields, result.stderr))
                 if days:
-                    expiry = datetime.datetime.strptime(fields["expires"], "%Y-%m-%dT%H:%M:%SZ").replace(
-                        tzinfo=datetime.timezone.utc) - datetime.timedelta(days=days)
-                    self.assertTrue(before <= expiry <= after, fields)
+                    expiry = datetime.datetime.strptime(fields["expires"] + "+0000", "%Y-%m-%dT%H:%M:%SZ%z")
+                    self.assertTrue(before <= expiry - datetime.timedelta(days=days) <= after, fields)
                 self.assertEqual(json.loads((private.parent / "serials.json").read_text())[product or ""], serial)
-                self.assertTrue(verifies(data, public_key))
         # Not renewed: an older genuine list put back on the host (its serial is below the
         # record's), and a list changed after signing (the signature would vouch for the change).
         changed = self.list.read_bytes().replace(b"Version = 6", b"Version = 7")
         for data, fragment in [(signed_lists[beta, 1], "older list"), (changed, "does not verify")]:
             with self.subTest(fragment):
                 self.list.write_bytes(data)
-                before = self.site_files(), (private.parent / "serials.json").read_bytes()
-                result = run(*resign)
-                self.assertEqual(result.returncode, 1)
-                self.assertIn(fragment, result.stderr)
-                self.assertEqual((self.site_files(), (private.parent / "serials.json").read_bytes()), before)
-
+                self.assertRefused(lambda: run(*resign), fragment)
 
     def test_a_signed_publication_takes_only_the_verified_list_from_the_site(self):
         private, _ = self.keygen()
@@ -266,21 +263,18 @@ class Publish(unittest.TestCase):
             (lambda: record.write_text(json.dumps({"": 2**64 - 1})), (), "damaged"),
             (lambda: record.write_text("{"), (), "cannot be read"),
             # The site's list is genuine but older than the key's last signature: put back.
-            (lambda: record.write_text(json.dumps({"": 5})), (), "older list"),
-            (lambda: record.write_text(json.dumps({"": 5})), ("--new-site",), (new_site, 6))]
+            (lambda: record.write_text(json.dumps({"": 5})), (), "older list")]
         for number, (plant, options, expected) in enumerate(rows):
             with self.subTest(number=number, options=options):
                 shutil.rmtree(self.site)
                 shutil.copytree(published, self.site)
                 record.write_bytes(serials)
                 plant()
-                before = self.site_files(), record.read_bytes()
-                result = self.publish("2", v2, *(() if options == "unsigned" else ("--key", private) + options))
+                act = lambda: self.publish("2", v2, *(() if options == "unsigned" else ("--key", private) + options))
                 if isinstance(expected, str):
-                    self.assertEqual(result.returncode, 1, result.stdout)
-                    self.assertRegex(result.stderr, "refused.*" + expected.replace("^", r"\^"))
-                    self.assertEqual((self.site_files(), record.read_bytes()), before)
+                    self.assertRefused(act, "refused.*" + re.escape(expected))
                     continue
+                result = act()
                 self.assertEqual(result.returncode, 0, result.stderr)
                 written = self.list.read_bytes().decode("ascii").split("\r\n")
                 self.assertEqual(written[:-3], expected[0])
@@ -296,26 +290,24 @@ class Publish(unittest.TestCase):
         sign = ("sign-exe", exe, "--cert", cert, "--key", key)
         with_passphrase = ("--key-passphrase-env", "TEST_PASSPHRASE")
         studio, other = (ca, "/CN=Test Studio/O=Test Studio"), (other_ca, "/CN=Other Studio/O=Other Studio")
-        # (arguments, exit code, fragment of stderr, (CA, signer) that verifies afterwards; None:
-        # the file is as it was)
-        cases = [(sign, 0, "", studio),
-                 (("sign-exe", exe, "--cert", other_cert, "--key", locked) + with_passphrase, 0, "", other),
-                 (sign, 0, "", studio),  # signing again replaces the signature
-                 (("sign-exe", exe, "--cert", cert, "--key", locked) + with_passphrase, 1, "could not sign", None),
-                 (sign + ("--timestamp", "http://127.0.0.1:9/"), 1, "could not sign", None),  # no server
-                 (("sign-exe", self.dir / "none.exe", "--cert", cert, "--key", key), 1, "does not exist", None),
-                 (("sign-exe", exe, "--key", key), 2, "usage", None)]
-        for args, code, fragment, verifies_with in cases:
+        # (arguments, and the (CA, signer) that verifies afterwards or the exit code and fragment of
+        # stderr of a refusal, which leaves the file as it was)
+        cases = [(sign, studio),
+                 (("sign-exe", exe, "--cert", other_cert, "--key", locked) + with_passphrase, other),
+                 (sign, studio),  # signing again replaces the signature
+                 (("sign-exe", exe, "--cert", cert, "--key", locked) + with_passphrase, (1, "could not sign")),
+                 (sign + ("--timestamp", "http://127.0.0.1:9/"), (1, "could not sign")),  # no server
+                 (("sign-exe", self.dir / "none.exe", "--cert", cert, "--key", key), (1, "does not exist")),
+                 (("sign-exe", exe, "--key", key), (2, "usage"))]
+        for args, outcome in cases:
             with self.subTest(args=args[2:]):
-                before = exe.read_bytes()
+                if isinstance(outcome[0], int):
+                    self.assertRefused(lambda: run(*args), outcome[1], outcome[0])
+                    continue
                 result = run(*args)
-                self.assertEqual(result.returncode, code, result.stderr)
-                self.assertIn(fragment, result.stderr)
+                self.assertEqual(result.returncode, 0, result.stderr)
                 self.assertEqual(sorted(p.name for p in self.dir.glob("*.exe*")), ["TolvaneLauncher.exe"])
-                if verifies_with is None:
-                    self.assertEqual(exe.read_bytes(), before)
-                else:
-                    self.assertEqual(code_signing.verify(exe, verifies_with[0]), (True, verifies_with[1]))
+                self.assertEqual(code_signing.verify(exe, outcome[0]), (True, outcome[1]))
 
 
 if __name__ == "__main__":
