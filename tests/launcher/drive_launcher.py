@@ -216,9 +216,9 @@ WAITING = "Another launcher is updating this folder; waiting"
 
 
 def second_launchers_wait(first):
-    """While first's pass runs, a second launcher in its folder says that it waits, and uses
-    next to no processor time (a polling loop takes a whole core); close requests end it as
-    usual. A third one waits likewise until first ends, then starts the game and ends (0)."""
+    """While first's pass runs, a second launcher in its folder says that it waits and uses
+    next to no processor time (a polling loop takes about half a processor); close requests end
+    it as usual. A third one waits likewise until first ends, then starts the game and ends."""
     for closed in (True, False):
         second = first.second()
         second.start()
