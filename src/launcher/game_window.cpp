@@ -1,5 +1,6 @@
 #include "launcher/game_window.h"
 
+#include "launcher/folder_wait.h"
 #include "launcher/launcher_state.h"
 #include "launcher/progress_display.h"
 #include "launcher/shutdown.h"
@@ -39,6 +40,7 @@ void GameWindow::OnPaint(HDC dc) {
 void GameWindow::OnIdle() {
     if (ProcessEndHandedOver())
         EndProcess(0);
+    AwaitOtherLauncher();
 }
 
 void GameWindow::OnAppMessage(UINT message, WPARAM, LPARAM) {

@@ -24,6 +24,7 @@ class GameWindow : public SystemWindow::Window {
     void OnPaint(HDC dc) override;
     // Both end the process when an update worker has handed over the end of the program: the
     // message the worker posts, and the idle loop in case the message could not be posted.
+    // While another launcher's pass is awaited, the idle loop waits for it (folder_wait.h).
     void OnIdle() override;
     void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 

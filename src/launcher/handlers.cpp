@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "launcher/folder_wait.h"
 #include "launcher/game_start.h"
 #include "launcher/game_window.h"
 #include "launcher/launcher_state.h"
@@ -42,9 +43,17 @@ void OnGameTileClick(int, int, int) {
         StartInstalledGame();
         return;
     }
+    // A click while waiting asks for nothing more: the other launcher's pass brings the folder
+    // in step.
+    if (WaitingForOtherLauncher())
+        return;
     SetStatus(L"Start");
     Repaint();
-    StartUpdate();
+    if (RequestUpdate() != PassRequest::FolderBusy)
+        return;
+    SetStatus(L"Another launcher is updating this folder; waiting");
+    Repaint();
+    WaitForOtherLauncher();
 }
 
 void OnDownloadProgress(std::uint32_t progress, std::uint32_t progressMax, std::uint32_t,

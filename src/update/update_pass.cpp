@@ -54,20 +54,20 @@ PassOptions DefaultPassOptions() {
     return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct()};
 }
 
-bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options) {
+PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options) {
     // The worker reads UpdateServerSettings without a lock, so they may change only while no
     // worker runs. A request during a pass is therefore refused, not queued: the pass under
     // way already brings the folder in step.
     bool idle = false;
     if (!PassRunning.compare_exchange_strong(idle, true, std::memory_order_acquire)) {
         Trace::Narrow("An update pass is already running; the request is refused.");
-        return false;
+        return PassRequest::Refused;
     }
     PassLock lock = PassLock::Take(settings.setupFolder);
     if (lock.state() == PassLock::State::Busy) {
         LogFailure(L"error : Another launcher is updating this folder; the request is refused");
         PassRunning.store(false, std::memory_order_release);
-        return false;
+        return PassRequest::FolderBusy;
     }
     RunningPassLock = std::move(lock);
     UpdateServerSettings = settings;
@@ -79,19 +79,29 @@ bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options)
         LogFailure(L"error : No start update thread: " + String::ToWstring(failure.what()));
         RunningPassLock = PassLock();
         PassRunning.store(false, std::memory_order_release);
-        return false;
+        return PassRequest::Refused;
     }
-    return true;
+    return PassRequest::Started;
+}
+
+bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options) {
+    return RequestPass(settings, options) == PassRequest::Started;
 }
 
 bool UpdatePassRunning() {
     return PassRunning.load(std::memory_order_acquire);
 }
 
-void StartUpdate() {
+PassRequest RequestUpdate() {
+    const PassRequest request = RequestPass(DefaultServerSettings(), DefaultPassOptions());
     // A repair is asked for once: only the pass that takes it on clears it.
-    if (BeginUpdatePass(DefaultServerSettings(), DefaultPassOptions()))
+    if (request == PassRequest::Started)
         RepairRequested = false;
+    return request;
+}
+
+void StartUpdate() {
+    RequestUpdate();
 }
 
 std::wstring ListUrl(const ServerSettings& settings) {

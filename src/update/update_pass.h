@@ -7,3 +7,13 @@
 // Fills UpdateServerSettings and starts a pass on a detached worker thread; returns at once.
 // A call while a pass runs is refused, so the running worker's settings never change.
 void StartUpdate();
+
+// What became of a request for a pass.
+enum class PassRequest {
+    Started,    // the pass runs on its worker thread
+    FolderBusy, // another process runs a pass in the same folder (logged): see pass_wait.h
+    Refused     // a pass runs in this process already, or no thread could be started
+};
+
+// StartUpdate, telling what became of the request.
+PassRequest RequestUpdate();

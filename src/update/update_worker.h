@@ -28,9 +28,11 @@ ServerSettings DefaultServerSettings();
 // launcher's switch asked for one.
 PassOptions DefaultPassOptions();
 
-// StartUpdate with the given settings and options. False, with nothing changed, while a pass
-// runs in this process, when another process runs one in the same folder (logged), or when no
-// thread can be started.
+// StartUpdate with the given settings and options. Anything but Started leaves everything as
+// it was.
+PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options);
+
+// RequestPass; false unless the pass was started.
 bool BeginUpdatePass(const ServerSettings& settings, const PassOptions& options = PassOptions());
 
 // True while a pass started by BeginUpdatePass has not finished.

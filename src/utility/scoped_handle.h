@@ -1,7 +1,7 @@
 #pragma once
 // Not exported: for the programs built with the library. Owns one kernel handle and closes it
-// with Close (CloseHandle, FindClose) at the end of its scope; INVALID_HANDLE_VALUE and null
-// stand for none.
+// with Close (CloseHandle, FindClose, FindCloseChangeNotification) at the end of its scope;
+// INVALID_HANDLE_VALUE and null stand for none.
 #include <windows.h>
 
 template <BOOL(WINAPI* Close)(HANDLE)> class ScopedHandle {
@@ -22,3 +22,4 @@ template <BOOL(WINAPI* Close)(HANDLE)> class ScopedHandle {
 
 using ScopedFile = ScopedHandle<CloseHandle>;
 using ScopedFind = ScopedHandle<FindClose>;
+using ScopedChangeWatch = ScopedHandle<FindCloseChangeNotification>;

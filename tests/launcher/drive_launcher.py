@@ -192,7 +192,7 @@ def escape_mid_download(launcher):
     launcher.exits_with(0)
 
 
-def close_twice_mid_download(launcher):
+def close_twice(launcher):
     launcher.probe("post", "sysclose")
     time.sleep(2)
     check(launcher.process.poll() is None and launcher.probe("window", "1000")["exit"] == [0],
@@ -209,7 +209,38 @@ def case_update_after_escape(launcher):
 
 def case_update_after_close(launcher):
     """The same with close requests: the first keeps the window, the second ends it (1)."""
-    run_update(launcher, click_game, interrupted=close_twice_mid_download)
+    run_update(launcher, click_game, interrupted=close_twice)
+
+
+WAITING = "Another launcher is updating this folder; waiting"
+
+
+def second_launchers_wait(first):
+    """While first's pass runs, a second launcher in its folder says that it waits and uses
+    next to no processor time (a polling loop takes about half a processor); close requests end
+    it as usual. A third one waits likewise until first ends, then starts the game and ends."""
+    for closed in (True, False):
+        second = first.second()
+        second.start()
+        second.probe("post", "click-game")
+        check(wait_until(lambda: second.shows_status(WAITING), 20), "no waiting status line")
+        if closed:
+            used = second.cpu_seconds()
+            time.sleep(4)
+            used = second.cpu_seconds() - used
+            print(f"processor time while waiting 4 s: {used:.2f} s")
+            check(used < 1, f"waiting used {used:.2f} s of processor time in 4 s")
+            close_twice(second)
+    escape_mid_download(first)
+    second.exits_with(0)
+    ran = first.folder / "TolvaneGame.exe.ran"
+    check(wait_until(ran.exists, 30), "the waiting launcher did not start the game")
+    ran.unlink()  # for the whole pass's own check
+
+
+def case_update_after_wait(launcher):
+    """Second launchers wait for a pass as above; the next pass brings the folder in step."""
+    run_update(launcher, click_game, interrupted=second_launchers_wait)
 
 
 # Each case, and the length of the path of the folder it runs in (0: any): the launcher starts,
@@ -219,6 +250,7 @@ CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "update-behind-box": (case_update_behind_box, 0),
          "update-after-escape": (case_update_after_escape, 0),
          "update-after-close": (case_update_after_close, 0),
+         "update-after-wait": (case_update_after_wait, 300),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 

@@ -1,5 +1,6 @@
 """The real launcher under Wine, as a person meets it: a copy in a fresh folder with generated
 pictures, on a display of its own, looked at and acted on through launcher_probe.exe."""
+import copy
 import os
 import pathlib
 import shutil
@@ -7,6 +8,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+from test_servers import windows_path
 
 BACKGROUND, CAD, GAME = (30, 60, 90), (220, 120, 0), (0, 160, 60)
 
@@ -41,7 +44,7 @@ class Launcher:
     units, in a folder whose path is that long."""
 
     def __init__(self, args, units=0):
-        self.args, self.process = args, None
+        self.args, self.process, self.exe = args, None, "TolvaneLauncher.exe"
         self.top = pathlib.Path(tempfile.mkdtemp(prefix=args.case + "-", dir=args.work))
         self.folder = deepen(self.top, units)
         shutil.copy(args.launcher, self.folder / "TolvaneLauncher.exe")
@@ -72,7 +75,7 @@ class Launcher:
 
     def probe(self, command, *rest):
         """Runs launcher_probe on this launcher; returns its answer as {key: [values]}."""
-        match = "\\" + self.folder.name + "\\TolvaneLauncher.exe"
+        match = "\\" + self.folder.name + "\\" + self.exe
         result = self.wine(self.args.probe, command, match, *rest)
         values = {"exit": [result.returncode]}
         for key, _, value in (line.partition("=") for line in result.stdout.splitlines()):
@@ -81,12 +84,46 @@ class Launcher:
 
     def start(self, window=True):
         """Starts the launcher; waits for its window and returns its client area x, y, w, h."""
-        self.process = self.wine(self.folder / "TolvaneLauncher.exe", wait=False)
+        self.process = self.wine(self.folder / self.exe, wait=False)
         if window:
             values = self.probe("window", "20000")
             check(values["exit"] == [0], f"no launcher window: {values}")
-            return [int(n) for key in ("client_origin", "client_size")
-                    for n in values[key][0].split(",")]
+            self.client = [int(n) for key in ("client_origin", "client_size")
+                           for n in values[key][0].split(",")]
+            return self.client
+
+    def second(self):
+        """Another launcher in the same folder and on the same display: a copy of this one."""
+        other = copy.copy(self)
+        other.exe, other.process = "SecondLauncher.exe", None
+        shutil.copy(self.folder / self.exe, self.folder / other.exe)
+        return other
+
+    def shows_status(self, text):
+        """True when the screen shows text as the status line, pixel for pixel as the probe
+        draws it over the background's colour. The window must be on top."""
+        reference = self.top / "status.bmp"
+        values = self.probe("render", text, "%02X%02X%02X" % BACKGROUND, windows_path(reference))
+        left, top, width, height = (int(n) for n in values["area"][0].split(","))
+        crop = f"{width}x{height}+{self.client[0] + left}+{self.client[1] + top}"
+        screen = subprocess.run(["import", "-display", self.display, "-window", "root", "-crop",
+                                 crop, "-depth", "8", "rgb:-"], capture_output=True).stdout
+        drawn = subprocess.run(["convert", reference, "-depth", "8", "rgb:-"],
+                               capture_output=True).stdout
+        return screen == drawn
+
+    def cpu_seconds(self):
+        """The processor time the launcher's process has used so far, as Linux counts it: Wine
+        does not give another process's times."""
+        ticks = 0
+        for stat in pathlib.Path("/proc").glob("[0-9]*/stat"):
+            try:
+                name = (stat.parent / "cmdline").read_bytes().split(b"\0")[0]
+                if name == bytes(self.folder / self.exe):
+                    ticks += sum(int(n) for n in stat.read_text().rsplit(")", 1)[1].split()[11:13])
+            except OSError:  # a process that ended meanwhile
+                pass
+        return ticks / os.sysconf("SC_CLK_TCK")
 
     def exits_with(self, code, seconds=30):
         try:

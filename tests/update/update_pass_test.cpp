@@ -7,6 +7,7 @@
 
 #include "pass_check.h"
 #include "support/test_files.h"
+#include "update/pass_wait.h"
 #include "update/transfer/binding_watch.h"
 #include "update/update_worker.h"
 
@@ -168,9 +169,19 @@ TEST_F(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePrevious
         {Env(L"TOLVANE_NGINX_URL") + L"killed/", folder, L"uploadfile.uda", L"AppGameUpload"}));
     EXPECT_EQ(ErrorLogLines(), std::vector<std::string>{"error : Another launcher is updating "
                                                         "this folder; the request is refused"});
-    TerminateProcess(child, 9);
-    WaitForSingleObject(child, INFINITE);
-    CloseHandle(child);
+    {
+        // Its wait is woken when the lock goes with the killed process, and then holds the lock.
+        PassWait wait(folder);
+        EXPECT_FALSE(wait.PassEnded());
+        EXPECT_NE(wait.handle(), nullptr);
+        EXPECT_EQ(WaitForSingleObject(wait.handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        TerminateProcess(child, 9);
+        WaitForSingleObject(child, INFINITE);
+        CloseHandle(child);
+        EXPECT_EQ(WaitForSingleObject(wait.handle(), 10000), WAIT_OBJECT_0);
+        EXPECT_TRUE(wait.PassEnded());
+        EXPECT_EQ(PassLock::Take(folder).state(), PassLock::State::Busy);
+    }
     // The previous copy is kept (checked below). Under Wine the download goes to the cache first,
     // so a killed pass leaves its temporary only when killed while the copy is made.
     CheckPass({.site = "killed",

@@ -1,0 +1,22 @@
+#include "update/pass_wait.h"
+
+#include <utility>
+
+PassWait::PassWait(const std::wstring& setupFolder)
+    : folder_(setupFolder),
+      changes_(FindFirstChangeNotificationW((setupFolder + L"update").c_str(), FALSE,
+                                            FILE_NOTIFY_CHANGE_FILE_NAME)) {}
+
+bool PassWait::PassEnded() {
+    if (ended_)
+        return true;
+    // Armed before the lock is tried, so that a release between the two still signals.
+    if (changes_.valid())
+        FindNextChangeNotification(changes_.get());
+    PassLock lock = PassLock::Take(folder_);
+    if (lock.state() == PassLock::State::Busy)
+        return false;
+    lock_ = std::move(lock);
+    ended_ = true;
+    return true;
+}
