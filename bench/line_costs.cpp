@@ -18,7 +18,7 @@
 
 #include "elapsed.h"
 #include "update/trust/content_check.h"
-#include "update/folders.h"
+#include "update/base/folders.h"
 #include "update/launcher_line.h"
 #include "update/trust/hashed_file.h"
 #include "update/trust/sha256.h"

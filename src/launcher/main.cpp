@@ -4,15 +4,18 @@
 #include "launcher/setup.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
+#include "update/update_worker.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
 // request stops the loop that Show runs; the window stays and the loop runs again, so the
 // second close request ends the program (exit code 1). "/repair" on the command line asks the
-// engine for a repair pass.
+// engine for a repair pass. An update a kill cut short is recovered first.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
+    // A commit a kill cut short is finished or undone before anything else reads the folder.
+    RecoverInterruptedUpdate(DefaultServerSettings());
     Application::SetupApplication();
     if (SystemWindow::WindowList.size() != 1)
         return 1;

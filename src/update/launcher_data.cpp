@@ -3,10 +3,9 @@
 #include <windows.h>
 
 #include "update/base/base.h"
-#include "update/install/install.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
-#include "update/folders.h"
+#include "update/base/folders.h"
 #include "update/launcher_line.h"
 #include "update/line_gate.h"
 #include "utility/environment.h"
@@ -20,14 +19,17 @@ std::wstring RecordPath() {
     return UpdateServerSettings.setupFolder + L"update\\update.info";
 }
 
-// The version value of the record's first line; empty without a record.
-std::string LocalVersion() {
+} // namespace
+
+std::string RecordedVersion() {
     const std::wstring path = RecordPath();
     if (!File::Exists(path))
         return std::string();
     const std::vector<std::wstring> lines = File::ReadTXTListString(path);
     return lines.empty() ? std::string() : ValueAfterEquals(String::ToString(lines.front()));
 }
+
+namespace {
 
 // The running executable's file name, which no list line may name.
 const std::wstring& LauncherName() {
@@ -91,7 +93,7 @@ bool ProcessLauncherLine(const std::string& text) {
         return true;
     }
     if (line.version) {
-        const std::string local = LocalVersion();
+        const std::string local = RecordedVersion();
         --UpdateEntryCount;
         // A repair goes through every line, whatever the version.
         if (ValueAfterEquals(text) == local && !UpdatePassOptions.repair)
@@ -121,48 +123,6 @@ bool EveryLineTaken(const std::vector<std::string>& lines) {
         taken = taken && refusal.empty();
     }
     return taken;
-}
-
-namespace {
-
-// True when the list's version line equals the record, so that the pass will stop there.
-bool StopsAtVersion(const std::vector<std::string>& lines) {
-    for (const std::string& text : lines) {
-        const LauncherLine line = ParseLauncherLine(text);
-        if (!line.comment && line.version)
-            return !UpdatePassOptions.repair && ValueAfterEquals(text) == LocalVersion();
-    }
-    return false;
-}
-
-// The listed bytes of the pinned files whose local copy differs.
-std::uint64_t BytesToFetch(const std::vector<std::string>& lines) {
-    std::uint64_t bytes = 0;
-    for (const std::string& text : lines) {
-        LauncherLine line = ParseLauncherLine(text);
-        if (line.comment || line.deletion || !line.fields.hasSize || line.fields.sha256.empty())
-            continue;
-        PlaceLine(line, UpdateServerSettings);
-        if (!PinnedCopyPresent(line.target, line.relativePath, line.fields))
-            bytes = line.fields.size > ~bytes ? ~std::uint64_t{0} : bytes + line.fields.size;
-    }
-    return bytes;
-}
-
-} // namespace
-
-bool RoomForRelease(const std::vector<std::string>& lines) {
-    if (StopsAtVersion(lines))
-        return true;
-    const std::uint64_t bytes = BytesToFetch(lines);
-    const std::optional<std::uint64_t> free = FreeBytes(UpdateServerSettings.setupFolder);
-    // Nothing to fetch needs no room, and a volume that cannot tell is tried as before.
-    if (bytes == 0 || !free)
-        return true;
-    const std::wstring refusal = RoomRefusal(RoomNeeded(bytes), *free);
-    if (!refusal.empty())
-        LogFailure(refusal);
-    return refusal.empty();
 }
 
 void RecordVersion(const std::string& firstLine) {

@@ -15,11 +15,8 @@ bool ProcessLauncherLine(const std::string& line);
 // otherwise one error-log line for each refused line, and false (the list is refused whole).
 bool EveryLineTaken(const std::vector<std::string>& lines);
 
-// For a signed list, before any line is handled and with the content checks begun: false,
-// with one error-log line saying how much is needed and how much is free, when the pinned
-// files whose local copy differs do not fit on the folder's volume with their margin. True
-// when the pass will stop at an unchanged version, or nothing is to be fetched.
-bool RoomForRelease(const std::vector<std::string>& lines);
+// The version value of the record's first line; empty without a record.
+std::string RecordedVersion();
 
 // Stores the first line of the launcher data as the version record, in update\ when that
 // folder can be made, otherwise beside it (with an error-log line).

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "update/transfer/transfer.h"
+#include "update/install/install.h"
 #include "utility/string_helpers.h"
 
 namespace {
@@ -53,12 +53,19 @@ bool NamesLauncherState(const std::wstring& path, const std::wstring& launcherNa
                                 (!launcher.empty() && first == launcher))))
         return true;
     for (const std::wstring& level : levels)
-        if (IsPartialName(level) || ShortNameAlias(level))
+        if (IsOwnTemporaryName(level) || ShortNameAlias(level))
             return true;
     return false;
 }
 
 } // namespace
+
+std::wstring ResolvedPath(const std::wstring& path) {
+    std::wstring resolved;
+    for (const std::wstring& level : ResolvedLevels(path))
+        resolved += (resolved.empty() ? L"" : L"\\") + level;
+    return resolved;
+}
 
 std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherName,
                          bool signedList) {

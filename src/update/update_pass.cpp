@@ -11,10 +11,11 @@
 #include "update/base/base.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
-#include "update/folders.h"
+#include "update/base/folders.h"
 #include "update/launcher_data.h"
 #include "update/launcher_line.h"
 #include "update/pass_lock.h"
+#include "update/release_pass.h"
 #include "update/update_worker.h"
 #include "utility/environment.h"
 #include "utility/process_order.h"
@@ -153,21 +154,24 @@ void FetchLauncherData(std::wstring url) {
     if (!list.accepted)
         return;
     const std::vector<std::string> lines = SplitListLines(list.bytes);
-    // A signed list is taken whole or not at all, when its release fits on the volume, and its
-    // serial is recorded before any line.
-    if (signedLists && !EveryLineTaken(lines))
-        return;
-    BeginContentChecks(setupFolder, UpdatePassOptions.repair);
-    if (signedLists && (!RoomForRelease(lines) || !RecordAcceptedSerial(list, setupFolder))) {
-        EndContentChecks(false);
-        return;
-    }
-    UpdateEntryCount += lines.size();
+    if (lines.empty())
+        LogFailure(L"error : Launcher data string lines size = 0");
     // Unfinished downloads of a killed pass, in the folders this list names: only those can
     // hold them, and the launcher folder may hold much else.
-    for (const std::string& listed : FoldersOfLines(lines))
-        RemoveLeftoverDownloads(UpdateServerSettings.setupFolder + L"/" +
-                                String::ToWstring(listed));
+    // A signed list is taken whole or not at all, and installed as one release.
+    const bool taken = !signedLists || EveryLineTaken(lines);
+    if (taken)
+        for (const std::string& listed : FoldersOfLines(lines))
+            RemoveLeftoverDownloads(setupFolder + L"/" + String::ToWstring(listed));
+    if (signedLists) {
+        if (taken) {
+            BeginContentChecks(setupFolder, UpdatePassOptions.repair);
+            EndContentChecks(InstallSignedRelease(lines, list));
+        }
+        return;
+    }
+    BeginContentChecks(setupFolder, UpdatePassOptions.repair);
+    UpdateEntryCount += lines.size();
 
     bool everyLineHandled = true;
     for (const std::string& line : lines)
@@ -176,8 +180,6 @@ void FetchLauncherData(std::wstring url) {
             break;
         }
     EndContentChecks(everyLineHandled);
-    if (lines.empty())
-        LogFailure(L"error : Launcher data string lines size = 0");
-    else
+    if (!lines.empty())
         RecordVersion(lines.front());
 }

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "support/test_files.h"
-#include "update/folders.h"
+#include "update/base/folders.h"
 
 using namespace testing_support;
 

@@ -1,5 +1,5 @@
 #include "pass_check.h"
-#include "update/install/room.h"
+#include "update/install/install.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +87,7 @@ PassTest::PassTest()
 
 PassTest::~PassTest() {
     VolumeFreeBytesOverride = 0;
+    CommitStopAt = -1;
     Network::DownloadStallLimitMs = stallLimitMs_;
     ProgressPauseMs = progressPauseMs_;
     UpdateEndCallback = endCallback_;
@@ -180,6 +181,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         options.listKey = BuiltInListKey();
     if (pass.keys > 1)
         options.listKey += FromHex(String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY")));
+    CommitStopAt = pass.killAt;
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
@@ -190,6 +192,10 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     for (int i = 0; i < 600 && UpdatePassRunning(); ++i) // up to 60 s
         Sleep(100);
     const bool ended = !UpdatePassRunning();
+    if (ended && pass.killAt >= 0) {
+        CommitStopAt = -1;
+        RecoverInterruptedUpdate(UpdateServerSettings);
+    }
     std::cout.rdbuf(console);
     ASSERT_TRUE(began);
     ASSERT_TRUE(ended) << "the pass did not end within 60 s";

@@ -42,6 +42,9 @@ struct PassCase {
     // key, 2 that key and the other test key, as a launcher holds both while the key changes.
     int keys = 0;
     const char* product = ""; // the product whose lists alone the pass takes; "": any
+    // When not negative, a commit stops dead at that moment, as a kill would stop it, and the
+    // launcher's start-up recovery runs before the folder is checked.
+    int killAt = -1;
 };
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the

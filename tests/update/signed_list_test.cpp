@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "pass_check.h"
-#include "update/install/room.h"
+#include "update/install/install.h"
 #include "support/test_files.h"
 
 // Lists signed with the engine's key (the fault server signs those of "sign-N" sites, and nginx
@@ -110,6 +110,101 @@ TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
     // clang-format on
     VolumeFreeBytesOverride = 0;
     CheckPass(Signed[0], folder.path());
+}
+
+// Release 2 over release 1: two files change, one is new in a new folder, one goes.
+constexpr const char* kRelease1 =
+    "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
+constexpr const char* kList2 =
+    "uploadfile.uda:Version = 2;{d}\r\na.txt;{pin:a2}\r\nb.txt;{pin:b2}"
+    "\r\nc\\new.txt;{pin:c2}\r\ngone.txt;{d}|a.txt:a2|b.txt:b2|c\\new.txt:c2";
+constexpr const char* kStaged2 = "|a.txt.tolvane-stage:a2|b.txt.tolvane-stage:b2"
+                                 "|c\\new.txt.tolvane-stage:c2|update\\staged:*";
+constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
+constexpr const char* kRelease2 = "a.txt:a2|b.txt:b2|c\\new.txt:c2"
+                                  "|update\\update.info:Version = 2;{d}";
+
+std::string Of(std::initializer_list<const char*> parts) {
+    std::string joined;
+    for (const char* part : parts)
+        joined += part;
+    return joined;
+}
+
+// The folder holds release 1 or release 2, never a mix: a wrong file, a file another program
+// holds, or a kill at any moment of the commit holds release 2 back whole (keeping what was
+// staged), and the next pass finishes it, fetching only what is still missing.
+TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
+    const std::string staged = Of({kRelease1, kStaged2, kRecords}),
+                      installed = Of({kRelease2, kRecords});
+    const PassCase retry = {.site = "sign-5",
+                            .served = kList2,
+                            .after = installed.c_str(),
+                            .count = 4,
+                            .requested = "uploadfile.uda",
+                            .keys = 1};
+    {
+        const ScratchFolder folder;
+        // A stage copy of a release no longer served goes; a wrong body is not staged.
+        const std::string before =
+            Of({kRelease1, "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"});
+        const std::string served = Of({kList2, "|a.txt:wrong"});
+        const std::string partly =
+            Of({kRelease1, "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2|update\\staged:*",
+                kRecords});
+        CheckPass({.site = "sign-5",
+                   .served = served.c_str(),
+                   .before = before.c_str(),
+                   .after = partly.c_str(),
+                   .errors = "{dl}a.txt{fail}content does not match the list",
+                   .count = 4,
+                   .progress = true,
+                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
+                   .keys = 1},
+                  folder.path());
+        PassCase rest = retry;
+        rest.requested = "uploadfile.uda|a.txt";
+        rest.progress = true;
+        CheckPass(rest, folder.path());
+    }
+    {
+        const ScratchFolder folder;
+        const std::string held =
+            Of({"a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}"});
+        const std::string kept = Of({held.c_str(), kStaged2, kRecords});
+        CheckPass({.site = "sign-5",
+                   .served = kList2,
+                   .before = held.c_str(),
+                   .after = kept.c_str(),
+                   .errors = "error : The release was not installed: b.txt is held by another "
+                             "program (error 32)",
+                   .count = 4,
+                   .progress = true,
+                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
+                   .keys = 1},
+                  folder.path());
+        CheckPass(retry, folder.path());
+    }
+    // Moments of the commit: 2 per move (before and after its journal line) for 6 moves, then
+    // the version's journal line. From moment 13 on the version is journalled, and the start
+    // completes the commit; before it, the start undoes it.
+    for (int moment : {0, 1, 2, 5, 8, 11, 12, 13}) {
+        SCOPED_TRACE(moment);
+        const ScratchFolder folder;
+        CheckPass({.site = "sign-5",
+                   .served = kList2,
+                   .before = kRelease1,
+                   .after = moment < 13 ? staged.c_str() : installed.c_str(),
+                   .count = 4,
+                   .progress = true,
+                   .keys = 1,
+                   .killAt = moment},
+                  folder.path());
+        // After a completed commit the next pass stops at the version line.
+        PassCase next = retry;
+        next.count = moment < 13 ? 4 : 5;
+        CheckPass(next, folder.path());
+    }
 }
 
 } // namespace

@@ -1,4 +1,8 @@
 #pragma once
-// Installing a release into the player's folder: today the check that it fits on the volume
-// before anything is fetched. The pass's door to the wing.
+// Installing a release into the player's folder: the check that it fits on the volume, staging
+// every file it needs, and the journalled commit that switches the folder to it whole (with the
+// start-up recovery of a commit a kill cut short). The pass's door to the wing.
+#include "update/install/commit.h"
+#include "update/install/release.h"
 #include "update/install/room.h"
+#include "update/install/staging.h"

@@ -1,4 +1,4 @@
-#include "update/folders.h"
+#include "update/base/folders.h"
 
 #include <windows.h>
 

@@ -1,0 +1,182 @@
+#include "update/install/commit.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "update/base/base.h"
+#include "update/install/commit_journal.h"
+#include "update/install/staging.h"
+#include "utility/string_helpers.h"
+
+std::atomic<int> CommitStopAt{-1};
+
+namespace {
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring MoveFailure(const std::wstring& file, DWORD error) {
+    const std::wstring code = L" (error " + std::to_wstring(error) + L")";
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return file + L" is held by another program" + code;
+    return file + L" cannot be moved" + code;
+}
+
+// Deletes a file moved aside; a read-only copy is deleted as well.
+bool DeleteAside(const std::wstring& aside) {
+    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(aside.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+std::wstring LeftoversPath(const std::wstring& setupFolder) {
+    return setupFolder + L"update\\leftovers";
+}
+
+// Deletes the asides of the steps, and those an earlier commit left; the ones still held are
+// kept in the leftovers record for a later start.
+void DeleteAsides(const std::wstring& folder, const std::vector<JournalStep>& steps) {
+    const std::wstring record = LeftoversPath(folder);
+    std::vector<std::string> names = String::Split(ReadFileBytes(record), '\n');
+    for (const JournalStep& step : steps)
+        if (step.kind == StepKind::Aside || step.kind == StepKind::Remove)
+            names.push_back(step.text);
+    std::string kept;
+    for (const std::string& name : names)
+        if (!name.empty() && !DeleteAside(AsideName(TargetIn(folder, name))))
+            kept += name + "\n";
+    if (kept.empty())
+        DeleteFileW(record.c_str());
+    else if (kept != ReadFileBytes(record))
+        ReplaceFileBytes(record, kept);
+}
+
+// Undoes the steps, last first. Each undo looks at what is on the disk, so a step whose
+// journal line was written but whose move was not taken is passed over. False, with one
+// error-log line, when a move back fails; the journal then stays for the next start.
+bool Undo(const std::wstring& folder, const std::vector<JournalStep>& steps) {
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        const std::wstring target = TargetIn(folder, step->text);
+        std::wstring from, to;
+        if (step->kind == StepKind::In && !Exists(StageName(target)) && Exists(target))
+            from = target, to = StageName(target);
+        if ((step->kind == StepKind::Aside || step->kind == StepKind::Remove) &&
+            Exists(AsideName(target)) && !Exists(target))
+            from = AsideName(target), to = target;
+        if (!from.empty() && !MoveFileExW(from.c_str(), to.c_str(), 0)) {
+            LogFailure(L"error : The previous release could not be put back: " +
+                       MoveFailure(String::ToWstring(step->text), GetLastError()));
+            return false;
+        }
+    }
+    DeleteFileW(JournalPath(folder).c_str());
+    return true;
+}
+
+// Writes the version record and the last journal line, then deletes the asides and the journal.
+void Complete(const std::wstring& folder, const std::vector<JournalStep>& steps) {
+    const std::wstring journal = JournalPath(folder);
+    for (const JournalStep& step : steps)
+        if (step.kind == StepKind::Version)
+            ReplaceFileBytes(folder + L"update\\update.info", step.text);
+    if (steps.empty() || steps.back().kind != StepKind::Done)
+        AppendStep(journal, {StepKind::Done, ""});
+    DeleteAsides(folder, steps);
+    DeleteFileW(journal.c_str());
+    ForgetStagedFiles(folder);
+}
+
+// One commit under way: journals each step before taking it, and keeps the steps for an undo.
+class Commit {
+  public:
+    explicit Commit(const std::wstring& folder) : folder_(folder), journal_(JournalPath(folder)) {}
+
+    // Journals the step, then moves from to to. False when the commit must end here: the
+    // failure is then logged and the steps are undone, or the test's stop was reached.
+    bool Take(StepKind kind, const std::string& relativePath, const std::wstring& from,
+              const std::wstring& to) {
+        if (Stopped() || !Journal({kind, relativePath}) || Stopped())
+            return false;
+        if (!MoveFileExW(from.c_str(), to.c_str(),
+                         kind == StepKind::In ? 0 : MOVEFILE_REPLACE_EXISTING)) {
+            LogFailure(L"error : The release was not installed: " +
+                       MoveFailure(String::ToWstring(relativePath), GetLastError()));
+            Undo(folder_, steps_);
+            return false;
+        }
+        return true;
+    }
+
+    bool Journal(const JournalStep& step) {
+        if (!AppendStep(journal_, step)) {
+            LogFailure(L"error : The release was not installed: the journal " + journal_ +
+                       L" cannot be written (error " + std::to_wstring(GetLastError()) + L")");
+            Undo(folder_, steps_);
+            return false;
+        }
+        steps_.push_back(step);
+        return true;
+    }
+
+    // True once the test's stop is reached; each call is one moment.
+    bool Stopped() {
+        const int stop = CommitStopAt.load();
+        abandoned_ = abandoned_ || (stop >= 0 && moment_++ == stop);
+        return abandoned_;
+    }
+
+    bool abandoned() const { return abandoned_; }
+    const std::vector<JournalStep>& steps() const { return steps_; }
+
+  private:
+    std::wstring folder_, journal_;
+    std::vector<JournalStep> steps_;
+    int moment_ = 0;
+    bool abandoned_ = false;
+};
+
+} // namespace
+
+CommitResult CommitRelease(const std::wstring& folder, const Release& release) {
+    Commit commit(folder);
+    auto ended = [&] {
+        return commit.abandoned() ? CommitResult::Abandoned : CommitResult::RolledBack;
+    };
+    // A journal a crash left is dealt with first, so that its steps are not mixed with these.
+    RecoverCommit(folder);
+    for (const ReleaseFile& file : release.files) {
+        if (Exists(file.target) &&
+            !commit.Take(StepKind::Aside, file.relativePath, file.target, AsideName(file.target)))
+            return ended();
+        if (!commit.Take(StepKind::In, file.relativePath, StageName(file.target), file.target))
+            return ended();
+    }
+    for (const ReleaseFile& file : release.removals)
+        if (!commit.Take(StepKind::Remove, file.relativePath, file.target, AsideName(file.target)))
+            return ended();
+    if (commit.Stopped() || !commit.Journal({StepKind::Version, release.versionLine}) ||
+        commit.Stopped())
+        return ended();
+    Complete(folder, commit.steps());
+    return CommitResult::Installed;
+}
+
+void RecoverCommit(const std::wstring& folder) {
+    const std::wstring journal = JournalPath(folder);
+    const std::vector<JournalStep> steps = ParseJournal(ReadFileBytes(journal));
+    switch (RecoveryFor(steps)) {
+    case Recovery::Complete:
+        Trace::Wide(L"completing the interrupted commit in " + folder);
+        Complete(folder, steps);
+        break;
+    case Recovery::Undo:
+        Trace::Wide(L"undoing the interrupted commit in " + folder);
+        Undo(folder, steps);
+        break;
+    case Recovery::Nothing:
+        DeleteFileW(journal.c_str());
+        DeleteAsides(folder, {});
+        break;
+    }
+}

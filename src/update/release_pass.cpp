@@ -1,0 +1,100 @@
+#include "update/release_pass.h"
+
+#include <windows.h>
+
+#include <set>
+
+#include "update/base/base.h"
+#include "update/install/install.h"
+#include "update/trust/trust.h"
+#include "update/launcher_data.h"
+#include "update/launcher_line.h"
+#include "update/line_gate.h"
+
+namespace {
+
+// Walks the lines as the line-by-line pass does, counting comments and the version line off
+// *entries, and gathers the files whose local copy differs and the files to remove.
+// False at a version line equal to the record: the release is in place.
+bool GatherRelease(const std::vector<std::string>& lines, Release& release, std::size_t* entries) {
+    // One file listed twice, in any spelling, is taken as its first line says: a second move
+    // aside of one file would lose the copy the first one kept.
+    std::set<std::wstring> seen;
+    release.versionLine = lines.front();
+    for (const std::string& text : lines) {
+        LauncherLine line = ParseLauncherLine(text);
+        if (line.comment) {
+            --*entries;
+            continue;
+        }
+        if (line.version) {
+            --*entries;
+            if (ValueAfterEquals(text) == RecordedVersion() && !UpdatePassOptions.repair)
+                return false;
+        }
+        if (!seen.insert(ResolvedPath(line.path)).second)
+            continue;
+        PlaceLine(line, UpdateServerSettings);
+        ReleaseFile file;
+        file.relativePath = line.relativePath;
+        file.target = line.target;
+        file.url = line.url;
+        file.fields = line.fields;
+        if (line.deletion) {
+            const DWORD attributes = GetFileAttributesW(line.target.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                release.removals.push_back(file);
+        } else if (PinnedCopyPresent(line.target, line.relativePath, line.fields)) {
+            Trace::Narrow(line.relativePath + " <- identical");
+        } else {
+            release.files.push_back(file);
+        }
+    }
+    return true;
+}
+
+bool FitsOnVolume(const Release& release) {
+    const std::uint64_t bytes = BytesToStage(release);
+    const std::optional<std::uint64_t> free = FreeBytes(UpdateServerSettings.setupFolder);
+    // Nothing to fetch needs no room, and a volume that cannot tell is tried as before.
+    if (bytes == 0 || !free)
+        return true;
+    const std::wstring refusal = RoomRefusal(RoomNeeded(bytes), *free);
+    if (!refusal.empty())
+        LogFailure(refusal);
+    return refusal.empty();
+}
+
+} // namespace
+
+bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedList& list) {
+    const std::wstring& folder = UpdateServerSettings.setupFolder;
+    // The entries are counted as the line-by-line pass counts them, once the list is taken.
+    std::size_t entries = lines.size();
+    Release release;
+    if (lines.empty() || !GatherRelease(lines, release, &entries)) {
+        if (RecordAcceptedSerial(list, folder))
+            UpdateEntryCount += entries;
+        return false;
+    }
+    FindStagedCopies(folder, release);
+    if (!FitsOnVolume(release) || !RecordAcceptedSerial(list, folder))
+        return true;
+    UpdateEntryCount += entries;
+    if (!StageRelease(folder, release)) {
+        Trace::Narrow("the release is held back until every file is staged");
+        return true;
+    }
+    std::size_t reused = 0;
+    for (const ReleaseFile& file : release.files)
+        reused += file.reused;
+    if (CommitRelease(folder, release) != CommitResult::Installed)
+        return true;
+    for (const ReleaseFile& file : release.files)
+        RecordVerifiedFile(file.target, file.relativePath, file.sha256);
+    Trace::Narrow("release installed: " + std::to_string(release.files.size() - reused) +
+                  " fetched, " + std::to_string(reused) + " staged before, " +
+                  std::to_string(release.files.size()) + " moved in, " +
+                  std::to_string(release.removals.size()) + " removed");
+    return true;
+}

@@ -1,0 +1,17 @@
+#include <windows.h>
+
+#include "update/install/install.h"
+#include "update/transfer/cache_owner.h"
+#include "update/transfer/internet_cache.h"
+#include "update/pass_lock.h"
+#include "update/update_pass.h"
+
+void RecoverInterruptedUpdate(const ServerSettings& settings) {
+    const PassLock lock = PassLock::Take(settings.setupFolder);
+    if (lock.state() == PassLock::State::Busy)
+        return;
+    RecoverCommit(settings.setupFolder);
+    // A killed pass leaves what the platform filed for it, a partial body included; every
+    // entry of the update server is the launcher's.
+    DropCacheEntriesSince(FILETIME{}, {UrlAuthority(settings.serverUrl)});
+}
