@@ -150,6 +150,9 @@ def interrupted_pass(launcher, webroot, pki, target, end):
     stops the launcher. The previous copy stays byte for byte and no version is recorded."""
     target.parent.mkdir()
     target.write_bytes(PREVIOUS)
+    # The installed game: a release is staged whole before it is moved in, so a pass cut short
+    # leaves this one to start.
+    shutil.copy(launcher.args.game, launcher.folder / "TolvaneGame.exe")
     server = test_servers.FaultServer(int(launcher.args.port), str(webroot), pki.cert, pki.key)
     server.start()
     try:
