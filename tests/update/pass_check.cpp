@@ -102,7 +102,9 @@ std::wstring Env(const std::wstring& name) {
 void Place(const std::wstring& folder, const std::string& files) {
     for (const std::string& file : Split(files)) {
         const fs::path path = folder + String::ToWstring(file.substr(0, file.find(':')));
-        const std::string bytes = file.substr(file.find(':') + 1);
+        std::string bytes = file.substr(file.find(':') + 1);
+        if (bytes.rfind('@', 0) == 0)
+            bytes = ReadBytes(Here + String::ToWstring(bytes.substr(1)));
         fs::create_directories(path.parent_path());
         WriteBytes(path.wstring(), bytes);
         if (bytes == "read-only")
@@ -132,10 +134,13 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
                 text.replace(at, word.size(), value);
         for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
             const std::size_t end = text.find('}', at);
+            std::string bytes = text.substr(at + 5, end - at - 5);
+            if (bytes.rfind('@', 0) == 0)
+                bytes = ReadBytes(Here + String::ToWstring(bytes.substr(1)));
             Sha256 hash;
-            hash.Add(text.substr(at + 5, end - at - 5));
+            hash.Add(bytes);
             text.replace(at, end + 1 - at,
-                         "size=" + std::to_string(end - at - 5) + ";sha256=" + hash.Finish());
+                         "size=" + std::to_string(bytes.size()) + ";sha256=" + hash.Finish());
         }
         return text;
     };

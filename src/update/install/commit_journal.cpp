@@ -14,7 +14,7 @@ struct StepName {
     const char* name; // with its separating blank
 };
 
-constexpr StepName kNames[] = {{StepKind::Aside, "aside "},
+constexpr StepName kNames[] = {{StepKind::Replace, "replace "},
                                {StepKind::In, "in "},
                                {StepKind::Remove, "remove "},
                                {StepKind::Version, "version "},

@@ -6,8 +6,9 @@
 #include <vector>
 
 enum class StepKind {
-    Aside,   // the current copy of a file is moved to its aside name
-    In,      // the staged copy is moved to the file's name
+    Replace, // the current copy of a file is moved to its aside name, then the staged copy to
+             // the file's name: one step, so that a running launcher is never without a name
+    In,      // the staged copy of a new file is moved to the file's name
     Remove,  // a file the release drops is moved to its aside name
     Version, // the version record is written: every file is in place
     Done     // the commit is complete; only the asides are left to delete
