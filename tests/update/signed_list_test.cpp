@@ -147,8 +147,10 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
     {
         const ScratchFolder folder;
         // A stage copy of a release no longer served goes; a wrong body is not staged.
+        // A pass killed while staging left a download temporary behind: it goes too.
         const std::string before =
-            Of({kRelease1, "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"});
+            Of({kRelease1, "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
+                           "|b.txt.tolvane-stage.tolvane-part:b"});
         const std::string served = Of({kList2, "|a.txt:wrong"});
         const std::string partly =
             Of({kRelease1, "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2|update\\staged:*",
