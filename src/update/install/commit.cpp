@@ -86,31 +86,40 @@ void Complete(const std::wstring& folder, const std::vector<JournalStep>& steps)
         if (step.kind == StepKind::Version)
             ReplaceFileBytes(folder + L"update\\update.info", step.text);
     if (steps.empty() || steps.back().kind != StepKind::Done)
-        AppendStep(journal, {StepKind::Done, ""});
+        AppendSteps(journal, {{StepKind::Done, ""}});
     DeleteAsides(folder, steps);
     DeleteFileW(journal.c_str());
     ForgetStagedFiles(folder);
 }
 
-// One commit under way: journals each step before taking it, and keeps the steps for an undo.
+// One commit under way. Its steps are journalled all at once, flushed once, before the first
+// is taken: an undo looks at the disk for each, so one not yet taken is passed over. The
+// version line, flushed after the last move, tells that every move was made.
 class Commit {
   public:
     explicit Commit(const std::wstring& folder) : folder_(folder), journal_(JournalPath(folder)) {}
 
-    // Journals the step, then takes its moves in turn. False when the commit must end here:
-    // the failure is then logged and the steps are undone, or the test's stop was reached.
-    bool Take(StepKind kind, const ReleaseFile& file) {
-        if (Stopped() || !Journal({kind, file.relativePath}) || Stopped())
-            return false;
+    bool Plan(const Release& release) {
+        for (const ReleaseFile& file : release.files)
+            steps_.push_back(
+                {Exists(file.target) ? StepKind::Replace : StepKind::In, file.relativePath});
+        for (const ReleaseFile& file : release.removals)
+            steps_.push_back({StepKind::Remove, file.relativePath});
+        return !Stopped() && Journal(steps_) && !Stopped();
+    }
+
+    // Takes the moves of the step. False when the commit must end here: the failure is then
+    // logged and the steps are undone, or the test's stop was reached.
+    bool Take(const JournalStep& step, const ReleaseFile& file) {
         const std::wstring& target = file.target;
-        switch (kind) {
+        switch (step.kind) {
         case StepKind::Replace:
             return Move(target, AsideName(target), file) && !Stopped() &&
-                   Move(StageName(target), target, file);
+                   Move(StageName(target), target, file) && !Stopped();
         case StepKind::In:
-            return Move(StageName(target), target, file);
+            return Move(StageName(target), target, file) && !Stopped();
         default:
-            return Move(target, AsideName(target), file);
+            return Move(target, AsideName(target), file) && !Stopped();
         }
     }
 
@@ -125,14 +134,19 @@ class Commit {
         return false;
     }
 
-    bool Journal(const JournalStep& step) {
-        if (!AppendStep(journal_, step)) {
-            LogFailure(L"error : The release was not installed: the journal " + journal_ +
-                       L" cannot be written (error " + std::to_wstring(GetLastError()) + L")");
-            Undo(folder_, steps_);
+    bool Journal(const std::vector<JournalStep>& steps) {
+        if (AppendSteps(journal_, steps))
+            return true;
+        LogFailure(L"error : The release was not installed: the journal " + journal_ +
+                   L" cannot be written (error " + std::to_wstring(GetLastError()) + L")");
+        Undo(folder_, steps_);
+        return false;
+    }
+
+    bool Finish(const std::string& versionLine) {
+        if (!Journal({{StepKind::Version, versionLine}}) || Stopped())
             return false;
-        }
-        steps_.push_back(step);
+        steps_.push_back({StepKind::Version, versionLine});
         return true;
     }
 
@@ -162,14 +176,16 @@ CommitResult CommitRelease(const std::wstring& folder, const Release& release) {
     };
     // A journal a crash left is dealt with first, so that its steps are not mixed with these.
     RecoverCommit(folder);
+    if (!commit.Plan(release))
+        return ended();
+    std::size_t at = 0;
     for (const ReleaseFile& file : release.files)
-        if (!commit.Take(Exists(file.target) ? StepKind::Replace : StepKind::In, file))
+        if (!commit.Take(commit.steps()[at++], file))
             return ended();
     for (const ReleaseFile& file : release.removals)
-        if (!commit.Take(StepKind::Remove, file))
+        if (!commit.Take(commit.steps()[at++], file))
             return ended();
-    if (commit.Stopped() || !commit.Journal({StepKind::Version, release.versionLine}) ||
-        commit.Stopped())
+    if (!commit.Finish(release.versionLine))
         return ended();
     Complete(folder, commit.steps());
     return CommitResult::Installed;

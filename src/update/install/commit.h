@@ -26,6 +26,6 @@ CommitResult CommitRelease(const std::wstring& setupFolder, const Release& relea
 void RecoverCommit(const std::wstring& setupFolder);
 
 // For tests: when not negative, a commit stops dead at that moment, as a kill would stop it.
-// Moment 0 is before its first journal line; each journal line is one more, and so is the
-// point between the two moves of a replacement.
+// Moment 0 is before its journal is written, 1 after it; each move is one more, and so is the
+// version's journal line.
 extern std::atomic<int> CommitStopAt;
