@@ -223,15 +223,14 @@ def case_update_after_wait(launcher):
 
 
 # Each case, and the length of the path of the folder it runs in (0: any): the launcher starts,
-# paints and updates from folders longer than MAX_PATH. The new launcher's self-check cannot yet
-# start it from such a folder ("it cannot be started (error 2)"), so update-self runs in any.
+# paints, updates and replaces itself from folders longer than MAX_PATH.
 CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "missing-background": (case_missing_background, 300), "update": (case_update, 300),
          "update-behind-box": (case_update_behind_box, 0),
          "update-after-escape": (case_update_after_escape, 0),
          "update-after-close": (case_update_after_close, 0),
          "update-after-wait": (case_update_after_wait, 300),
-         "update-self": (case_update_self, 0),
+         "update-self": (case_update_self, 300),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 

@@ -92,12 +92,15 @@ class Publish(unittest.TestCase):
         return self.dir / name / "private.pem", self.dir / name / "public.pem"
 
     def test_each_list_marks_changes_against_the_previous_publication(self):
-        v1 = {"same.txt": b"same", "changes.dll": b"v1", "old/gone.pak": b"x", "data/deep/b.png": b"b"}
+        # A release may carry the launcher; one that leaves it out keeps it (no "{d}" line).
+        v1 = {"same.txt": b"same", "changes.dll": b"v1", "old/gone.pak": b"x", "data/deep/b.png": b"b",
+              "TolvaneLauncher.exe": b"L"}
         v2 = {"same.txt": b"same", "changes.dll": b"v2", "new/n.txt": b"new", "data/deep/b.png": b"b"}
         marked = [("old/gone.pak", "{d}"), ("changes.dll", "{rw}"), ("data/deep/b.png", ""),
                   ("new/n.txt", ""), ("same.txt", "")]
         for version, files, lines in [
-                ("1", v1, [("changes.dll", ""), ("data/deep/b.png", ""), ("old/gone.pak", ""), ("same.txt", "")]),
+                ("1", v1, [("TolvaneLauncher.exe", ""), ("changes.dll", ""), ("data/deep/b.png", ""),
+                           ("old/gone.pak", ""), ("same.txt", "")]),
                 ("2", v2, marked),
                 ("3", v2, marked)]:  # marks stay for players who skip a version
             result = self.publish(version, files)

@@ -8,6 +8,8 @@ import re
 LIST_NAME = "uploadfile.uda"
 UPLOAD_FOLDER = "AppGameUpload"
 MARKERS = ("{d}", "{rw}", "Version")
+# The launcher's own file, which a release may carry but never delete.
+LAUNCHER = "tolvanelauncher.exe"
 # Names Windows reserves for devices, with or without an extension.
 DEVICES = {"CON", "PRN", "AUX", "NUL"} | {f"COM{i}" for i in range(1, 10)} | {f"LPT{i}" for i in range(1, 10)}
 FORBIDDEN_CHARACTERS = set('<>:"/|?*')
@@ -115,7 +117,7 @@ def plan(release, version, baseline):
     Returns (record, list lines). A file that changed
     since the baseline is marked "{rw}", and stays marked in later publications, so that a
     player who skips a version still gets it again. A file that disappeared is marked "{d}",
-    and stays so until it comes back."""
+    and stays so until it comes back; the launcher is never marked so."""
     check_version(version)
     check_names(release)
     old_files = baseline["files"] if baseline else {}
@@ -127,6 +129,8 @@ def plan(release, version, baseline):
         files[path] = {"sha256": content["sha256"], "size": content["size"], "rewrite": rewrite}
     removed = (set(baseline["removed"]) if baseline else set()) | (set(old_files) - set(release))
     removed -= set(release)
+    # Launchers refuse a list that deletes the launcher: one left out of a release is kept.
+    removed = {p for p in removed if p.replace("\\", "/").lower() != LAUNCHER}
 
     # What players hold is the value of the first line they fetched last.
     first = version_line(version)
