@@ -53,12 +53,9 @@ const PassCase Signed[] = {
          " update\\list.serial|error : List line refused, it names the launcher's own files:"
          " errors.err|error : List line refused, unknown field SHA256=0: x.txt",
      .requested = "uploadfile.uda", .keys = 1},
-    // An unsigned list: refused by a build with a key, used by one without.
+    // An unsigned list is refused by a build with a key (the pinned passes use one without).
     {.site = "unsigned", .served = kList, .before = kBefore, .after = kBefore, .errors = kNotSigned,
      .requested = "uploadfile.uda", .keys = 1},
-    {.site = "unsigned", .served = kList, .before = kBefore,
-     .after = "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*",
-     .count = 3 - 1, .progress = true, .requested = "uploadfile.uda|new.txt"},
 };
 // clang-format on
 
@@ -90,10 +87,8 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     // The registry's copy of the record still refuses it once the file is gone, and the next
     // accepted list writes the file again.
     ASSERT_TRUE(DeleteFileW((folder.path() + L"update\\list.serial").c_str()));
-    const char* withoutFile = "seven.txt:7|update\\update.info:Version = 7;{d}"
-                              "|update\\hashes.cache:*";
     PassCase refused = steps[2];
-    refused.after = withoutFile;
+    refused.after = "seven.txt:7|update\\update.info:Version = 7;{d}|update\\hashes.cache:*";
     CheckPass(refused, folder.path());
     CheckPass(steps[1], folder.path());
 }
@@ -104,111 +99,73 @@ TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
     VolumeFreeBytesOverride = 1 << 20;
     // clang-format off
     CheckPass({.site = "sign-5", .served = kList, .before = kBefore,
-               .after = "old.txt:old|update\\hashes.cache:*",
-               .errors = "error : Not enough room for the update: 16777219 bytes needed, 1048576 free",
-               .requested = "uploadfile.uda", .keys = 1},
-              folder.path());
+               .after = "old.txt:old|update\\hashes.cache:*", .errors = "error : Not enough room"
+                   " for the update: 16777219 bytes needed, 1048576 free",
+               .requested = "uploadfile.uda", .keys = 1}, folder.path());
     // clang-format on
     VolumeFreeBytesOverride = 0;
     CheckPass(Signed[0], folder.path());
 }
 
 // Release 2 over release 1: two files change, one is new in a new folder, one goes.
-constexpr const char* kRelease1 =
-    "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
+const std::string kRelease1 = "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
 constexpr const char* kList2 =
     "uploadfile.uda:Version = 2;{d}\r\na.txt;{pin:a2}\r\nb.txt;{pin:b2}"
     "\r\nc\\new.txt;{pin:c2}\r\ngone.txt;{d}|a.txt:a2|b.txt:b2|c\\new.txt:c2";
 constexpr const char* kStaged2 = "|a.txt.tolvane-stage:a2|b.txt.tolvane-stage:b2"
                                  "|c\\new.txt.tolvane-stage:c2|update\\staged:*";
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
-constexpr const char* kRelease2 = "a.txt:a2|b.txt:b2|c\\new.txt:c2"
-                                  "|update\\update.info:Version = 2;{d}";
-
-std::string Of(std::initializer_list<std::string> parts) {
-    std::string joined;
-    for (const std::string& part : parts)
-        joined += part;
-    return joined;
-}
 
 // The folder holds release 1 or release 2, never a mix: a wrong file, a file another program
 // holds, or a kill at any moment of the commit holds release 2 back whole (keeping what was
 // staged), and the next pass finishes it, fetching only what is still missing.
 TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
-    const std::string staged = Of({kRelease1, kStaged2, kRecords}),
-                      installed = Of({kRelease2, kRecords});
-    const PassCase retry = {.site = "sign-5",
-                            .served = kList2,
-                            .after = installed.c_str(),
-                            .count = 4,
-                            .requested = "uploadfile.uda",
-                            .keys = 1};
-    {
-        const ScratchFolder folder;
-        // A stage copy of a release no longer served goes; a wrong body is not staged.
-        // A pass killed while staging left a download temporary behind: it goes too.
-        const std::string before =
-            Of({kRelease1, "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
-                           "|b.txt.tolvane-stage.tolvane-part:b"});
-        const std::string served = Of({kList2, "|a.txt:wrong"});
-        const std::string partly =
-            Of({kRelease1, "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2|update\\staged:*",
-                kRecords});
-        CheckPass({.site = "sign-5",
-                   .served = served.c_str(),
-                   .before = before.c_str(),
-                   .after = partly.c_str(),
-                   .errors = "{dl}a.txt{fail}content does not match the list",
-                   .count = 4,
-                   .progress = true,
-                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
-                   .keys = 1},
-                  folder.path());
-        PassCase rest = retry;
-        rest.requested = "uploadfile.uda|a.txt";
-        rest.progress = true;
-        CheckPass(rest, folder.path());
-    }
-    {
-        const ScratchFolder folder;
-        const std::string held =
-            Of({"a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}"});
-        const std::string kept = Of({held.c_str(), kStaged2, kRecords});
-        CheckPass({.site = "sign-5",
-                   .served = kList2,
-                   .before = held.c_str(),
-                   .after = kept.c_str(),
-                   .errors = "error : The release was not installed: b.txt is held by another "
-                             "program (error 32)",
-                   .count = 4,
-                   .progress = true,
-                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
-                   .keys = 1},
-                  folder.path());
-        CheckPass(retry, folder.path());
-    }
+    // clang-format off
+    const std::string staged = kRelease1 + kStaged2 + kRecords,
+        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
+            std::string(kRecords),
+        // A stage copy of a release no longer served goes, and so does the download temporary
+        // of a pass killed while staging; a wrong body is not staged.
+        stale = kRelease1 + "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
+            "|b.txt.tolvane-stage.tolvane-part:b",
+        partly = kRelease1 + "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2"
+            "|update\\staged:*" + kRecords,
+        wrong = kList2 + std::string("|a.txt:wrong"),
+        held = "a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}",
+        heldKept = held + kStaged2 + kRecords;
+    const char* all = "uploadfile.uda|a.txt|b.txt|c/new.txt";
+    // A first pass, what the next one fetches after the list ("" nothing) and its count.
+    struct Step {
+        PassCase pass;
+        const char* refetched;
+        int count;
+    };
+    std::vector<Step> steps = {
+        {{.site = "sign-5", .served = wrong.c_str(), .before = stale.c_str(),
+          .after = partly.c_str(), .errors = "{dl}a.txt{fail}content does not match the list",
+          .count = 4, .progress = true, .requested = all, .keys = 1}, "|a.txt", 4},
+        {{.site = "sign-5", .served = kList2, .before = held.c_str(), .after = heldKept.c_str(),
+          .errors = "error : The release was not installed: b.txt is held by another program"
+              " (error 32)", .count = 4, .progress = true, .requested = all, .keys = 1}, "", 4},
+    };
     // Moments of the commit: before and after each journal line, and between the two moves of
     // a replacement (a.txt, b.txt: 3 each; c\new.txt, gone.txt: 2 each), then the version's
-    // line. From moment 11 on the version is journalled, and the start completes the commit;
-    // before it, the start undoes it.
-    for (int moment : {0, 1, 2, 4, 5, 7, 9, 10, 11}) {
-        SCOPED_TRACE(moment);
+    // line. From moment 11 on the version is journalled, and the start completes the commit
+    // (after which the next pass stops at the version line); before it, the start undoes it.
+    for (int moment : {0, 1, 2, 4, 5, 7, 9, 10, 11})
+        steps.push_back({{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(),
+                          .after = (moment < 11 ? staged : installed).c_str(), .count = 4,
+                          .progress = true, .keys = 1, .killAt = moment}, "", moment < 11 ? 4 : 5});
+    for (const auto& [pass, refetched, count] : steps) {
+        SCOPED_TRACE(pass.killAt);
         const ScratchFolder folder;
-        CheckPass({.site = "sign-5",
-                   .served = kList2,
-                   .before = kRelease1,
-                   .after = moment < 11 ? staged.c_str() : installed.c_str(),
-                   .count = 4,
-                   .progress = true,
-                   .keys = 1,
-                   .killAt = moment},
+        CheckPass(pass, folder.path());
+        const std::string requested = std::string("uploadfile.uda") + refetched;
+        CheckPass({.site = "sign-5", .served = kList2, .after = installed.c_str(), .count = count,
+                   .progress = *refetched != 0, .requested = requested.c_str(), .keys = 1},
                   folder.path());
-        // After a completed commit the next pass stops at the version line.
-        PassCase next = retry;
-        next.count = moment < 11 ? 4 : 5;
-        CheckPass(next, folder.path());
     }
+    // clang-format on
 }
 
 // A release may carry the next launcher (here the test program stands for the running one). It
@@ -217,50 +174,36 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
 // change: a launcher with the list key takes one with both keys, which takes lists signed with
 // the other key and one with that key alone.
 TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
-    struct Offer {
-        const char* site;
-        const char* program;
-        int keys;
-        const char* failure; // empty: installed
-    };
-    const Offer offers[] = {
+    // The site, the program offered, the running launcher's keys, why it fails ("": installed).
+    const std::tuple<const char*, std::string, int, std::string> offers[] = {
         {"sign-5", "launcher_both.exe", 1, ""},
         {"sign-5-otherkey", "launcher_other.exe", 2, ""},
         {"sign-5", "record_run.exe", 1, "it gave no answer"},
         {"sign-5", "launcher_other.exe", 1, "The update list is not signed by the studio"},
         {"sign-5", "launcher_none.exe", 1, "it was built without a list key"},
     };
-    for (const Offer& offer : offers) {
-        SCOPED_TRACE(offer.program);
+    const std::string exe = "update_server_tests.exe",
+                      before = exe + ":old|update\\update.info:Version = 1;{d}";
+    for (const auto& [site, program, keys, failure] : offers) {
+        SCOPED_TRACE(program);
         const ScratchFolder folder;
-        const std::string at = std::string("@") + offer.program;
-        const std::string served =
-            "uploadfile.uda:Version = 2;{d}\r\nupdate_server_tests.exe;{pin:" + at +
-            "}|update_server_tests.exe:" + at;
-        const char* before = "update_server_tests.exe:old|update\\update.info:Version = 1;{d}";
-        const bool installed = !*offer.failure;
+        const std::string served = "uploadfile.uda:Version = 2;{d}\r\n" + exe + ";{pin:@" +
+                                   program + "}|" + exe + ":@" + program;
         const std::string after =
-            installed
-                ? Of({"update_server_tests.exe:*|update\\update.info:Version = 2;{d}", kRecords})
-                : Of({before, "|update_server_tests.exe.tolvane-stage:*|update\\staged:*", kRecords,
-                      std::string(offer.program) == "record_run.exe"
-                          ? "|update_server_tests.exe.tolvane-stage.ran:"
-                          : ""});
+            failure.empty()
+                ? exe + ":*|update\\update.info:Version = 2;{d}" + kRecords
+                : before + "|" + exe + ".tolvane-stage:*|update\\staged:*" + kRecords +
+                      (program == "record_run.exe" ? "|" + exe + ".tolvane-stage.ran:" : "");
         const std::string error =
-            installed ? ""
-                      : std::string("error : The new launcher failed its check: ") + offer.failure;
-        CheckPass({.site = offer.site,
-                   .served = served.c_str(),
-                   .before = before,
-                   .after = after.c_str(),
-                   .errors = error.c_str(),
-                   .count = 1,
-                   .progress = true,
-                   .keys = offer.keys},
-                  folder.path());
-        EXPECT_EQ(testing_support::ReadBytes(folder.path() + L"update_server_tests.exe"),
-                  installed ? testing_support::ReadBytes(Here + String::ToWstring(offer.program))
-                            : "old");
+            failure.empty() ? "" : "error : The new launcher failed its check: " + failure;
+        // clang-format off
+        CheckPass({.site = site, .served = served.c_str(), .before = before.c_str(),
+                   .after = after.c_str(), .errors = error.c_str(), .count = 1, .progress = true,
+                   .keys = keys}, folder.path());
+        // clang-format on
+        EXPECT_EQ(testing_support::ReadBytes(folder.path() + String::ToWstring(exe)),
+                  failure.empty() ? testing_support::ReadBytes(Here + String::ToWstring(program))
+                                  : "old");
     }
 }
 
