@@ -93,20 +93,6 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     CheckPass(steps[1], folder.path());
 }
 
-TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
-    const ScratchFolder folder;
-    // 1 MiB free: the new file of one byte needs 16 MiB with its margin.
-    VolumeFreeBytesOverride = 1 << 20;
-    // clang-format off
-    CheckPass({.site = "sign-5", .served = kList, .before = kBefore,
-               .after = "old.txt:old|update\\hashes.cache:*", .errors = "error : Not enough room"
-                   " for the update: 16777219 bytes needed, 1048576 free",
-               .requested = "uploadfile.uda", .keys = 1}, folder.path());
-    // clang-format on
-    VolumeFreeBytesOverride = 0;
-    CheckPass(Signed[0], folder.path());
-}
-
 // Release 2 over release 1: two files change, one is new in a new folder, one goes.
 const std::string kRelease1 = "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
 constexpr const char* kList2 =
@@ -116,9 +102,10 @@ constexpr const char* kStaged2 = "|a.txt.tolvane-stage:a2|b.txt.tolvane-stage:b2
                                  "|c\\new.txt.tolvane-stage:c2|update\\staged:*";
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
 
-// The folder holds release 1 or release 2, never a mix: a wrong file, a file another program
-// holds, or a kill at any moment of the commit holds release 2 back whole (keeping what was
-// staged), and the next pass finishes it, fetching only what is still missing.
+// The folder holds release 1 or release 2, never a mix: a volume without room (refused before
+// any request), a wrong file, a file another program holds, or a kill at any moment of the
+// commit holds release 2 back whole (keeping what was staged), and the next pass finishes it,
+// fetching only what is still missing.
 TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
     // clang-format off
     const std::string staged = kRelease1 + kStaged2 + kRecords,
@@ -131,16 +118,23 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
         partly = kRelease1 + "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2"
             "|update\\staged:*" + kRecords,
         wrong = kList2 + std::string("|a.txt:wrong"),
+        hashed = kRelease1 + "|update\\hashes.cache:*",
         held = "a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}",
         heldKept = held + kStaged2 + kRecords;
     const char* all = "uploadfile.uda|a.txt|b.txt|c/new.txt";
-    // A first pass, what the next one fetches after the list ("" nothing) and its count.
+    // A first pass, what the next one fetches after the list ("" nothing) and its count, and the
+    // volume's free bytes during the first (0: as they are).
     struct Step {
         PassCase pass;
         const char* refetched;
         int count;
+        std::uint64_t free = 0;
     };
     std::vector<Step> steps = {
+        // The three new files of 2 bytes need 16 MiB with the margin.
+        {{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(), .after = hashed.c_str(),
+          .errors = "error : Not enough room for the update: 16777222 bytes needed, 1048576 free",
+          .requested = "uploadfile.uda", .keys = 1}, "|a.txt|b.txt|c/new.txt", 4, 1 << 20},
         {{.site = "sign-5", .served = wrong.c_str(), .before = stale.c_str(),
           .after = partly.c_str(), .errors = "{dl}a.txt{fail}content does not match the list",
           .count = 4, .progress = true, .requested = all, .keys = 1}, "|a.txt", 4},
@@ -156,10 +150,12 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
         steps.push_back({{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(),
                           .after = (moment < 11 ? staged : installed).c_str(), .count = 4,
                           .progress = true, .keys = 1, .killAt = moment}, "", moment < 11 ? 4 : 5});
-    for (const auto& [pass, refetched, count] : steps) {
+    for (const auto& [pass, refetched, count, free] : steps) {
         SCOPED_TRACE(pass.killAt);
         const ScratchFolder folder;
+        VolumeFreeBytesOverride = free;
         CheckPass(pass, folder.path());
+        VolumeFreeBytesOverride = 0;
         const std::string requested = std::string("uploadfile.uda") + refetched;
         CheckPass({.site = "sign-5", .served = kList2, .after = installed.c_str(), .count = count,
                    .progress = *refetched != 0, .requested = requested.c_str(), .keys = 1},
