@@ -140,8 +140,7 @@ TEST_F(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePrevious
     Place(folder, "slow\\x.bin:previous");
     Place(Env(L"TOLVANE_DOCROOT") + L"\\killed\\AppGameUpload\\",
           "uploadfile.uda:slow\\x.bin;{rw}");
-    std::wstring exe(MAX_PATH, L'\0');
-    exe.resize(GetModuleFileNameW(nullptr, &exe[0], MAX_PATH));
+    const std::wstring exe = Here + L"update_server_tests.exe";
     const auto child = reinterpret_cast<HANDLE>(
         _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"--gtest_also_run_disabled_tests",
                  L"--gtest_filter=ChildProcess.*", nullptr));

@@ -12,14 +12,10 @@ namespace {
 
 // A whole 200 answer over TLS with a 6-byte body, as the platform reports it.
 DownloadFacts Good() {
-    DownloadFacts facts;
-    facts.secure = true;
-    facts.requests = 1;
-    facts.httpStatus = 200;
-    facts.contentLength = L"6";
-    facts.reportedBytes = facts.receivedBytes = 6;
-    facts.stallLimitMs = 120000;
-    return facts;
+    DownloadFacts f;
+    f.secure = true, f.requests = 1, f.httpStatus = 200, f.contentLength = L"6";
+    f.reportedBytes = f.receivedBytes = 6, f.stallLimitMs = 120000;
+    return f;
 }
 
 TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTexts) {

@@ -158,11 +158,8 @@ TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
     };
     for (const auto& [file, value, expected] : cases) {
         const RecordedSerial record = CombineSerialCopies(file, value);
-        EXPECT_EQ(record.damaged  ? "!"
-                  : record.serial ? std::to_string(*record.serial)
-                                  : "-",
-                  expected)
-            << expected;
+        const std::string serial = record.serial ? std::to_string(*record.serial) : "-";
+        EXPECT_EQ(record.damaged ? "!" : serial, expected);
     }
 }
 
