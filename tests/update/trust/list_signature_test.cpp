@@ -38,21 +38,19 @@ const std::string kLine = "'signature ecdsa-p256-sha256 ";
 constexpr std::int64_t kExpiry = 1935817689; // 2031-05-06T07:08:09Z
 
 TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
-    const std::string b64 = kSignatureB64;
+    const std::string b64 = kSignatureB64, head = kSigned + kLine;
     // The list, and whether it splits into kSigned and kSignature (otherwise nothing is split).
     // clang-format off
     const std::pair<std::string, bool> cases[] = {
-        {kSigned + kLine + b64 + "\r\n", true}, {kSigned + kLine + b64, true},
-        {kSigned + kLine + b64 + "\n", false}, {kSigned + kLine + b64 + "\r\n\r\n", false},
-        {kSigned + kLine + b64 + "\r\nextra.txt;\r\n", false},               // not the last line
+        {head + b64 + "\r\n", true}, {head + b64, true}, {head + b64 + "\n", false},
+        {head + b64 + "\r\n\r\n", false}, {head + b64 + "\r\nextra.txt;\r\n", false}, // not last
         {kSigned.substr(0, kSigned.size() - 2) + "\n" + kLine + b64, false}, // no CR LF before
-        {kSigned + kLine + b64.substr(0, 86), false},                        // cut
-        {kSigned + kLine + b64.substr(0, 84), false},                        // 63 bytes
-        {kSigned + kLine + b64.substr(0, 86) + "A=", false},                 // 65 bytes
-        {kSigned + kLine + b64.substr(0, 40) + "=" + b64.substr(41), false}, // padding inside
-        {kSigned + kLine + b64.substr(0, 85) + "R==", false},                // unused bits set
-        {kSigned + kLine + "_" + b64.substr(1), false},                      // URL alphabet
-        {kSigned + kLine + b64.substr(0, 40) + " " + b64.substr(40), false},
+        // Cut, 63 bytes, 65 bytes, padding inside, unused bits set, the URL alphabet, a blank.
+        {head + b64.substr(0, 86), false}, {head + b64.substr(0, 84), false},
+        {head + b64.substr(0, 86) + "A=", false},
+        {head + b64.substr(0, 40) + "=" + b64.substr(41), false},
+        {head + b64.substr(0, 85) + "R==", false}, {head + "_" + b64.substr(1), false},
+        {head + b64.substr(0, 40) + " " + b64.substr(40), false},
         {kSigned + "'signature ecdsa-p384-sha384 " + b64, false}, {kSigned, false},
     };
     // clang-format on
