@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <tuple>
+#include <vector>
+
 #include "pass_check.h"
 #include "update/install/install.h"
 #include "support/test_files.h"
@@ -31,8 +34,6 @@ const PassCase Signed[] = {
      .errors = kNotSigned, .requested = "uploadfile.uda", .keys = 1},
     {.site = "sign-5-expired", .served = kList, .before = kBefore, .after = kBefore,
      .errors = "error : The update list has expired", .requested = "uploadfile.uda", .keys = 1},
-    // (A launcher that holds the new key beside the old one takes lists signed with either: the
-    // new launcher's table below installs through such a list.)
     // A launcher built for one product takes its lists and refuses others' (and, as the verdict's
     // table shows, lists for none: the same refusal).
     {.site = "sign-5-game", .served = kList, .before = kBefore, .after = kInstalled, .count = 5 - 3,
@@ -45,8 +46,7 @@ const PassCase Signed[] = {
     {.site = "sign-5",
      .served = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}\r\n"
          "plain.txt;{rw}\r\nupdate\\list.serial;{d}\r\nerrors.err;{d}\r\nx.txt;{pin:x};SHA256=0"
-         "|new.txt:new|plain.txt:p",
-     .before = kBefore, .after = kBefore,
+         "|new.txt:new|plain.txt:p", .before = kBefore, .after = kBefore,
      .errors = "error : List line refused, a signed list pins every file with size= and sha256=:"
          " plain.txt|error : List line refused, it names the launcher's own files:"
          " update\\list.serial|error : List line refused, it names the launcher's own files:"
