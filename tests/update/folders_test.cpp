@@ -16,8 +16,6 @@ TEST(Folders, EveryLevelIsMadeAndOneThatCannotBeIsLoggedAndPassedOver) {
     EXPECT_TRUE(Path::CreateFolder(folder / L"new")) << "an existing folder is fine";
     WriteBytes(folder / L"blocker", "a file where a folder should be");
     EXPECT_FALSE(Path::CreateFolder(folder / L"blocker"));
-    Path::CreateFolders(L"data\\textures\\a.png", folder.path());
-    EXPECT_TRUE(Path::Exists(folder / L"data\\textures"));
     // A player's folder holds characters no code page has, and may be deep.
     const std::wstring player =
         folder / (L"\u0418\u0432\u0430\u043D\\" + std::wstring(240, L'd') + L"\\");

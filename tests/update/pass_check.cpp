@@ -41,6 +41,11 @@ std::vector<std::string> Split(const std::string& text, char separator = '|') {
 
 std::vector<HANDLE> Held;
 
+// The bytes a text stands for: "@file" for those of that file beside the test program.
+std::string Bytes(const std::string& text) {
+    return text.rfind('@', 0) == 0 ? ReadBytes(Here + String::ToWstring(text.substr(1))) : text;
+}
+
 // Every file under the folder as "name:bytes", a long file as its start and its size; a file
 // that expected takes with any content as "name:*".
 std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::string>& expected) {
@@ -102,9 +107,7 @@ std::wstring Env(const std::wstring& name) {
 void Place(const std::wstring& folder, const std::string& files) {
     for (const std::string& file : Split(files)) {
         const fs::path path = folder + String::ToWstring(file.substr(0, file.find(':')));
-        std::string bytes = file.substr(file.find(':') + 1);
-        if (bytes.rfind('@', 0) == 0)
-            bytes = ReadBytes(Here + String::ToWstring(bytes.substr(1)));
+        const std::string bytes = Bytes(file.substr(file.find(':') + 1));
         fs::create_directories(path.parent_path());
         WriteBytes(path.wstring(), bytes);
         if (bytes == "read-only")
@@ -124,6 +127,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         {"{dl}", "error : No download file " + String::ToString(server) + "/AppGameUpload/"},
         {"{fail}", " -> Start progress download: download error: "},
         {"{out}", "error : Path outside the launcher folder refused: "},
+        {"{nolist}", "error :No possibility to download data"},
         {"{folder}", String::ToString(folder)},
         {"{nul}", std::string(1, '\0')},
         {"{wrong}", ";size=65536;sha256=" + std::string(64, 'a')},
@@ -134,9 +138,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
                 text.replace(at, word.size(), value);
         for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
             const std::size_t end = text.find('}', at);
-            std::string bytes = text.substr(at + 5, end - at - 5);
-            if (bytes.rfind('@', 0) == 0)
-                bytes = ReadBytes(Here + String::ToWstring(bytes.substr(1)));
+            const std::string bytes = Bytes(text.substr(at + 5, end - at - 5));
             Sha256 hash;
             hash.Add(bytes);
             text.replace(at, end + 1 - at,
@@ -179,11 +181,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     // The pass's trace lines, to count what it hashed.
     std::ostringstream trace;
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
-    PassOptions options;
-    options.repair = pass.repair;
-    options.product = pass.product;
-    if (pass.keys > 0)
-        options.listKey = BuiltInListKey();
+    PassOptions options{pass.repair, pass.keys > 0 ? BuiltInListKey() : "", pass.product};
     if (pass.keys > 1)
         options.listKey += FromHex(String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY")));
     CommitStopAt = pass.killAt;

@@ -68,9 +68,9 @@ class PassTest : public testing::Test {
 // during the pass, stays. Whatever the case, no URL is asked for more than 11 times and no
 // endless body runs out: a download is cut where it goes wrong. In the texts, {dl} stands for "No
 // download file" and the site's upload URL, {fail} for the start of a download failure, {out}
-// for a refused path, {folder} and {canary} for those paths, {nul} for a NUL byte,
-// {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT (or of the file, for "@file"),
-// and {wrong} for fields of 65536 bytes that no body has.
+// for a refused path, {nolist} for a list that could not be fetched, {folder} and {canary} for
+// those paths, {nul} for a NUL byte, {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes
+// TEXT (or of the file, for "@file"), and {wrong} for fields of 65536 bytes that no body has.
 void CheckPass(const PassCase& pass, const std::wstring& folder);
 
 } // namespace pass_check

@@ -18,17 +18,15 @@ using PinnedContent = PassTest;
 // clang-format off
 const PassCase Pinned[] = {
     // "{rw}" no longer matters: what counts is whether the local copy is the listed one.
-    {.site = "pinned",
-     .served = "uploadfile.uda:Version = 2;{d}\nsame.bin;{rw};{pin:same}\ndamaged.bin;{pin:good}\n"
-         "new\\new.bin;{pin:new}\nwrong.bin;{rw};{pin:expected}\nlonger.bin;{pin:twelve bytes}\n"
-         "|same.bin:same|damaged.bin:good|new\\new.bin:new|wrong.bin:EXPECTED"
-         "|longer.bin:twelve bytes and more",
+    {.site = "pinned", .served = "uploadfile.uda:Version = 2;{d}\nsame.bin;{rw};{pin:same}\n"
+         "damaged.bin;{pin:good}\nnew\\new.bin;{pin:new}\nwrong.bin;{rw};{pin:expected}\n"
+         "longer.bin;{pin:twelve bytes}\n|same.bin:same|damaged.bin:good|new\\new.bin:new"
+         "|wrong.bin:EXPECTED|longer.bin:twelve bytes and more",
      .before = "same.bin:same|damaged.bin:bad|wrong.bin:previous|longer.bin:old",
      .after = "same.bin:same|damaged.bin:good|new\\new.bin:new|wrong.bin:previous|longer.bin:old"
          "|update\\update.info:Version = 2;{d}|update\\hashes.cache:*",
      .errors = "{dl}wrong.bin{fail}content does not match the list"
-         "|{dl}longer.bin{fail}content does not match the list",
-     .count = 6 - 1, .progress = true,
+         "|{dl}longer.bin{fail}content does not match the list", .count = 6 - 1, .progress = true,
      .requested = "uploadfile.uda|damaged.bin|new/new.bin|wrong.bin|longer.bin", .hashed = 2},
     // Bodies far longer than listed, endless or cut between chunks never reach the target, and
     // the pass goes on; a stat cache that cannot be written (a folder in the way, as a full
@@ -49,8 +47,7 @@ const PassCase Pinned[] = {
          "|{dl}endless\\b.bin{fail}content does not match the list"
          "|{dl}chunkend\\a.bin{fail}content does not match the list"
          "|{dl}gzipcut\\a.bin{fail}the body arrived empty"
-         "|error : No write file {folder}update\\hashes.cache",
-     .count = 6, .progress = true,
+         "|error : No write file {folder}update\\hashes.cache", .count = 6, .progress = true,
      .requested = "uploadfile.uda|longer/a.bin|endless/a.bin|endless/b.bin|chunkend/a.bin"
          "|gzipcut/a.bin|after.bin"},
 };

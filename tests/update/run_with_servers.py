@@ -7,10 +7,10 @@
 # writes to the same access log) on loopback over one temporary document root, runs the program under
 # wine-run and stops the servers again, also when the program fails or CTest stops this script.
 # The program finds the servers in TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL
-# (https://localhost:PORT/), TOLVANE_PLAIN_URL (http://localhost:PORT/), TOLVANE_DEAD_URL (a
-# port nobody listens on), their access logs in TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and
-# the document root in TOLVANE_DOCROOT (Windows paths). With --list-keys, the fault server signs
-# the lists of "sign-N" sites with DIR/list.pem and DIR/other.pem (see fault_server.py).
+# (https://localhost:PORT/), TOLVANE_DEAD_URL (a port nobody listens on), their access logs in
+# TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and the document root in TOLVANE_DOCROOT (Windows
+# paths). With --list-keys, the fault server signs the lists of "sign-N" sites with DIR/list.pem
+# and DIR/other.pem (see fault_server.py).
 import os
 import shutil
 import signal
@@ -29,17 +29,15 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
     subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
     docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
     try:
-        servers.append(ts.Nginx(docroot, pki).start())
-        plain = ts.start_fault_server(docroot)
-        servers.append(plain)
         fault_log = os.path.join(docroot, "fault-access.log")
-        away = ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log)
-        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, plain.url, fault_log,
-                                             list_keys, away.url))
-        servers.append(away)
+        servers.append(ts.Nginx(docroot, pki).start())
+        servers.append(ts.start_fault_server(docroot))  # over plain HTTP
+        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, servers[1].url, fault_log))
+        servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, servers[1].url, fault_log,
+                                             list_keys, servers[2].url))
         servers.append(ts.start_fault_server(docroot, pki.untrusted_cert, pki.untrusted_key))
-        env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=servers[2].url,
-                   TOLVANE_UNTRUSTED_URL=servers[4].url, TOLVANE_PLAIN_URL=plain.url,
+        env = dict(os.environ, TOLVANE_NGINX_URL=servers[0].url, TOLVANE_FAULT_URL=servers[3].url,
+                   TOLVANE_UNTRUSTED_URL=servers[4].url,
                    TOLVANE_NGINX_LOG=ts.windows_path(servers[0].access_log),
                    TOLVANE_FAULT_LOG=ts.windows_path(fault_log),
                    TOLVANE_DOCROOT=ts.windows_path(docroot),
@@ -58,7 +56,5 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
 
 if __name__ == "__main__":
     args = sys.argv[1:]
-    keys = None
-    if args[:1] == ["--list-keys"]:
-        keys, args = args[1], args[2:]
+    keys, args = (args[1], args[2:]) if args[:1] == ["--list-keys"] else (None, args)
     sys.exit(main(*args, list_keys=keys))

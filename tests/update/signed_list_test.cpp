@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <tuple>
+#include <vector>
+
 #include "pass_check.h"
 #include "update/install/install.h"
 #include "support/test_files.h"
@@ -31,9 +34,6 @@ const PassCase Signed[] = {
      .errors = kNotSigned, .requested = "uploadfile.uda", .keys = 1},
     {.site = "sign-5-expired", .served = kList, .before = kBefore, .after = kBefore,
      .errors = "error : The update list has expired", .requested = "uploadfile.uda", .keys = 1},
-    // A launcher that holds the new key beside the old one takes lists signed with either.
-    {.site = "sign-5-otherkey", .served = kList, .before = kBefore, .after = kInstalled,
-     .count = 5 - 3, .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 2},
     // A launcher built for one product takes its lists and refuses others' (and, as the verdict's
     // table shows, lists for none: the same refusal).
     {.site = "sign-5-game", .served = kList, .before = kBefore, .after = kInstalled, .count = 5 - 3,
@@ -46,19 +46,15 @@ const PassCase Signed[] = {
     {.site = "sign-5",
      .served = "uploadfile.uda:Version = 1;{d}\r\nnew.txt;{pin:new}\r\nold.txt;{d}\r\n"
          "plain.txt;{rw}\r\nupdate\\list.serial;{d}\r\nerrors.err;{d}\r\nx.txt;{pin:x};SHA256=0"
-         "|new.txt:new|plain.txt:p",
-     .before = kBefore, .after = kBefore,
+         "|new.txt:new|plain.txt:p", .before = kBefore, .after = kBefore,
      .errors = "error : List line refused, a signed list pins every file with size= and sha256=:"
          " plain.txt|error : List line refused, it names the launcher's own files:"
          " update\\list.serial|error : List line refused, it names the launcher's own files:"
          " errors.err|error : List line refused, unknown field SHA256=0: x.txt",
      .requested = "uploadfile.uda", .keys = 1},
-    // An unsigned list: refused by a build with a key, used by one without.
+    // An unsigned list is refused by a build with a key (the pinned passes use one without).
     {.site = "unsigned", .served = kList, .before = kBefore, .after = kBefore, .errors = kNotSigned,
      .requested = "uploadfile.uda", .keys = 1},
-    {.site = "unsigned", .served = kList, .before = kBefore,
-     .after = "new.txt:new|update\\update.info:Version = 1;{d}|update\\hashes.cache:*",
-     .count = 3 - 1, .progress = true, .requested = "uploadfile.uda|new.txt"},
 };
 // clang-format on
 
@@ -90,124 +86,81 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     // The registry's copy of the record still refuses it once the file is gone, and the next
     // accepted list writes the file again.
     ASSERT_TRUE(DeleteFileW((folder.path() + L"update\\list.serial").c_str()));
-    const char* withoutFile = "seven.txt:7|update\\update.info:Version = 7;{d}"
-                              "|update\\hashes.cache:*";
     PassCase refused = steps[2];
-    refused.after = withoutFile;
+    refused.after = "seven.txt:7|update\\update.info:Version = 7;{d}|update\\hashes.cache:*";
     CheckPass(refused, folder.path());
     CheckPass(steps[1], folder.path());
 }
 
-TEST_F(SignedList, AReleaseThatDoesNotFitIsRefusedBeforeAnyRequest) {
-    const ScratchFolder folder;
-    // 1 MiB free: the new file of one byte needs 16 MiB with its margin.
-    VolumeFreeBytesOverride = 1 << 20;
-    // clang-format off
-    CheckPass({.site = "sign-5", .served = kList, .before = kBefore,
-               .after = "old.txt:old|update\\hashes.cache:*",
-               .errors = "error : Not enough room for the update: 16777219 bytes needed, 1048576 free",
-               .requested = "uploadfile.uda", .keys = 1},
-              folder.path());
-    // clang-format on
-    VolumeFreeBytesOverride = 0;
-    CheckPass(Signed[0], folder.path());
-}
-
 // Release 2 over release 1: two files change, one is new in a new folder, one goes.
-constexpr const char* kRelease1 =
-    "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
+const std::string kRelease1 = "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
 constexpr const char* kList2 =
     "uploadfile.uda:Version = 2;{d}\r\na.txt;{pin:a2}\r\nb.txt;{pin:b2}"
     "\r\nc\\new.txt;{pin:c2}\r\ngone.txt;{d}|a.txt:a2|b.txt:b2|c\\new.txt:c2";
 constexpr const char* kStaged2 = "|a.txt.tolvane-stage:a2|b.txt.tolvane-stage:b2"
                                  "|c\\new.txt.tolvane-stage:c2|update\\staged:*";
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
-constexpr const char* kRelease2 = "a.txt:a2|b.txt:b2|c\\new.txt:c2"
-                                  "|update\\update.info:Version = 2;{d}";
 
-std::string Of(std::initializer_list<std::string> parts) {
-    std::string joined;
-    for (const std::string& part : parts)
-        joined += part;
-    return joined;
-}
-
-// The folder holds release 1 or release 2, never a mix: a wrong file, a file another program
-// holds, or a kill at any moment of the commit holds release 2 back whole (keeping what was
-// staged), and the next pass finishes it, fetching only what is still missing.
+// The folder holds release 1 or release 2, never a mix: a volume without room (refused before
+// any request), a wrong file, a file another program holds, or a kill at any moment of the
+// commit holds release 2 back whole (keeping what was staged), and the next pass finishes it,
+// fetching only what is still missing.
 TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
-    const std::string staged = Of({kRelease1, kStaged2, kRecords}),
-                      installed = Of({kRelease2, kRecords});
-    const PassCase retry = {.site = "sign-5",
-                            .served = kList2,
-                            .after = installed.c_str(),
-                            .count = 4,
-                            .requested = "uploadfile.uda",
-                            .keys = 1};
-    {
-        const ScratchFolder folder;
-        // A stage copy of a release no longer served goes; a wrong body is not staged.
-        // A pass killed while staging left a download temporary behind: it goes too.
-        const std::string before =
-            Of({kRelease1, "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
-                           "|b.txt.tolvane-stage.tolvane-part:b"});
-        const std::string served = Of({kList2, "|a.txt:wrong"});
-        const std::string partly =
-            Of({kRelease1, "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2|update\\staged:*",
-                kRecords});
-        CheckPass({.site = "sign-5",
-                   .served = served.c_str(),
-                   .before = before.c_str(),
-                   .after = partly.c_str(),
-                   .errors = "{dl}a.txt{fail}content does not match the list",
-                   .count = 4,
-                   .progress = true,
-                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
-                   .keys = 1},
-                  folder.path());
-        PassCase rest = retry;
-        rest.requested = "uploadfile.uda|a.txt";
-        rest.progress = true;
-        CheckPass(rest, folder.path());
-    }
-    {
-        const ScratchFolder folder;
-        const std::string held =
-            Of({"a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}"});
-        const std::string kept = Of({held.c_str(), kStaged2, kRecords});
-        CheckPass({.site = "sign-5",
-                   .served = kList2,
-                   .before = held.c_str(),
-                   .after = kept.c_str(),
-                   .errors = "error : The release was not installed: b.txt is held by another "
-                             "program (error 32)",
-                   .count = 4,
-                   .progress = true,
-                   .requested = "uploadfile.uda|a.txt|b.txt|c/new.txt",
-                   .keys = 1},
-                  folder.path());
-        CheckPass(retry, folder.path());
-    }
+    // clang-format off
+    const std::string staged = kRelease1 + kStaged2 + kRecords,
+        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
+            std::string(kRecords),
+        // A stage copy of a release no longer served goes, and so does the download temporary
+        // of a pass killed while staging; a wrong body is not staged.
+        stale = kRelease1 + "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
+            "|b.txt.tolvane-stage.tolvane-part:b",
+        partly = kRelease1 + "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2"
+            "|update\\staged:*" + kRecords,
+        wrong = kList2 + std::string("|a.txt:wrong"),
+        hashed = kRelease1 + "|update\\hashes.cache:*",
+        held = "a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}",
+        heldKept = held + kStaged2 + kRecords;
+    const char* all = "uploadfile.uda|a.txt|b.txt|c/new.txt";
+    // A first pass, what the next one fetches after the list ("" nothing) and its count, and the
+    // volume's free bytes during the first (0: as they are).
+    struct Step {
+        PassCase pass;
+        const char* refetched;
+        int count;
+        std::uint64_t free = 0;
+    };
+    std::vector<Step> steps = {
+        // The three new files of 2 bytes need 16 MiB with the margin.
+        {{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(), .after = hashed.c_str(),
+          .errors = "error : Not enough room for the update: 16777222 bytes needed, 1048576 free",
+          .requested = "uploadfile.uda", .keys = 1}, "|a.txt|b.txt|c/new.txt", 4, 1 << 20},
+        {{.site = "sign-5", .served = wrong.c_str(), .before = stale.c_str(),
+          .after = partly.c_str(), .errors = "{dl}a.txt{fail}content does not match the list",
+          .count = 4, .progress = true, .requested = all, .keys = 1}, "|a.txt", 4},
+        {{.site = "sign-5", .served = kList2, .before = held.c_str(), .after = heldKept.c_str(),
+          .errors = "error : The release was not installed: b.txt is held by another program"
+              " (error 32)", .count = 4, .progress = true, .requested = all, .keys = 1}, "", 4},
+    };
     // Moments of the commit: before and after its journal, after each move (a.txt and b.txt
     // move twice, c\new.txt and gone.txt once), after the version's line. From moment 8 on the
-    // version is journalled, and the start completes the commit; before it, the start undoes it.
-    for (int moment : {0, 1, 2, 3, 5, 6, 7, 8}) {
-        SCOPED_TRACE(moment);
+    // version is journalled, and the start completes the commit (after which the next pass stops
+    // at the version line); before it, the start undoes it.
+    for (int moment : {0, 1, 2, 3, 5, 6, 7, 8})
+        steps.push_back({{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(),
+                          .after = (moment < 8 ? staged : installed).c_str(), .count = 4,
+                          .progress = true, .keys = 1, .killAt = moment}, "", moment < 8 ? 4 : 5});
+    for (const auto& [pass, refetched, count, free] : steps) {
+        SCOPED_TRACE(pass.killAt);
         const ScratchFolder folder;
-        CheckPass({.site = "sign-5",
-                   .served = kList2,
-                   .before = kRelease1,
-                   .after = moment < 8 ? staged.c_str() : installed.c_str(),
-                   .count = 4,
-                   .progress = true,
-                   .keys = 1,
-                   .killAt = moment},
+        VolumeFreeBytesOverride = free;
+        CheckPass(pass, folder.path());
+        VolumeFreeBytesOverride = 0;
+        const std::string requested = std::string("uploadfile.uda") + refetched;
+        CheckPass({.site = "sign-5", .served = kList2, .after = installed.c_str(), .count = count,
+                   .progress = *refetched != 0, .requested = requested.c_str(), .keys = 1},
                   folder.path());
-        // After a completed commit the next pass stops at the version line.
-        PassCase next = retry;
-        next.count = moment < 8 ? 4 : 5;
-        CheckPass(next, folder.path());
     }
+    // clang-format on
 }
 
 // A release may carry the next launcher (here the test program stands for the running one). It
@@ -216,49 +169,38 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
 // change: a launcher with the list key takes one with both keys, which takes lists signed with
 // the other key and one with that key alone.
 TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
-    struct Offer {
-        const char* site;
-        const char* program;
-        int keys;
-        const char* failure; // empty: installed
+    // The site, the program offered, the running launcher's keys, why it fails ("": installed),
+    // and the moment a kill stops the commit (-1: none; 2: between the launcher's two renames,
+    // after which the start puts the previous one back).
+    const std::tuple<const char*, std::string, int, std::string, int> offers[] = {
+        {"sign-5", "launcher_both.exe", 1, "", -1},
+        {"sign-5-otherkey", "launcher_other.exe", 2, "", -1},
+        {"sign-5", "record_run.exe", 1, "it gave no answer", -1},
+        {"sign-5", "launcher_other.exe", 1, "The update list is not signed by the studio", -1},
+        {"sign-5", "launcher_none.exe", 1, "it was built without a list key", -1},
+        {"sign-5", "launcher_list.exe", 1, "", 2},
     };
-    const Offer offers[] = {
-        {"sign-5", "launcher_both.exe", 1, ""},
-        {"sign-5-otherkey", "launcher_other.exe", 2, ""},
-        {"sign-5", "record_run.exe", 1, "it gave no answer"},
-        {"sign-5", "launcher_other.exe", 1, "The update list is not signed by the studio"},
-        {"sign-5", "launcher_none.exe", 1, "it was built without a list key"},
-    };
-    for (const Offer& offer : offers) {
-        SCOPED_TRACE(offer.program);
+    const std::string exe = "update_server_tests.exe",
+                      before = exe + ":old|update\\update.info:Version = 1;{d}";
+    for (const auto& [site, program, keys, failure, kill] : offers) {
+        SCOPED_TRACE(program);
         const ScratchFolder folder;
-        const std::string at = std::string("@") + offer.program;
-        const std::string served =
-            "uploadfile.uda:Version = 2;{d}\r\nupdate_server_tests.exe;{pin:" + at +
-            "}|update_server_tests.exe:" + at;
-        const char* before = "update_server_tests.exe:old|update\\update.info:Version = 1;{d}";
-        const bool installed = !*offer.failure;
+        const std::string served = "uploadfile.uda:Version = 2;{d}\r\n" + exe + ";{pin:@" +
+                                   program + "}|" + exe + ":@" + program;
+        const bool installed = failure.empty() && kill < 0;
         const std::string after =
-            installed
-                ? Of({"update_server_tests.exe:*|update\\update.info:Version = 2;{d}", kRecords})
-                : Of({before, "|update_server_tests.exe.tolvane-stage:*|update\\staged:*", kRecords,
-                      std::string(offer.program) == "record_run.exe"
-                          ? "|update_server_tests.exe.tolvane-stage.ran:"
-                          : ""});
+            installed ? exe + ":*|update\\update.info:Version = 2;{d}" + kRecords
+                      : before + "|" + exe + ".tolvane-stage:*|update\\staged:*" + kRecords +
+                            (program == "record_run.exe" ? "|" + exe + ".tolvane-stage.ran:" : "");
         const std::string error =
-            installed ? ""
-                      : std::string("error : The new launcher failed its check: ") + offer.failure;
-        CheckPass({.site = offer.site,
-                   .served = served.c_str(),
-                   .before = before,
-                   .after = after.c_str(),
-                   .errors = error.c_str(),
-                   .count = 1,
-                   .progress = true,
-                   .keys = offer.keys},
-                  folder.path());
-        EXPECT_EQ(testing_support::ReadBytes(folder.path() + L"update_server_tests.exe"),
-                  installed ? testing_support::ReadBytes(Here + String::ToWstring(offer.program))
+            failure.empty() ? "" : "error : The new launcher failed its check: " + failure;
+        // clang-format off
+        CheckPass({.site = site, .served = served.c_str(), .before = before.c_str(),
+                   .after = after.c_str(), .errors = error.c_str(), .count = 1, .progress = true,
+                   .keys = keys, .killAt = kill}, folder.path());
+        // clang-format on
+        EXPECT_EQ(testing_support::ReadBytes(folder.path() + String::ToWstring(exe)),
+                  installed ? testing_support::ReadBytes(Here + String::ToWstring(program))
                             : "old");
     }
 }

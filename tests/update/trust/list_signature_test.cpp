@@ -38,21 +38,19 @@ const std::string kLine = "'signature ecdsa-p256-sha256 ";
 constexpr std::int64_t kExpiry = 1935817689; // 2031-05-06T07:08:09Z
 
 TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
-    const std::string b64 = kSignatureB64;
+    const std::string b64 = kSignatureB64, head = kSigned + kLine;
     // The list, and whether it splits into kSigned and kSignature (otherwise nothing is split).
     // clang-format off
     const std::pair<std::string, bool> cases[] = {
-        {kSigned + kLine + b64 + "\r\n", true}, {kSigned + kLine + b64, true},
-        {kSigned + kLine + b64 + "\n", false}, {kSigned + kLine + b64 + "\r\n\r\n", false},
-        {kSigned + kLine + b64 + "\r\nextra.txt;\r\n", false},               // not the last line
+        {head + b64 + "\r\n", true}, {head + b64, true}, {head + b64 + "\n", false},
+        {head + b64 + "\r\n\r\n", false}, {head + b64 + "\r\nextra.txt;\r\n", false}, // not last
         {kSigned.substr(0, kSigned.size() - 2) + "\n" + kLine + b64, false}, // no CR LF before
-        {kSigned + kLine + b64.substr(0, 86), false},                        // cut
-        {kSigned + kLine + b64.substr(0, 84), false},                        // 63 bytes
-        {kSigned + kLine + b64.substr(0, 86) + "A=", false},                 // 65 bytes
-        {kSigned + kLine + b64.substr(0, 40) + "=" + b64.substr(41), false}, // padding inside
-        {kSigned + kLine + b64.substr(0, 85) + "R==", false},                // unused bits set
-        {kSigned + kLine + "_" + b64.substr(1), false},                      // URL alphabet
-        {kSigned + kLine + b64.substr(0, 40) + " " + b64.substr(40), false},
+        // Cut, 63 bytes, 65 bytes, padding inside, unused bits set, the URL alphabet, a blank.
+        {head + b64.substr(0, 86), false}, {head + b64.substr(0, 84), false},
+        {head + b64.substr(0, 86) + "A=", false},
+        {head + b64.substr(0, 40) + "=" + b64.substr(41), false},
+        {head + b64.substr(0, 85) + "R==", false}, {head + "_" + b64.substr(1), false},
+        {head + b64.substr(0, 40) + " " + b64.substr(40), false},
         {kSigned + "'signature ecdsa-p384-sha384 " + b64, false}, {kSigned, false},
     };
     // clang-format on
@@ -66,6 +64,7 @@ TEST(ListSignature, OnlyAStrictLastLineSplitsOffASignature) {
 TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
     // The fields after "'tolvane-list ", and the serial read, with "@" and the expiry and "#"
     // and the product when there are; "" for a refused line.
+    const std::string at = "serial=1 expires=";
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         // Fields in any order, each once, a known one only, one blank before each.
@@ -79,22 +78,15 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         {"serial=18446744073709551615", "18446744073709551615"},
         {"serial=18446744073709551616", ""}, {"serial=007", ""}, {"serial=", ""}, {"serial=-1", ""},
         {"serial=1a", ""}, {"serial=1 ", ""}, {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
-        {"serial=1 expires=1969-12-31T23:59:59Z", "1@-1"},
-        {"serial=1 expires=2038-01-19T03:14:08Z", "1@2147483648"},
-        {"serial=1 expires=9999-12-31T23:59:59Z", "1@253402300799"},
+        {at + "1969-12-31T23:59:59Z", "1@-1"}, {at + "2038-01-19T03:14:08Z", "1@2147483648"},
+        {at + "9999-12-31T23:59:59Z", "1@253402300799"},
         // Leap days: every 4th year, not every 100th, but every 400th.
-        {"serial=1 expires=2024-02-29T12:00:00Z", "1@1709208000"},
-        {"serial=1 expires=2023-02-29T00:00:00Z", ""},
-        {"serial=1 expires=2100-02-29T00:00:00Z", ""},
-        {"serial=1 expires=2000-02-29T23:59:59Z", "1@951868799"},
-        {"serial=1 expires=2024-04-31T00:00:00Z", ""},
-        {"serial=1 expires=2024-13-01T00:00:00Z", ""},
-        {"serial=1 expires=2024-00-10T00:00:00Z", ""},
-        {"serial=1 expires=2024-01-00T00:00:00Z", ""},
-        {"serial=1 expires=2024-01-01T24:00:00Z", ""},
-        {"serial=1 expires=2024-01-01T23:59:60Z", ""},
-        {"serial=1 expires=2024-01-01t00:00:00z", ""},
-        {"serial=1 expires=2024-01-01T00:00:00", ""}, // a local time
+        {at + "2024-02-29T12:00:00Z", "1@1709208000"}, {at + "2000-02-29T23:59:59Z", "1@951868799"},
+        {at + "2023-02-29T00:00:00Z", ""}, {at + "2100-02-29T00:00:00Z", ""},
+        {at + "2024-04-31T00:00:00Z", ""}, {at + "2024-13-01T00:00:00Z", ""},
+        {at + "2024-00-10T00:00:00Z", ""}, {at + "2024-01-00T00:00:00Z", ""},
+        {at + "2024-01-01T24:00:00Z", ""}, {at + "2024-01-01T23:59:60Z", ""},
+        {at + "2024-01-01t00:00:00z", ""}, {at + "2024-01-01T00:00:00", ""}, // a local time
     };
     // clang-format on
     for (const auto& [fields, expected] : cases) {
@@ -113,36 +105,37 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
     const std::string body = "Version = 3;\r\na.txt;\r\n";
     auto serial = [](const std::string& fields) { return "'tolvane-list " + fields + "\r\n"; };
     const std::string line = kLine + kSignatureB64 + "\r\n";
-    const std::wstring notSigned = L"error : The update list is not signed by the studio";
-    const std::wstring older = L"error : The update list is older than the one installed";
-    const std::wstring expired = L"error : The update list has expired";
-    const std::wstring other = L"error : The update list is for another product";
+    const std::wstring prefix = L"error : The update list ",
+                       notSigned = prefix + L"is not signed by the studio",
+                       older = prefix + L"is older than the one installed",
+                       expired = prefix + L"has expired",
+                       other = prefix + L"is for another product";
     const std::optional<std::uint64_t> none;
     const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
     // The list, whether its signature verified, the stored serial, now, and the refusal; the
     // launcher takes any product but where a case names one after the list.
+    using Case = std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t,
+                            std::wstring, std::string>;
     // clang-format off
-    const std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t, std::wstring,
-                     std::string>
-        cases[] = {
-            {body + serial("serial=5 product=game") + line, true, none, 0, L"", "game"},
-            {body + serial("serial=5 product=game") + line, true, none, 0, L"", ""},
-            {body + serial("serial=5 product=cad") + line, true, none, 0, other, "game"},
-            {body + serial("serial=5 product=Game") + line, true, none, 0, other, "game"},
-            {body + serial("serial=5") + line, true, none, 0, other, "game"},
-            {body + serial("serial=5 product=cad") + line, false, none, 0, notSigned, "game"},
-            {body + serial("serial=4 product=cad") + line, true, 5, 0, other, "game"},
-            {serial("serial=5") + body + line, true, 5, 0, L"", ""},
-            {body + serial("serial=6") + line, true, 5, 0, L"", ""},
-            {body + serial("serial=4") + line, true, 5, 0, older, ""},
-            {body + serial("serial=5"), true, none, 0, notSigned, ""},
-            {body + line, true, none, 0, notSigned, ""},
-            {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned, ""},
-            {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned,
-             ""},
-            {expiring, true, 5, kExpiry - 1, L"", ""}, {expiring, true, 5, kExpiry, expired, ""},
-            {expiring, true, 9, kExpiry, older, ""},
-        };
+    const Case cases[] = {
+        {body + serial("serial=5 product=game") + line, true, none, 0, L"", "game"},
+        {body + serial("serial=5 product=game") + line, true, none, 0, L"", ""},
+        {body + serial("serial=5 product=cad") + line, true, none, 0, other, "game"},
+        {body + serial("serial=5 product=Game") + line, true, none, 0, other, "game"},
+        {body + serial("serial=5") + line, true, none, 0, other, "game"},
+        {body + serial("serial=5 product=cad") + line, false, none, 0, notSigned, "game"},
+        {body + serial("serial=4 product=cad") + line, true, 5, 0, other, "game"},
+        {serial("serial=5") + body + line, true, 5, 0, L"", ""},
+        {body + serial("serial=6") + line, true, 5, 0, L"", ""},
+        {body + serial("serial=4") + line, true, 5, 0, older, ""},
+        {body + serial("serial=5"), true, none, 0, notSigned, ""},
+        {body + line, true, none, 0, notSigned, ""},
+        {body + serial("serial=5") + serial("serial=5") + line, true, none, 0, notSigned, ""},
+        {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned, ""},
+        {expiring, true, 5, kExpiry - 1, L"", ""}, {expiring, true, 5, kExpiry, expired, ""},
+        {expiring, true, 9, kExpiry, older, ""},
+    };
+    // clang-format on
     for (const auto& [list, verified, stored, now, refusal, product] : cases)
         EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, product, stored, now)),
                   refusal)
@@ -161,14 +154,10 @@ TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
         {three, damaged, "3"},   {damaged, missing, "!"}, {missing, damaged, "!"},
         {damaged, damaged, "!"},
     };
-    // clang-format on
     for (const auto& [file, value, expected] : cases) {
         const RecordedSerial record = CombineSerialCopies(file, value);
-        EXPECT_EQ(record.damaged  ? "!"
-                  : record.serial ? std::to_string(*record.serial)
-                                  : "-",
-                  expected)
-            << expected;
+        const std::string serial = record.serial ? std::to_string(*record.serial) : "-";
+        EXPECT_EQ(record.damaged ? "!" : serial, expected);
     }
 }
 
