@@ -4,6 +4,7 @@
 #include "launcher/setup.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
+#include "update/self_check.h"
 #include "update/update_worker.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
@@ -12,6 +13,9 @@
 // engine for a repair pass. An update a kill cut short is recovered first.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
+    // A launcher staged by an update proves here that it can take the studio's lists.
+    if (AnswerSelfCheckRequest(GetCommandLineW()))
+        return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
     // A commit a kill cut short is finished or undone before anything else reads the folder.

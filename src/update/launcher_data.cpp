@@ -29,9 +29,6 @@ std::string RecordedVersion() {
     return lines.empty() ? std::string() : ValueAfterEquals(String::ToString(lines.front()));
 }
 
-namespace {
-
-// The running executable's file name, which no list line may name.
 const std::wstring& LauncherName() {
     static const std::wstring name = [] {
         const std::wstring path = Environment::ExecutablePath();
@@ -39,6 +36,8 @@ const std::wstring& LauncherName() {
     }();
     return name;
 }
+
+namespace {
 
 void DeleteEntry(const LauncherLine& line) {
     Trace::Narrow(line.relativePath + " <- delete");

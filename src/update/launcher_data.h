@@ -15,6 +15,9 @@ bool ProcessLauncherLine(const std::string& line);
 // otherwise one error-log line for each refused line, and false (the list is refused whole).
 bool EveryLineTaken(const std::vector<std::string>& lines);
 
+// The running executable's file name.
+const std::wstring& LauncherName();
+
 // The version value of the record's first line; empty without a record.
 std::string RecordedVersion();
 

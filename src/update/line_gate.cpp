@@ -40,17 +40,13 @@ bool ShortNameAlias(const std::wstring& level) {
     return stem <= 8 && (dot == std::wstring::npos || level.size() - dot - 1 <= 3);
 }
 
-bool NamesLauncherState(const std::wstring& path, const std::wstring& launcherName) {
+bool NamesLauncherState(const std::wstring& path) {
     const std::vector<std::wstring> levels = ResolvedLevels(path);
     if (levels.empty())
         return false;
-    std::wstring launcher;
-    for (wchar_t c : launcherName)
-        launcher.push_back(Lower(c));
     const std::wstring& first = levels.front();
     if (first == L"update" ||
-        (levels.size() == 1 && (first == L"errors.err" || first == L"update.info" ||
-                                (!launcher.empty() && first == launcher))))
+        (levels.size() == 1 && (first == L"errors.err" || first == L"update.info")))
         return true;
     for (const std::wstring& level : levels)
         if (IsOwnTemporaryName(level) || ShortNameAlias(level))
@@ -67,6 +63,10 @@ std::wstring ResolvedPath(const std::wstring& path) {
     return resolved;
 }
 
+bool NamesLauncher(const std::wstring& path, const std::wstring& launcherName) {
+    return !launcherName.empty() && ResolvedPath(path) == ResolvedPath(launcherName);
+}
+
 std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherName,
                          bool signedList) {
     if (line.comment)
@@ -76,7 +76,9 @@ std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherN
         return L"error : Path outside the launcher folder refused: " + line.path;
     if (line.path.find_first_of(L"%#?") != std::wstring::npos)
         return refused + L"\"%\", \"#\" or \"?\" in the path: " + line.path;
-    if (NamesLauncherState(line.path, launcherName))
+    // The launcher itself is replaced only as a signed release replaces it, never deleted.
+    if (NamesLauncherState(line.path) ||
+        (NamesLauncher(line.path, launcherName) && (!signedList || line.deletion)))
         return refused + L"it names the launcher's own files: " + line.path;
     if (!line.fields.error.empty())
         return refused + String::ToWstring(line.fields.error) + L": " + line.path;

@@ -10,7 +10,8 @@
 // a path holding "%", "#" or "?" (its URL would name another file), a malformed size or sha256
 // field, and a path that names the launcher's own state whatever its case or the separators,
 // blanks and dots the platform ignores: anything under update\, errors.err or update.info beside
-// the executable, the executable itself (launcherName), a temporary of the launcher's
+// the executable, the executable itself (launcherName) but in a signed list that fetches it
+// (the launcher's own line, see NamesLauncher), a temporary of the launcher's
 // (*.tolvane-part, *.tolvane-stage, *.tolvane-old), or an 8.3 short-name alias ("~" in a level
 // of 8.3 shape), which could name any of those. Refused in a signed list besides: a line that
 // fetches a file without both size= and sha256=, and an item after the path that is neither a
@@ -21,3 +22,7 @@ std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherN
 // The file a relative path names as the platform resolves it (either separator, trailing dots
 // and blanks dropped, ASCII case folded), so that two spellings of one file compare equal.
 std::wstring ResolvedPath(const std::wstring& path);
+
+// True when the path names the running launcher's executable (launcherName, a file name)
+// beside it, in any spelling: the launcher's own line of a signed release.
+bool NamesLauncher(const std::wstring& path, const std::wstring& launcherName);

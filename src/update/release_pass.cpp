@@ -40,6 +40,7 @@ bool GatherRelease(const std::vector<std::string>& lines, Release& release, std:
         file.target = line.target;
         file.url = line.url;
         file.fields = line.fields;
+        file.launcher = NamesLauncher(line.path, LauncherName());
         if (line.deletion) {
             const DWORD attributes = GetFileAttributesW(line.target.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -67,7 +68,8 @@ bool FitsOnVolume(const Release& release) {
 
 } // namespace
 
-bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedList& list) {
+bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedList& list,
+                          const std::string& listBytes) {
     const std::wstring& folder = UpdateServerSettings.setupFolder;
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
@@ -84,6 +86,19 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     if (!StageRelease(folder, release)) {
         Trace::Narrow("the release is held back until every file is staged");
         return true;
+    }
+    // A new launcher proves that it takes the studio's lists before it may replace this one.
+    for (const ReleaseFile& file : release.files) {
+        const std::wstring failure =
+            file.launcher
+                ? CheckNewLauncher(StageName(file.target), folder, listBytes, *list.serial)
+                : std::wstring();
+        if (!failure.empty()) {
+            LogFailure(L"error : The new launcher failed its check: " + failure);
+            return true;
+        }
+        if (file.launcher)
+            Trace::Narrow("the new launcher answered for serial " + std::to_string(*list.serial));
     }
     std::size_t reused = 0;
     for (const ReleaseFile& file : release.files)

@@ -166,7 +166,7 @@ void FetchLauncherData(std::wstring url) {
     if (signedLists) {
         if (taken) {
             BeginContentChecks(setupFolder, UpdatePassOptions.repair);
-            EndContentChecks(InstallSignedRelease(lines, list));
+            EndContentChecks(InstallSignedRelease(lines, list, bytes));
         }
         return;
     }

@@ -17,7 +17,8 @@ extern const std::wstring Here;
 // The environment variable, or empty.
 std::wstring Env(const std::wstring& name);
 
-// Writes "name:bytes|..." under a folder. A file whose bytes are "read-only" is made so; one
+// Writes "name:bytes|..." under a folder; bytes "@file" are those of that file beside the test
+// program. A file whose bytes are "read-only" is made so; one
 // whose bytes are "held" is held open without sharing until the pass of the case has ended.
 void Place(const std::wstring& folder, const std::string& files);
 
@@ -68,8 +69,8 @@ class PassTest : public testing::Test {
 // endless body runs out: a download is cut where it goes wrong. In the texts, {dl} stands for "No
 // download file" and the site's upload URL, {fail} for the start of a download failure, {out}
 // for a refused path, {folder} and {canary} for those paths, {nul} for a NUL byte,
-// {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT, and {wrong} for fields of
-// 65536 bytes that no body has.
+// {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT (or of the file, for "@file"),
+// and {wrong} for fields of 65536 bytes that no body has.
 void CheckPass(const PassCase& pass, const std::wstring& folder);
 
 } // namespace pass_check

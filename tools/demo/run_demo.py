@@ -6,7 +6,8 @@ changed settings file, a removed pak), and sets up a player folder that still ha
 1.0. Later runs reuse that state: the launcher stops early at the unchanged version. With
 --bump, a new version with a changed and a removed file is published first. With --tamper, a
 sequence of changes on the server and in the player folder shows what the launcher refuses
-and what it repairs (see tamper.py).
+and what it repairs (see tamper.py). With --self-update, a release that carries a new launcher
+replaces the player's (see self_update.py).
 
 Every list is signed with the demo's key (--key), which the demo's launcher is built with, and
 the launcher itself with the demo's code-signing certificate (Authenticode). The
@@ -25,6 +26,7 @@ import sys
 import textwrap
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import self_update  # noqa: E402
 import tamper  # noqa: E402
 from pass_report import AccessLog, PassReport  # noqa: E402
 from player import ROOT, Player, test_servers  # noqa: E402
@@ -140,6 +142,8 @@ def main():
     mode = parser.add_mutually_exclusive_group()
     mode.add_argument("--bump", action="store_true", help="publish a new version first")
     mode.add_argument("--tamper", action="store_true", help="show what the launcher refuses and repairs")
+    mode.add_argument("--self-update", action="store_true",
+                      help="publish a release that carries a new launcher, in a folder of its own")
     parser.add_argument("--reset", action="store_true", help="start over with a fresh demo folder")
     args = parser.parse_args()
     if port_in_use(PORT):
@@ -161,6 +165,8 @@ def main():
         demo.signature = demo.studio.sign_launcher()
         demo.player.launcher = demo.studio.signed_launcher
         print(f"== signed the launcher with the demo's code-signing certificate: {demo.signature[1]}")
+        if args.self_update:
+            return 0 if self_update.run(demo, pki, PORT) else 1
         minor = demo.state()
         if minor is None:
             minor = demo.first_run()

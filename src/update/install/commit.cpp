@@ -40,7 +40,7 @@ void DeleteAsides(const std::wstring& folder, const std::vector<JournalStep>& st
     const std::wstring record = LeftoversPath(folder);
     std::vector<std::string> names = String::Split(ReadFileBytes(record), '\n');
     for (const JournalStep& step : steps)
-        if (step.kind == StepKind::Aside || step.kind == StepKind::Remove)
+        if (step.kind == StepKind::Replace || step.kind == StepKind::Remove)
             names.push_back(step.text);
     std::string kept;
     for (const std::string& name : names)
@@ -52,23 +52,28 @@ void DeleteAsides(const std::wstring& folder, const std::vector<JournalStep>& st
         ReplaceFileBytes(record, kept);
 }
 
+// Moves from to to; false, with one error-log line, when that fails.
+bool MoveBack(const std::wstring& from, const std::wstring& to, const std::string& relativePath) {
+    if (MoveFileExW(from.c_str(), to.c_str(), 0))
+        return true;
+    LogFailure(L"error : The previous release could not be put back: " +
+               MoveFailure(String::ToWstring(relativePath), GetLastError()));
+    return false;
+}
+
 // Undoes the steps, last first. Each undo looks at what is on the disk, so a step whose
-// journal line was written but whose move was not taken is passed over. False, with one
-// error-log line, when a move back fails; the journal then stays for the next start.
+// journal line was written but whose moves were not (or only the first) is undone as far as it
+// went. False when a move back fails; the journal then stays for the next start.
 bool Undo(const std::wstring& folder, const std::vector<JournalStep>& steps) {
     for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-        const std::wstring target = TargetIn(folder, step->text);
-        std::wstring from, to;
-        if (step->kind == StepKind::In && !Exists(StageName(target)) && Exists(target))
-            from = target, to = StageName(target);
-        if ((step->kind == StepKind::Aside || step->kind == StepKind::Remove) &&
-            Exists(AsideName(target)) && !Exists(target))
-            from = AsideName(target), to = target;
-        if (!from.empty() && !MoveFileExW(from.c_str(), to.c_str(), 0)) {
-            LogFailure(L"error : The previous release could not be put back: " +
-                       MoveFailure(String::ToWstring(step->text), GetLastError()));
+        const std::wstring target = TargetIn(folder, step->text), aside = AsideName(target),
+                           stage = StageName(target);
+        if ((step->kind == StepKind::In || step->kind == StepKind::Replace) && !Exists(stage) &&
+            Exists(target) && !MoveBack(target, stage, step->text))
             return false;
-        }
+        if ((step->kind == StepKind::Replace || step->kind == StepKind::Remove) && Exists(aside) &&
+            !Exists(target) && !MoveBack(aside, target, step->text))
+            return false;
     }
     DeleteFileW(JournalPath(folder).c_str());
     return true;
@@ -81,41 +86,67 @@ void Complete(const std::wstring& folder, const std::vector<JournalStep>& steps)
         if (step.kind == StepKind::Version)
             ReplaceFileBytes(folder + L"update\\update.info", step.text);
     if (steps.empty() || steps.back().kind != StepKind::Done)
-        AppendStep(journal, {StepKind::Done, ""});
+        AppendSteps(journal, {{StepKind::Done, ""}});
     DeleteAsides(folder, steps);
     DeleteFileW(journal.c_str());
     ForgetStagedFiles(folder);
 }
 
-// One commit under way: journals each step before taking it, and keeps the steps for an undo.
+// One commit under way. Its steps are journalled all at once, flushed once, before the first
+// is taken: an undo looks at the disk for each, so one not yet taken is passed over. The
+// version line, flushed after the last move, tells that every move was made.
 class Commit {
   public:
     explicit Commit(const std::wstring& folder) : folder_(folder), journal_(JournalPath(folder)) {}
 
-    // Journals the step, then moves from to to. False when the commit must end here: the
-    // failure is then logged and the steps are undone, or the test's stop was reached.
-    bool Take(StepKind kind, const std::string& relativePath, const std::wstring& from,
-              const std::wstring& to) {
-        if (Stopped() || !Journal({kind, relativePath}) || Stopped())
-            return false;
-        if (!MoveFileExW(from.c_str(), to.c_str(),
-                         kind == StepKind::In ? 0 : MOVEFILE_REPLACE_EXISTING)) {
-            LogFailure(L"error : The release was not installed: " +
-                       MoveFailure(String::ToWstring(relativePath), GetLastError()));
-            Undo(folder_, steps_);
-            return false;
-        }
-        return true;
+    bool Plan(const Release& release) {
+        for (const ReleaseFile& file : release.files)
+            steps_.push_back(
+                {Exists(file.target) ? StepKind::Replace : StepKind::In, file.relativePath});
+        for (const ReleaseFile& file : release.removals)
+            steps_.push_back({StepKind::Remove, file.relativePath});
+        return !Stopped() && Journal(steps_) && !Stopped();
     }
 
-    bool Journal(const JournalStep& step) {
-        if (!AppendStep(journal_, step)) {
-            LogFailure(L"error : The release was not installed: the journal " + journal_ +
-                       L" cannot be written (error " + std::to_wstring(GetLastError()) + L")");
-            Undo(folder_, steps_);
-            return false;
+    // Takes the moves of the step. False when the commit must end here: the failure is then
+    // logged and the steps are undone, or the test's stop was reached.
+    bool Take(const JournalStep& step, const ReleaseFile& file) {
+        const std::wstring& target = file.target;
+        switch (step.kind) {
+        case StepKind::Replace:
+            return Move(target, AsideName(target), file) && !Stopped() &&
+                   Move(StageName(target), target, file) && !Stopped();
+        case StepKind::In:
+            return Move(StageName(target), target, file) && !Stopped();
+        default:
+            return Move(target, AsideName(target), file) && !Stopped();
         }
-        steps_.push_back(step);
+    }
+
+    // An aside left by an earlier commit is replaced; a file's name must be free.
+    bool Move(const std::wstring& from, const std::wstring& to, const ReleaseFile& file) {
+        const bool toAside = to.size() > file.target.size();
+        if (MoveFileExW(from.c_str(), to.c_str(), toAside ? MOVEFILE_REPLACE_EXISTING : 0))
+            return true;
+        LogFailure(L"error : The release was not installed: " +
+                   MoveFailure(String::ToWstring(file.relativePath), GetLastError()));
+        Undo(folder_, steps_);
+        return false;
+    }
+
+    bool Journal(const std::vector<JournalStep>& steps) {
+        if (AppendSteps(journal_, steps))
+            return true;
+        LogFailure(L"error : The release was not installed: the journal " + journal_ +
+                   L" cannot be written (error " + std::to_wstring(GetLastError()) + L")");
+        Undo(folder_, steps_);
+        return false;
+    }
+
+    bool Finish(const std::string& versionLine) {
+        if (!Journal({{StepKind::Version, versionLine}}) || Stopped())
+            return false;
+        steps_.push_back({StepKind::Version, versionLine});
         return true;
     }
 
@@ -145,18 +176,16 @@ CommitResult CommitRelease(const std::wstring& folder, const Release& release) {
     };
     // A journal a crash left is dealt with first, so that its steps are not mixed with these.
     RecoverCommit(folder);
-    for (const ReleaseFile& file : release.files) {
-        if (Exists(file.target) &&
-            !commit.Take(StepKind::Aside, file.relativePath, file.target, AsideName(file.target)))
+    if (!commit.Plan(release))
+        return ended();
+    std::size_t at = 0;
+    for (const ReleaseFile& file : release.files)
+        if (!commit.Take(commit.steps()[at++], file))
             return ended();
-        if (!commit.Take(StepKind::In, file.relativePath, StageName(file.target), file.target))
-            return ended();
-    }
     for (const ReleaseFile& file : release.removals)
-        if (!commit.Take(StepKind::Remove, file.relativePath, file.target, AsideName(file.target)))
+        if (!commit.Take(commit.steps()[at++], file))
             return ended();
-    if (commit.Stopped() || !commit.Journal({StepKind::Version, release.versionLine}) ||
-        commit.Stopped())
+    if (!commit.Finish(release.versionLine))
         return ended();
     Complete(folder, commit.steps());
     return CommitResult::Installed;

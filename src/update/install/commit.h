@@ -25,6 +25,7 @@ CommitResult CommitRelease(const std::wstring& setupFolder, const Release& relea
 // still held then). Nothing to do leaves the folder as it is.
 void RecoverCommit(const std::wstring& setupFolder);
 
-// For tests: when not negative, a commit stops dead at that moment (0 is before its first
-// journal line; each journal line and each move is one moment), as a kill would stop it.
+// For tests: when not negative, a commit stops dead at that moment, as a kill would stop it.
+// Moment 0 is before its journal is written, 1 after it; each move is one more, and so is the
+// version's journal line.
 extern std::atomic<int> CommitStopAt;

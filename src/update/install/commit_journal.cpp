@@ -14,7 +14,7 @@ struct StepName {
     const char* name; // with its separating blank
 };
 
-constexpr StepName kNames[] = {{StepKind::Aside, "aside "},
+constexpr StepName kNames[] = {{StepKind::Replace, "replace "},
                                {StepKind::In, "in "},
                                {StepKind::Remove, "remove "},
                                {StepKind::Version, "version "},
@@ -56,10 +56,12 @@ std::wstring JournalPath(const std::wstring& setupFolder) {
     return setupFolder + L"update\\release.journal";
 }
 
-bool AppendStep(const std::wstring& journal, const JournalStep& step) {
+bool AppendSteps(const std::wstring& journal, const std::vector<JournalStep>& steps) {
     const ScopedFile file(CreateFileW(journal.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const std::string line = JournalLine(step);
+    std::string line;
+    for (const JournalStep& step : steps)
+        line += JournalLine(step);
     DWORD written = 0;
     return file.valid() &&
            WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&

@@ -1,13 +1,14 @@
 #pragma once
-// The journal of a commit, update\release.journal. Each step is written and flushed before it
-// is taken, so that after a kill or a power loss the next start knows how far the commit went
+// The journal of a commit, update\release.journal. Every step is written and flushed before
+// one is taken, so that after a kill or a power loss the next start knows how far the commit went
 // and can finish it or undo it.
 #include <string>
 #include <vector>
 
 enum class StepKind {
-    Aside,   // the current copy of a file is moved to its aside name
-    In,      // the staged copy is moved to the file's name
+    Replace, // the current copy of a file is moved to its aside name, then the staged copy to
+             // the file's name: one step, so that a running launcher is never without a name
+    In,      // the staged copy of a new file is moved to the file's name
     Remove,  // a file the release drops is moved to its aside name
     Version, // the version record is written: every file is in place
     Done     // the commit is complete; only the asides are left to delete
@@ -33,5 +34,5 @@ Recovery RecoveryFor(const std::vector<JournalStep>& steps);
 // Where the journal of the folder (ending in a backslash) lies.
 std::wstring JournalPath(const std::wstring& setupFolder);
 
-// Appends the step to the journal and flushes it to the disk; false when that fails.
-bool AppendStep(const std::wstring& journal, const JournalStep& step);
+// Appends the steps to the journal and flushes them to the disk; false when that fails.
+bool AppendSteps(const std::wstring& journal, const std::vector<JournalStep>& steps);

@@ -12,6 +12,7 @@ struct ReleaseFile {
     std::wstring target;      // where it lives in the launcher folder
     std::wstring url;         // where it is fetched from; empty for a removal
     ListFields fields;        // the size and hash the list pins
+    bool launcher = false;    // the running launcher's executable: replaced once proven
     bool staged = false;      // a verified copy lies under its stage name
     bool reused = false;      // that copy was left by an earlier pass
     std::string sha256;       // the verified hash, once staged

@@ -17,7 +17,22 @@ std::int64_t UnixNow() {
     return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
+// True when any of the keys signed the list.
+bool SignedByAnyKey(const SignedList& list, const std::string& keys) {
+    bool verified = false;
+    for (std::size_t at = 0; at + 64 <= keys.size() && !list.signature.empty() && !verified;
+         at += 64)
+        verified = VerifyListSignature(keys.substr(at, 64), list.signedBytes, list.signature);
+    return verified;
+}
+
 } // namespace
+
+ListVerdict JudgeListBytes(const std::string& listBytes, const std::string& keys,
+                           const std::string& product) {
+    const SignedList list = SplitSignedList(listBytes);
+    return JudgeList(list, SignedByAnyKey(list, keys), product, std::nullopt, UnixNow());
+}
 
 AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
                         const std::string& product, const std::wstring& setupFolder) {
@@ -28,12 +43,9 @@ AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
         return accepted;
     }
     const SignedList list = SplitSignedList(listBytes);
-    bool verified = false;
-    for (std::size_t at = 0; at + 64 <= keys.size() && !list.signature.empty() && !verified;
-         at += 64)
-        verified = VerifyListSignature(keys.substr(at, 64), list.signedBytes, list.signature);
     const RecordedSerial recorded = ReadSerialRecord(setupFolder);
-    ListVerdict verdict = JudgeList(list, verified, product, recorded.serial, UnixNow());
+    ListVerdict verdict =
+        JudgeList(list, SignedByAnyKey(list, keys), product, recorded.serial, UnixNow());
     if (verdict == ListVerdict::Accepted && recorded.damaged) {
         // Never a first run by accident: the record is put right by hand, or by a new install.
         LogFailure(L"error : The record of installed lists cannot be read: " +

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "update/trust/list_signature.h"
+
 // A list that may be acted on.
 struct AcceptedList {
     bool accepted = false;
@@ -26,3 +28,9 @@ AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
 // before any of its lines is handled; nothing for a list taken without a key. False, logged,
 // when a copy could not be written: the list is then not acted on.
 bool RecordAcceptedSerial(const AcceptedList& list, const std::wstring& setupFolder);
+
+// The verdict on a list's bytes from its signature (by any of the keys), product and expiry,
+// with no serial on record: what a new launcher says of the list that brought it. Nothing is
+// logged or written.
+ListVerdict JudgeListBytes(const std::string& listBytes, const std::string& keys,
+                           const std::string& product);

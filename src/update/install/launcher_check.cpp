@@ -1,0 +1,92 @@
+#include "update/install/launcher_check.h"
+
+#include <windows.h>
+
+#include "update/base/base.h"
+#include "update/trust/list_acceptance.h"
+#include "utility/scoped_handle.h"
+#include "utility/string_helpers.h"
+
+const wchar_t kSelfCheckSwitch[] = L"/selfcheck";
+
+namespace {
+
+const char kAnswer[] = "tolvane-selfcheck ";
+constexpr DWORD kLimitMs = 20000;
+
+// A path CreateProcessW takes: past MAX_PATH, its short form.
+std::wstring Startable(const std::wstring& path) {
+    if (path.size() < MAX_PATH)
+        return path;
+    const std::wstring full = L"\\\\?\\" + path;
+    std::wstring shorter(full.size() + 1, L'\0');
+    shorter.resize(
+        GetShortPathNameW(full.c_str(), shorter.data(), static_cast<DWORD>(shorter.size())));
+    if (shorter.rfind(L"\\\\?\\", 0) == 0)
+        shorter.erase(0, 4);
+    return shorter.empty() ? path : shorter;
+}
+
+} // namespace
+
+std::string SelfCheckAnswer(const std::string& listBytes, const std::string& keys,
+                            const std::string& product) {
+    if (keys.empty())
+        return std::string(kAnswer) + "keyless";
+    const ListVerdict verdict = JudgeListBytes(listBytes, keys, product);
+    if (verdict != ListVerdict::Accepted) {
+        const std::string text = String::ToString(ListRefusalText(verdict));
+        return std::string(kAnswer) + "refused: " + text.substr(text.find(" : ") + 3);
+    }
+    return std::string(kAnswer) +
+           "serial=" + std::to_string(SplitSignedList(listBytes).serial->serial);
+}
+
+std::wstring AnswerFailure(const std::string& answer, std::uint64_t serial) {
+    if (answer.empty())
+        return L"it gave no answer";
+    if (answer.rfind(kAnswer, 0) != 0)
+        return L"its answer is not a launcher's";
+    const std::string said = answer.substr(sizeof kAnswer - 1);
+    if (said == "serial=" + std::to_string(serial))
+        return std::wstring();
+    if (said == "keyless")
+        return L"it was built without a list key";
+    if (said.rfind("refused: ", 0) == 0)
+        return EscapeControlUnits(String::ToWstring(said.substr(9)));
+    return L"it answered for another list";
+}
+
+std::wstring CheckNewLauncher(const std::wstring& staged, const std::wstring& setupFolder,
+                              const std::string& listBytes, std::uint64_t serial) {
+    const std::wstring list = setupFolder + L"update\\selfcheck.list",
+                       answer = setupFolder + L"update\\selfcheck.answer";
+    DeleteFileW(answer.c_str());
+    if (!ReplaceFileBytes(list, listBytes))
+        return L"its list cannot be written";
+    const std::wstring program = Startable(staged);
+    std::wstring command =
+        L"\"" + program + L"\" " + kSelfCheckSwitch + L" \"" + list + L"\" \"" + answer + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started{};
+    std::wstring failure;
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &started)) {
+        failure = L"it cannot be started (error " + std::to_wstring(GetLastError()) + L")";
+    } else {
+        const ScopedFile process(started.hProcess), thread(started.hThread);
+        if (WaitForSingleObject(process.get(), kLimitMs) != WAIT_OBJECT_0) {
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), kLimitMs);
+            failure = L"it did not end within 20 s";
+        } else {
+            failure = AnswerFailure(ReadFileBytes(answer), serial);
+        }
+    }
+    DeleteFileW(list.c_str());
+    DeleteFileW(answer.c_str());
+    return failure;
+}

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "update/install/commit_journal.h"
+#include "update/install/launcher_check.h"
+#include "update/install/room.h"
+
+namespace {
+
+TEST(Room, AReleaseNeedsItsBytesAndAMarginAndIsRefusedSayingBoth) {
+    constexpr std::uint64_t MiB = 1ull << 20, most = ~0ull;
+    // Bytes to fetch, free bytes, and the refusal ("" when it fits).
+    const std::tuple<std::uint64_t, std::uint64_t, std::wstring> cases[] = {
+        {1, 16 * MiB + 1, L""},
+        {1, 16 * MiB,
+         L"error : Not enough room for the update: 16777217 bytes needed, "
+         L"16777216 free"},
+        {4000 * MiB, 4040 * MiB, L""}, // 1% above 1600 MiB
+        {4000 * MiB, 4040 * MiB - 1,
+         L"error : Not enough room for the update: 4236247040 bytes needed, 4236247039 free"},
+        {most - 5, most, L""}, // the margin never wraps past the largest count
+    };
+    for (const auto& [bytes, free, refusal] : cases)
+        EXPECT_EQ(RoomRefusal(RoomNeeded(bytes), free), refusal) << bytes << " in " << free;
+}
+
+// A journal cut anywhere (a power loss mid-line) is read up to its last whole line, and the
+// next start completes a commit only once its version line was written.
+TEST(CommitJournal, OnlyWholeLinesCountAndTheVersionLineDecides) {
+    const std::string whole = "replace a.txt\nin c\\new.txt\nremove gone.txt\n"
+                              "version Version = 2;{d}\ndone \n";
+    // Bytes of the journal kept, steps read, and what the next start does.
+    const std::tuple<std::size_t, std::size_t, Recovery> cases[] = {
+        {0, 0, Recovery::Nothing},
+        {13, 0, Recovery::Nothing},
+        {14, 1, Recovery::Undo},
+        {44, 3, Recovery::Undo},
+        {60, 3, Recovery::Undo},
+        {68, 4, Recovery::Complete},
+        {whole.size(), 5, Recovery::Complete},
+    };
+    for (const auto& [kept, count, recovery] : cases) {
+        const std::vector<JournalStep> steps = ParseJournal(whole.substr(0, kept));
+        EXPECT_EQ(steps.size(), count) << kept;
+        EXPECT_EQ(RecoveryFor(steps), recovery) << kept;
+    }
+    const std::vector<JournalStep> steps = ParseJournal(whole);
+    std::string written;
+    for (const JournalStep& step : steps)
+        written += JournalLine(step);
+    EXPECT_EQ(written, whole);
+    EXPECT_EQ(steps[3].text, "Version = 2;{d}");
+    // An unknown line ends the journal: nothing after it is trusted.
+    EXPECT_EQ(ParseJournal("replace a\nmove b\nin c\n").size(), 1u);
+}
+
+// The answer a new launcher gives vouches only for the serial of the list that brought it.
+TEST(LauncherCheck, OnlyAnAnswerForTheListsSerialPasses) {
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"tolvane-selfcheck serial=7", L""},
+        {"tolvane-selfcheck serial=6", L"it answered for another list"},
+        {"tolvane-selfcheck serial=77", L"it answered for another list"},
+        {"", L"it gave no answer"},
+        {"MZ\x90", L"its answer is not a launcher's"},
+        {"tolvane-selfcheck keyless", L"it was built without a list key"},
+        {"tolvane-selfcheck refused: The update list is for another product",
+         L"The update list is for another product"},
+        {"tolvane-selfcheck refused: a\nb", L"a<0A>b"},
+    };
+    for (const auto& [answer, failure] : cases)
+        EXPECT_EQ(AnswerFailure(answer, 7), failure) << answer;
+    // Without keys a launcher says so, whatever the list; with them an unsigned list is refused.
+    EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", "", ""), "tolvane-selfcheck keyless");
+    EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", std::string(64, 'k'), ""),
+              "tolvane-selfcheck refused: The update list is not signed by the studio");
+}
+
+} // namespace
