@@ -1,15 +1,18 @@
 // Runs one update pass and prints how long it took, for the benchmarks in bench/.
-// usage: update_pass_runner.exe [--pause MS] [--repair] SERVER_URL SETUP_FOLDER
+// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] SERVER_URL SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
 // --repair runs the pass as the launcher's /repair switch does: no early stop at an unchanged
 // version, no stat cache.
+// --list-key runs the pass as a launcher built with that list key (X then Y, 128 hex digits, as
+// cmake/list_key.py prints it) does: signed lists only, each release installed whole.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 
 #include "elapsed.h"
 #include "update/update_worker.h"
@@ -20,6 +23,20 @@ std::atomic<unsigned long long> Reports{0};
 
 void CountReport(std::uint32_t, std::uint32_t, std::uint32_t, const wchar_t*) {
     ++Reports;
+}
+
+// "0a1b..." -> its bytes; empty for text that is not an even run of hex digits.
+std::string FromHex(const wchar_t* hex) {
+    std::string bytes;
+    const auto nibble = [](wchar_t c) {
+        return c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+    };
+    for (; hex[0] && hex[1]; hex += 2) {
+        if (nibble(hex[0]) < 0 || nibble(hex[1]) < 0)
+            return {};
+        bytes.push_back(static_cast<char>(nibble(hex[0]) << 4 | nibble(hex[1])));
+    }
+    return hex[0] ? std::string() : bytes;
 }
 
 } // namespace
@@ -33,13 +50,20 @@ int wmain(int argc, wchar_t** argv) {
             DownloadProgressCallback = CountReport;
         } else if (std::wcscmp(argv[next], L"--repair") == 0) {
             options.repair = true;
+        } else if (std::wcscmp(argv[next], L"--list-key") == 0 && next + 1 < argc) {
+            options.listKey = FromHex(argv[++next]);
+            if (options.listKey.empty()) {
+                std::fprintf(stderr, "--list-key takes the key's X and Y in hex\n");
+                return 2;
+            }
         } else {
             break;
         }
     }
     if (argc - next != 2) {
-        std::fprintf(stderr,
-                     "usage: update_pass_runner [--pause MS] [--repair] SERVER_URL SETUP_FOLDER\n");
+        std::fprintf(
+            stderr, "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] SERVER_URL "
+                    "SETUP_FOLDER\n");
         return 2;
     }
     UpdateServerSettings =

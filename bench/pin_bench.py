@@ -62,14 +62,15 @@ class Fetched:
         return got
 
 
-def timed_pass(args, site, folder, options=()):
-    """Runs a pass and returns its seconds and what nginx served for it."""
+def timed_pass(args, site, folder, options=(), logged=None):
+    """Runs a pass and returns its seconds, its output and what nginx served for it. logged:
+    as for update_bench.run_pass."""
     args.fetched.since_last()
-    seconds = ub.run_pass(args, args.url + site + "/", folder, options=options)[0]
+    seconds, _, output = ub.run_pass(args, args.url + site + "/", folder, options=options, logged=logged)
     got = args.fetched.since_last()
     if got["other"]:
         sys.exit("nginx answered the pass with other than 200:\n" + "\n".join(got["other"][:5]))
-    got["seconds"] = seconds
+    got["seconds"], got["output"] = seconds, output
     return got
 
 

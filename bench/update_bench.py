@@ -84,18 +84,20 @@ def trust_test_ca(args, build):
 
 
 def run_windows(args, program, arguments, key):
-    """Runs a Windows program under Wine and returns the seconds it printed as KEY_ms=."""
+    """Runs a Windows program under Wine and returns the seconds it printed as KEY_ms=, and
+    its standard error followed by its standard output (a pass's trace)."""
     result = subprocess.run([WINE_RUN, args.prefix, program, *arguments],
-                            capture_output=True, text=True)
+                            capture_output=True, text=True, errors="replace")
     found = re.search(key + r"_ms=([\d.]+)", result.stderr)
     if result.returncode != 0 or not found:
         sys.exit("%s did not run:\n%s" % (os.path.basename(program), result.stderr[-2000:]))
-    return float(found.group(1)) / 1000, result.stderr
+    return float(found.group(1)) / 1000, result.stderr + result.stdout
 
 
-def run_pass(args, server_url, folder, pause_ms=None, options=()):
-    """Seconds of one pass into folder; with pause_ms, also the progress reports it counted.
-    options: more of update_pass_runner's options (--repair)."""
+def run_pass(args, server_url, folder, pause_ms=None, options=(), logged=None):
+    """Seconds of one pass into folder, the progress reports it counted (with pause_ms) and its
+    output. options: more of update_pass_runner's options (--repair, --list-key). A pass that
+    logs errors stops the benchmark, unless logged (a list) is given to take the lines."""
     os.makedirs(folder, exist_ok=True)
     errors = os.path.join(os.path.dirname(args.programs["runner"]), "errors.err")
     if os.path.exists(errors):
@@ -105,9 +107,12 @@ def run_pass(args, server_url, folder, pause_ms=None, options=()):
                                   pause + list(options) + [server_url, ts.windows_path(folder) + "\\"],
                                   "pass")
     if os.path.exists(errors):
-        with open(errors) as f:
-            sys.exit("the pass logged errors:\n" + f.read()[-2000:])
-    return seconds, int(re.search(r"reports=(\d+)", output).group(1))
+        with open(errors, errors="replace") as f:
+            lines = f.read().splitlines()
+        if logged is None:
+            sys.exit("the pass logged errors:\n" + "\n".join(lines)[-2000:])
+        logged += lines
+    return seconds, int(re.search(r"reports=(\d+)", output).group(1)), output
 
 
 def run_floor(args, base_url, names, folder, work):
@@ -235,11 +240,11 @@ def main():
     print("ratio changed / unchanged:                %7.2f" % (changed / unchanged))
     if args.pause:
         for ms in PAUSES_MS:
-            seconds, reports = paused[ms]
+            seconds, reports, _ = paused[ms]
             # The Version line's file is one more download.
             print("%d files of 64 KiB, pause %3d ms:        %7.2f s  (%d reports, %.1f a download)"
                   % (PAUSED, ms, seconds, reports, reports / (PAUSED + 1)))
-        (slow, reports), fast = paused[PAUSES_MS[0]], paused[PAUSES_MS[1]][0]
+        slow, fast = paused[PAUSES_MS[0]][0], paused[PAUSES_MS[1]][0]
         print("ratio pause %d / pause %d:                %7.1f" % (PAUSES_MS[0], PAUSES_MS[1], slow / fast))
         print("cost of the pause:                        %7.2f s  (%.2f s a download)"
               % (slow - fast, (slow - fast) / (PAUSED + 1)))

@@ -4,6 +4,8 @@ import urllib.parse
 
 UPLOAD = "/AppGameUpload/"
 LIST_NAME = "uploadfile.uda"
+HELD_BACK = "the release is held back until every file is staged"
+INSTALLED = "release installed: "
 
 
 class AccessLog:
@@ -64,7 +66,16 @@ class PassReport:
         self.deleted = sorted(set(before) - set(after))
         self.kept = [p for p in self.failed if p in before and before[p] == after.get(p)]
         self.refusal = next((line for line in run.errors if "The update list" in line), None)
-        self.went_on = any("< - Find" in line for line in trace)
+        # A signed list's release: each file staged beside its target, then all moved in at once.
+        staging = [p for p in listed if f"{p} <- staging" in trace]
+        self.staged = [p for p in staging if p not in self.failed]
+        self.reused = [p for p in listed if f"{p} <- staged before" in trace]
+        self.held = HELD_BACK in trace
+        installed = next((line for line in run.trace if line.startswith(INSTALLED)), None)
+        # "release installed: N fetched, M staged before, K moved in, R removed"
+        self.installed = installed and dict(
+            (word.split(" ", 1)[1], int(word.split(" ", 1)[0])) for word in installed[len(INSTALLED):].split(", "))
+        self.went_on = any("< - Find" in line for line in trace) or self.held or bool(self.installed)
 
     def launcher_text(self):
         """What the launcher did, in one line."""
@@ -77,9 +88,19 @@ class PassReport:
         parts = [f"fetched {len(self.fetched)}{repaired}", f"skipped {len(self.identical)} as identical"]
         if self.failed:
             parts.append(f"refused {len(self.failed)} ({', '.join(self.failed)})")
-        if self.deleted:
+        if self.held or self.installed:
+            parts.append(self.release_text())
+        elif self.deleted:
             parts.append(f"deleted {len(self.deleted)}")
         return ", ".join(parts)
+
+    def release_text(self):
+        """What became of a signed list's release: held back, or committed."""
+        staged = f"staged {len(self.staged)}, reused {len(self.reused)} staged by an earlier pass"
+        if self.held:
+            return f"{staged}; held the release back: nothing moved in, nothing removed"
+        return (f"{staged}; committed the release: {self.installed.get('moved in', 0)} moved in, "
+                f"{self.installed.get('removed', 0)} removed")
 
     def nginx_text(self):
         return "; ".join(f"{m} {p} {s}" for m, p, s in self.requests) or "nothing"
@@ -99,6 +120,14 @@ class PassReport:
             refused = ", ".join(f"{p} ({r})" for p, r in self.failed.items())
             rows.append(("refused", f"{len(self.failed)}: {refused}"))
             rows.append(("  kept", ", ".join(self.kept) or "nothing"))
+        for label, paths in (("staged", self.staged), ("reused", self.reused)):
+            if self.held or self.installed:
+                rows.append((label, f"{len(paths)}" + (": " + ", ".join(paths) if paths else "")))
+        if self.installed:
+            rows.append(("committed", f"{self.installed.get('moved in', 0)} moved in, "
+                                      f"{self.installed.get('removed', 0)} removed"))
+        elif self.held:
+            rows.append(("held back", "nothing moved in or removed; the version record stays"))
         if self.deleted:
             rows.append(("deleted", f"{len(self.deleted)}: " + ", ".join(self.deleted)))
         return rows
