@@ -20,16 +20,25 @@ std::wstring Lowered(std::wstring text) {
     return text;
 }
 
+// A stage copy's name in the stat cache.
+std::string StageKey(const ReleaseFile& file) {
+    return file.relativePath + ".tolvane-stage";
+}
+
 } // namespace
 
 void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
     std::set<std::wstring> current;
     for (ReleaseFile& file : release.files) {
         current.insert(Lowered(file.target));
-        file.staged = file.reused =
-            DownloadedCopyMatches(StageName(file.target), file.fields, &file.sha256);
-        if (file.reused)
+        // The stat cache spares hashing a stage copy again at each retry.
+        const std::wstring stage = StageName(file.target);
+        file.staged = file.reused = GetFileAttributesW(stage.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                                    PinnedCopyPresent(stage, StageKey(file), file.fields);
+        if (file.reused) {
+            file.sha256 = file.fields.sha256;
             Trace::Narrow(file.relativePath + " <- staged before");
+        }
     }
     for (const std::string& earlier : String::Split(ReadFileBytes(RecordPath(setupFolder)), '\n')) {
         const std::wstring target = TargetIn(setupFolder, earlier);
@@ -65,7 +74,9 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
         std::wstring message;
         file.staged = Network::DownloadPinnedFile(StageName(file.target), file.url,
                                                   file.fields.size, matches, &message);
-        if (!file.staged)
+        if (file.staged)
+            RecordVerifiedFile(StageName(file.target), StageKey(file), file.sha256);
+        else
             LogFailure(L"error : No download file " + file.url + L" ->" + message);
         whole = whole && file.staged;
     }
