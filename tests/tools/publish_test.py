@@ -170,6 +170,16 @@ class Publish(unittest.TestCase):
         result = self.publish("1", {"a.txt": b"a"}, "--key", locked, "--key-passphrase-env", "TEST_PASSPHRASE")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(verifies(self.list.read_bytes(), opened.public_key()))
+        # A new key's first list goes on from the serials of the key it follows, never from none.
+        for version, options in (("2", ("--new-site",)), ("2.1", ())):  # serials 1 and 2
+            self.assertEqual(self.publish(version, {"a.txt": version.encode()}, "--key", private,
+                                          *options).returncode, 0)
+        self.assertRefused(lambda: self.publish("3", {"a.txt": b"c"}, "--key", locked, "--new-site",
+                                                "--key-passphrase-env", "TEST_PASSPHRASE",
+                                                "--serials-from", self.dir / "empty"), "records no serial")
+        result = self.publish("3", {"a.txt": b"c"}, "--key", locked, "--new-site", "--key-passphrase-env",
+                              "TEST_PASSPHRASE", "--serials-from", private.parent)
+        self.assertIn("serial 3", result.stdout, result.stderr)  # not 2, after the locked key's 1
 
     def test_signed_lists_count_serials_and_verify_over_the_bytes_before_the_signature(self):
         private, public = self.keygen()

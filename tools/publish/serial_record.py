@@ -67,3 +67,20 @@ def write(key_path, product, serial):
         os.fsync(folder)  # the rename itself reaches the disk
     finally:
         os.close(folder)
+
+
+def carried_over(old_folder):
+    """The record beside an old key, for a new key that must go on above its serials: a
+    launcher refuses a serial below the highest it accepted, whatever key signed it. Refused
+    when that key signed nothing, so a mistyped folder is not taken for a fresh start."""
+    record = read(old_folder / "private.pem")
+    if not record:
+        raise Refused(f"{record_path(old_folder / 'private.pem')} records no serial; --serials-from "
+                      "names the key folder whose serials the new key goes on from")
+    return record
+
+
+def write_all(key_path, record):
+    """Raises the key's record to every product's serial of the record (never lowers it)."""
+    for product, serial in sorted(record.items()):
+        write(key_path, product, serial)
