@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "update/install/install.h"
+
 PassWait::PassWait(const std::wstring& setupFolder)
     : folder_(setupFolder),
       changes_(FindFirstChangeNotificationW((setupFolder + L"update").c_str(), FALSE,
@@ -17,6 +19,9 @@ bool PassWait::PassEnded() {
     if (lock.state() == PassLock::State::Busy)
         return false;
     lock_ = std::move(lock);
+    // A pass killed in its commit leaves a journal: the folder is made whole before the game
+    // starts from it.
+    RecoverCommit(folder_);
     ended_ = true;
     return true;
 }

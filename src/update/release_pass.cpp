@@ -71,6 +71,8 @@ bool FitsOnVolume(const Release& release) {
 bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedList& list,
                           const std::string& listBytes) {
     const std::wstring& folder = UpdateServerSettings.setupFolder;
+    // A commit a killed launcher left is finished or undone before the folder is looked at.
+    RecoverCommit(folder);
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
     Release release;

@@ -174,9 +174,11 @@ class Publish(unittest.TestCase):
         for version, options in (("2", ("--new-site",)), ("2.1", ())):  # serials 1 and 2
             self.assertEqual(self.publish(version, {"a.txt": version.encode()}, "--key", private,
                                           *options).returncode, 0)
-        self.assertRefused(lambda: self.publish("3", {"a.txt": b"c"}, "--key", locked, "--new-site",
-                                                "--key-passphrase-env", "TEST_PASSPHRASE",
-                                                "--serials-from", self.dir / "empty"), "records no serial")
+        for source, name, fragment in ((self.dir / "empty", "a.txt", "records no serial"),
+                                       (private.parent, "a;b.txt", "';'")):  # refused, record kept
+            self.assertRefused(lambda: self.publish("3", {name: b"c"}, "--key", locked, "--new-site",
+                                                    "--key-passphrase-env", "TEST_PASSPHRASE",
+                                                    "--serials-from", source), fragment)
         result = self.publish("3", {"a.txt": b"c"}, "--key", locked, "--new-site", "--key-passphrase-env",
                               "TEST_PASSPHRASE", "--serials-from", private.parent)
         self.assertIn("serial 3", result.stdout, result.stderr)  # not 2, after the locked key's 1

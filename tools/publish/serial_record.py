@@ -1,6 +1,7 @@
 """The highest serial signed for each product, kept beside the private key (serials.json), on
 the studio's side: the site folder lives on the host, and a serial taken from there could be
 planted, or be an older list put back."""
+import contextlib
 import json
 import os
 
@@ -80,7 +81,22 @@ def carried_over(old_folder):
     return record
 
 
-def write_all(key_path, record):
-    """Raises the key's record to every product's serial of the record (never lowers it)."""
-    for product, serial in sorted(record.items()):
+@contextlib.contextmanager
+def raised_to(key_path, old_folder):
+    """Within it, the key's record is raised to the old key's record (when old_folder is given);
+    a publication refused there puts the record back as it was, so a refused run writes nothing."""
+    if not old_folder:
+        yield
+        return
+    carried, path = carried_over(old_folder), record_path(key_path)
+    before = path.read_bytes() if path.exists() else None
+    for product, serial in sorted(carried.items()):
         write(key_path, product, serial)
+    try:
+        yield
+    except BaseException:
+        if before is None:
+            path.unlink()
+        else:
+            path.write_bytes(before)
+        raise

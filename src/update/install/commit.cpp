@@ -17,6 +17,12 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A folder under a file's name is not moved aside: the move in then fails, and is logged.
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::wstring MoveFailure(const std::wstring& file, DWORD error) {
     const std::wstring code = L" (error " + std::to_wstring(error) + L")";
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
@@ -102,7 +108,7 @@ class Commit {
     bool Plan(const Release& release) {
         for (const ReleaseFile& file : release.files)
             steps_.push_back(
-                {Exists(file.target) ? StepKind::Replace : StepKind::In, file.relativePath});
+                {IsFile(file.target) ? StepKind::Replace : StepKind::In, file.relativePath});
         for (const ReleaseFile& file : release.removals)
             steps_.push_back({StepKind::Remove, file.relativePath});
         return !Stopped() && Journal(steps_) && !Stopped();
@@ -174,8 +180,6 @@ CommitResult CommitRelease(const std::wstring& folder, const Release& release) {
     auto ended = [&] {
         return commit.abandoned() ? CommitResult::Abandoned : CommitResult::RolledBack;
     };
-    // A journal a crash left is dealt with first, so that its steps are not mixed with these.
-    RecoverCommit(folder);
     if (!commit.Plan(release))
         return ended();
     std::size_t at = 0;

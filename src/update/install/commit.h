@@ -13,7 +13,8 @@ enum class CommitResult {
     Abandoned   // stopped by CommitStopAt, as a killed process would leave it
 };
 
-// Commits a release whose files are all staged into the folder (ending in a backslash): each
+// Commits a release whose files are all staged into the folder (ending in a backslash), after
+// RecoverCommit has dealt with any journal a killed commit left: each
 // current copy is moved aside and its staged copy moved in, the removals are moved aside, the
 // version record is written, then the asides are deleted. A step that fails (a file held by
 // another program) is logged as one line naming the file and the reason, and the steps already

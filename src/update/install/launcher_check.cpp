@@ -79,8 +79,10 @@ std::wstring CheckNewLauncher(const std::wstring& staged, const std::wstring& se
     std::wstring failure;
     std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
     current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
-    if (deep)
-        SetCurrentDirectoryW(folder.c_str());
+    if (deep && !SetCurrentDirectoryW(folder.c_str())) {
+        DeleteFileW(list.c_str());
+        return L"it cannot be started (error " + std::to_wstring(GetLastError()) + L")";
+    }
     const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     const DWORD error = GetLastError();

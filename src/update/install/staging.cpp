@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 
 #include "update/base/base.h"
@@ -15,7 +16,9 @@ std::wstring RecordPath(const std::wstring& setupFolder) {
     return setupFolder + L"update\\staged";
 }
 
+// A target as a key: either separator, any case.
 std::wstring Lowered(std::wstring text) {
+    std::replace(text.begin(), text.end(), L'/', L'\\');
     CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
     return text;
 }
@@ -28,9 +31,17 @@ std::string StageKey(const ReleaseFile& file) {
 } // namespace
 
 void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
+    // Stage copies of a release no longer served go first, so that none is marked reused and
+    // then deleted.
     std::set<std::wstring> current;
-    for (ReleaseFile& file : release.files) {
+    for (const ReleaseFile& file : release.files)
         current.insert(Lowered(file.target));
+    for (const std::string& earlier : String::Split(ReadFileBytes(RecordPath(setupFolder)), '\n')) {
+        const std::wstring target = TargetIn(setupFolder, earlier);
+        if (!earlier.empty() && !current.count(Lowered(target)))
+            DeleteFileW(StageName(target).c_str());
+    }
+    for (ReleaseFile& file : release.files) {
         // The stat cache spares hashing a stage copy again at each retry.
         const std::wstring stage = StageName(file.target);
         file.staged = file.reused = GetFileAttributesW(stage.c_str()) != INVALID_FILE_ATTRIBUTES &&
@@ -39,11 +50,6 @@ void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
             file.sha256 = file.fields.sha256;
             Trace::Narrow(file.relativePath + " <- staged before");
         }
-    }
-    for (const std::string& earlier : String::Split(ReadFileBytes(RecordPath(setupFolder)), '\n')) {
-        const std::wstring target = TargetIn(setupFolder, earlier);
-        if (!earlier.empty() && !current.count(Lowered(target)))
-            DeleteFileW(StageName(target).c_str());
     }
 }
 
