@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "update/install/release.h"
 #include "utility/string_helpers.h"
 
 namespace {
@@ -124,6 +125,6 @@ std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
 }
 
 void PlaceLine(LauncherLine& line, const ServerSettings& settings) {
-    line.target = settings.setupFolder + L"/" + line.path;
+    line.target = TargetIn(settings.setupFolder, line.relativePath);
     line.url = settings.serverUrl + settings.uploadFolder + L"/" + line.path;
 }

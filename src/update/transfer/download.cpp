@@ -24,6 +24,7 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
     const std::wstring partial = PartialName(target);
     DeleteFileW(partial.c_str());
     DownloadFacts facts;
+    DWORD copyError = 0;
     {
         FILETIME start;
         GetSystemTimeAsFileTime(&start);
@@ -33,9 +34,10 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
         facts.result = result;
         facts.listedSize = listedSize;
         const std::wstring cacheFile = watch.CacheFile();
-        // A failed copy shows as a missing or short file below.
-        if (facts.result == S_OK && facts.cut == DownloadCut::None && !cacheFile.empty())
-            CopyFileW(cacheFile.c_str(), partial.c_str(), FALSE);
+        // A copy cut by a full disk must not read as a short body.
+        if (facts.result == S_OK && facts.cut == DownloadCut::None && !cacheFile.empty() &&
+            !CopyFileW(cacheFile.c_str(), partial.c_str(), FALSE))
+            copyError = GetLastError();
         // The cache would otherwise hand the same copy, good or broken, to the next pass.
         DropCachedCopy(url, cacheFile);
         const std::set<std::wstring> reached = watch.ReachedHosts();
@@ -44,8 +46,11 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
             DropCacheEntriesSince(start, reached);
     }
     std::wstring failure;
+    if (copyError)
+        failure =
+            L"download error: cannot write the file (error " + std::to_wstring(copyError) + L")";
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (facts.result == S_OK && facts.cut == DownloadCut::None) {
+    if (failure.empty() && facts.result == S_OK && facts.cut == DownloadCut::None) {
         if (!Attributes(partial, &data))
             failure = L"download error: the downloaded file is missing";
         else
