@@ -30,10 +30,7 @@ std::string RecordedVersion() {
 }
 
 const std::wstring& LauncherName() {
-    static const std::wstring name = [] {
-        const std::wstring path = Environment::ExecutablePath();
-        return path.substr(path.find_last_of(L"\\/") + 1);
-    }();
+    static const std::wstring name = LastLevel(Environment::ExecutablePath());
     return name;
 }
 

@@ -1,10 +1,8 @@
 #include "update/launcher_line.h"
 
-#include <algorithm>
-#include <cctype>
 #include <set>
-#include <vector>
 
+#include "update/base/path_rules.h"
 #include "update/install/release.h"
 #include "utility/string_helpers.h"
 
@@ -12,40 +10,6 @@ namespace {
 
 bool Holds(const std::string& line, const char* marker) {
     return line.find(marker) != std::string::npos;
-}
-
-std::vector<std::string> Levels(const std::string& path) {
-    std::vector<std::string> levels(1);
-    for (char c : path) {
-        if (c == '\\' || c == '/')
-            levels.emplace_back();
-        else
-            levels.back().push_back(c);
-    }
-    return levels;
-}
-
-// The platform drops trailing dots and blanks from a level, so ".. " and "..." can act as "..".
-bool IsParentLevel(const std::string& level) {
-    const bool onlyDotsAndBlanks =
-        std::all_of(level.begin(), level.end(), [](char c) { return c == '.' || c == ' '; });
-    return onlyDotsAndBlanks && std::count(level.begin(), level.end(), '.') >= 2;
-}
-
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 name devices in any folder, with any
-// extension.
-bool IsDeviceName(const std::string& level) {
-    std::string stem = level.substr(0, level.find('.'));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    std::transform(stem.begin(), stem.end(), stem.begin(), [](char c) {
-        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    });
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
-        stem == "CONOUT$")
-        return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
 }
 
 } // namespace
@@ -91,21 +55,7 @@ std::string ValueAfterEquals(std::string line) {
 }
 
 bool StaysInsideLauncherFolder(const LauncherLine& line) {
-    const std::string& path = line.relativePath;
-    if (!path.empty() && (path[0] == '\\' || path[0] == '/'))
-        return false;
-    // A colon makes a drive-relative or absolute path, or names a stream of another file.
-    if (path.find(':') != std::string::npos)
-        return false;
-    // The platform ends a name at a NUL, so "a.bin<NUL>" would be "a.bin" and its temporary
-    // the same file; no control byte belongs in a name.
-    for (char c : path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
-    for (const std::string& level : Levels(path))
-        if (IsParentLevel(level) || IsDeviceName(level))
-            return false;
-    return true;
+    return StaysInsideFolder(line.relativePath);
 }
 
 std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
@@ -115,9 +65,8 @@ std::vector<std::string> FoldersOfLines(const std::vector<std::string>& lines) {
         const LauncherLine line = ParseLauncherLine(text);
         if (line.comment || !StaysInsideLauncherFolder(line))
             continue;
-        const std::size_t last = line.relativePath.find_last_of("\\/");
-        const std::string folder =
-            last == std::string::npos ? "" : line.relativePath.substr(0, last);
+        const std::size_t cut = line.path.size() - LastLevel(line.path).size();
+        const std::string folder = line.relativePath.substr(0, cut == 0 ? 0 : cut - 1);
         if (seen.insert(folder).second)
             folders.push_back(folder);
     }

@@ -23,6 +23,8 @@ TEST(Folders, EveryLevelIsMadeAndOneThatCannotBeIsLoggedAndPassedOver) {
     EXPECT_TRUE(Path::CreateFolder(player.substr(0, player.size() - 1)));
     Path::CreateFolders(L"data\\textures\\a.png", player);
     EXPECT_NE(GetFileAttributesW((player + L"\\data\\textures").c_str()), INVALID_FILE_ATTRIBUTES);
+    Path::CreateFolders(L"data/models\\m.bin", player); // either separator
+    EXPECT_NE(GetFileAttributesW((player + L"\\data\\models").c_str()), INVALID_FILE_ATTRIBUTES);
     Path::CreateFolders(L"blocker\\sub\\deeper\\f.txt", folder.path());
     EXPECT_EQ(ErrorLogLines(),
               (std::vector<std::string>{"error: create directory ->\\blocker",

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include "update/base/path_rules.h"
 #include "update/launcher_line.h"
 #include "update/line_gate.h"
 #include "utility/string_helpers.h"
@@ -77,6 +78,22 @@ TEST(LauncherLine, PathsThatCouldLeaveTheFolderAreRefused) {
     for (const char* path : {"data\\textures\\a.png", "a/b.txt", "..a", "a..\\b", ".\\x", "x.",
                              "CONSOLE.txt", "com0", "com10", "Version = 4", "d\\\xE9t\xE9.txt"})
         EXPECT_TRUE(StaysInsideLauncherFolder(ParseLauncherLine(path))) << path;
+}
+
+TEST(PathRules, OnePathSplitterAndOneCaseRule) {
+    // The path, its resolved spelling, its last level.
+    const wchar_t* cases[][3] = {
+        {L"Data\\Textures/A.PNG", L"data\\textures\\a.png", L"A.PNG"},
+        {L".\\update. \\\\x.", L"update\\x", L"x."},
+        {L"a\\", L"a", L""},
+        {L"", L"", L""},
+        {L"\u00C9T\u00C9.TXT", L"\u00C9t\u00C9.txt", L"\u00C9T\u00C9.TXT"}, // ASCII alone folds
+        {L"Z:\\Folder/sub", L"z:\\folder\\sub", L"sub"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvedPath(c[0]), c[1]) << c[0];
+        EXPECT_EQ(LastLevel(c[0]), c[2]) << c[0];
+    }
 }
 
 TEST(LineGate, TheLaunchersOwnFilesAndUnpinnedSignedLinesAreRefused) {

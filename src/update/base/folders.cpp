@@ -36,17 +36,8 @@ bool CreateFolder(std::wstring path) {
 void CreateFolders(std::wstring relativePath, std::wstring baseFolder) {
     if (relativePath.find(L'\'') != std::wstring::npos)
         return;
-    std::vector<std::wstring> names;
-    std::wstring current;
-    for (wchar_t unit : relativePath) {
-        if (unit == L'\\') {
-            names.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(unit);
-        }
-    }
-    // What is left in current is the file name, which is not a folder.
+    std::vector<std::wstring> names = PathLevels(relativePath);
+    names.pop_back(); // the file name, which is not a folder
     if (baseFolder.empty())
         return;
     std::wstring levels;

@@ -12,9 +12,9 @@ namespace Path {
 bool CreateFolder(std::wstring path);
 
 // Creates, under baseFolder, every folder named by the part of relativePath before its last
-// backslash, top down. A level that cannot be made and does not exist is logged as
-// "error: create directory ->" + the levels so far. A path holding an apostrophe, or an empty
-// base folder, creates nothing.
+// separator (backslash or slash), top down. A level that cannot be made and does not exist is
+// logged as "error: create directory ->" + the levels so far. A path holding an apostrophe, or an
+// empty base folder, creates nothing.
 void CreateFolders(std::wstring relativePath, std::wstring baseFolder);
 
 } // namespace Path

@@ -25,13 +25,10 @@ struct Release {
 };
 
 // The temporary names of the launcher's own files beside a target: a verified copy waiting for
-// the commit, and the previous copy moved aside by it until the commit is done.
+// the commit, and the previous copy moved aside by it until the commit is done (their endings
+// are the base's, see TemporaryEnding).
 std::wstring StageName(const std::wstring& target);
 std::wstring AsideName(const std::wstring& target);
-
-// True when the name (a path, or one level of it) ends like any of the launcher's temporary
-// files (download, stage or aside), in any case.
-bool IsOwnTemporaryName(const std::wstring& name);
 
 // A target of the launcher folder (ending in a backslash) from a list's relative path, exactly
 // as the pass places a line's target.

@@ -17,10 +17,8 @@ std::wstring RecordPath(const std::wstring& setupFolder) {
 }
 
 // A target as a key: either separator, any case.
-std::wstring Lowered(std::wstring text) {
-    std::replace(text.begin(), text.end(), L'/', L'\\');
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
+std::wstring Lowered(const std::wstring& text) {
+    return ResolvedPath(text);
 }
 
 // A stage copy's name in the stat cache.

@@ -1,6 +1,6 @@
 #include "update/transfer/cache_owner.h"
 
-#include <cwctype>
+#include "update/base/path_rules.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& start) {
     if (text.size() < start.size())
         return false;
     for (std::size_t i = 0; i < start.size(); ++i)
-        if (std::towlower(text[i]) != start[i])
+        if (FoldedCase(text[i]) != start[i])
             return false;
     return true;
 }
@@ -29,8 +29,7 @@ std::wstring UrlAuthority(const std::wstring& url) {
     // Credentials before the host are no part of it.
     if (const std::size_t user = authority.rfind(L'@'); user != std::wstring::npos)
         authority.erase(0, user + 1);
-    for (wchar_t& unit : authority)
-        unit = static_cast<wchar_t>(std::towlower(unit));
+    authority = FoldedCase(authority);
     const std::size_t colon = authority.rfind(L':');
     const bool hasPort =
         colon != std::wstring::npos && authority.find(L']', colon) == std::wstring::npos;

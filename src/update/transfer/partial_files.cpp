@@ -2,24 +2,16 @@
 
 #include <windows.h>
 
+#include "update/base/path_rules.h"
 #include "update/base/trace.h"
 #include "utility/scoped_handle.h"
 
-namespace {
-
-const wchar_t kEnding[] = L".tolvane-part";
-
-} // namespace
-
 std::wstring PartialName(const std::wstring& target) {
-    return target + kEnding;
+    return target + TemporaryEnding(Temporary::Download);
 }
 
 bool IsPartialName(const std::wstring& name) {
-    const std::size_t size = sizeof kEnding / sizeof kEnding[0] - 1;
-    return name.size() >= size &&
-           CompareStringOrdinal(name.c_str() + name.size() - size, static_cast<int>(size), kEnding,
-                                static_cast<int>(size), TRUE) == CSTR_EQUAL;
+    return HasTemporaryEnding(name, Temporary::Download);
 }
 
 void RemoveLeftoverDownloads(const std::wstring& folder) {
@@ -27,7 +19,8 @@ void RemoveLeftoverDownloads(const std::wstring& folder) {
     if (!base.empty() && base.back() != L'\\' && base.back() != L'/')
         base.push_back(L'\\');
     WIN32_FIND_DATAW entry;
-    const ScopedFind find(FindFirstFileW((base + L"*" + kEnding).c_str(), &entry));
+    const ScopedFind find(
+        FindFirstFileW((base + L"*" + TemporaryEnding(Temporary::Download)).c_str(), &entry));
     if (!find.valid())
         return;
     do {
