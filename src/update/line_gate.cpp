@@ -20,6 +20,11 @@ std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherN
         return refused + L"it names the launcher's own files: " + line.path;
     if (!line.fields.error.empty())
         return refused + String::ToWstring(line.fields.error) + L": " + line.path;
+    // A blank line of an unsigned list is passed over, as it always was.
+    const bool makesFile = !line.deletion && (signedList || !line.path.empty());
+    if (const std::wstring fileRefusal = makesFile ? FileRefusal(line.relativePath) : L"";
+        !fileRefusal.empty())
+        return fileRefusal;
     if (!signedList)
         return std::wstring();
     if (!line.fields.unknown.empty())

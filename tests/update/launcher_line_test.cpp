@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fstream>
 #include <tuple>
 
 #include "update/base/path_rules.h"
@@ -78,6 +79,77 @@ TEST(LauncherLine, PathsThatCouldLeaveTheFolderAreRefused) {
     for (const char* path : {"data\\textures\\a.png", "a/b.txt", "..a", "a..\\b", ".\\x", "x.",
                              "CONSOLE.txt", "com0", "com10", "Version = 4", "d\\\xE9t\xE9.txt"})
         EXPECT_TRUE(StaysInsideLauncherFolder(ParseLauncherLine(path))) << path;
+}
+
+// A row of the table of names and version texts that the publisher's test reads too.
+struct NameRow {
+    std::string what, verdict, text;
+};
+
+std::vector<NameRow> NameTable() {
+    // The test runs under Wine, which gives the build machine's files drive Z:.
+    std::ifstream file(std::string("Z:") + TOLVANE_NAME_TABLE, std::ios::binary);
+    std::vector<NameRow> rows;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::size_t kind = line.find('\t'), verdict = line.find('\t', kind + 1);
+        std::string text;
+        for (std::size_t i = verdict + 1; i < line.size(); ++i) {
+            const bool byte =
+                line.compare(i, 2, "{x") == 0 && line.size() > i + 4 && line[i + 4] == '}';
+            text.push_back(byte ? static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16))
+                                : line[i]);
+            i += byte ? 4 : 0;
+        }
+        rows.push_back({line.substr(0, kind), line.substr(kind + 1, verdict - kind - 1), text});
+    }
+    return rows;
+}
+
+// The table's word for a refusal.
+std::string ReasonOf(const std::wstring& refusal) {
+    const std::wstring refused = L"error : List line refused, ";
+    const std::pair<std::wstring, const char*> reasons[] = {
+        {L"error : Path outside the launcher folder refused: ", "outside"},
+        {refused + L"a byte outside ASCII", "ascii"},
+        {refused + L"\"%\"", "url"},
+        {refused + L"it names the launcher's own", "own"},
+        {refused + L"it names the list", "list"},
+        {refused + L"an apostrophe", "apostrophe"},
+        {refused + L"a character Windows", "windows"},
+        {refused + L"an empty level", "level"},
+        {refused, "field"}};
+    for (const auto& [start, reason] : reasons)
+        if (refusal.compare(0, start.size(), start) == 0)
+            return reason;
+    return "unknown refusal";
+}
+
+// What a launcher with a key makes of the list line that the publisher writes for the row.
+std::string Verdict(const NameRow& row) {
+    const bool version = row.what == "version";
+    const std::string path = version ? "Version = " + row.text : row.text,
+                      written =
+                          path + (version ? ";{d}" : ";size=1;sha256=" + std::string(64, 'a'));
+    const std::vector<std::string> lines = SplitListLines(written + "\r\n");
+    for (const std::string& text : lines)
+        if (const std::wstring refusal =
+                LineRefusal(ParseLauncherLine(text), L"TolvaneLauncher.exe", true);
+            !refusal.empty())
+            return ReasonOf(refusal);
+    const LauncherLine line = ParseLauncherLine(lines.front());
+    const bool asWritten = lines.size() == 1 && !line.comment && line.relativePath == path &&
+                           line.version == version && line.deletion == version &&
+                           (version || !line.rewrite);
+    return asWritten ? "taken" : "marker";
+}
+
+TEST(PathRules, TheLauncherJudgesTheSharedNameTableAsItSays) {
+    const std::vector<NameRow> rows = NameTable();
+    EXPECT_GT(rows.size(), 100u) << TOLVANE_NAME_TABLE;
+    for (const NameRow& row : rows)
+        EXPECT_EQ(Verdict(row), row.verdict) << row.what << " " << row.text;
 }
 
 TEST(PathRules, OnePathSplitterAndOneCaseRule) {

@@ -167,9 +167,33 @@ std::wstring PathRefusal(const std::string& relativePath) {
     if (!StaysInsideFolder(relativePath))
         return L"error : Path outside the launcher folder refused: " + path;
     const std::wstring refused = L"error : List line refused, ";
+    // The list carries bytes, not an encoding: such a name would be another on the host.
+    for (char c : relativePath)
+        if (static_cast<unsigned char>(c) > 0x7F)
+            return refused + L"a byte outside ASCII in the path: " + path;
     if (path.find_first_of(Entry(NameKind::url_characters)) != std::wstring::npos)
         return refused + L"\"%\", \"#\" or \"?\" in the path: " + path;
     if (NamesLauncherState(path))
         return refused + L"it names the launcher's own files: " + path;
+    const std::vector<std::wstring> levels = ResolvedLevels(path);
+    if (levels.size() == 1 && IsReserved(NameKind::list_file, levels.front()))
+        return refused + L"it names the list file: " + path;
+    return std::wstring();
+}
+
+std::wstring FileRefusal(const std::string& relativePath) {
+    const std::wstring path = String::ToWstring(relativePath);
+    const std::vector<std::wstring> levels = PathLevels(path);
+    const std::wstring refused = L"error : List line refused, ";
+    // Path::CreateFolders makes no folder for a path with an apostrophe.
+    if (levels.size() > 1 && path.find(L'\'') != std::wstring::npos)
+        return refused + L"an apostrophe in a path with folders: " + path;
+    if (path.find_first_of(Entry(NameKind::forbidden_characters)) != std::wstring::npos)
+        return refused + L"a character Windows forbids in a name: " + path;
+    // The platform would store such a level under another name, or none; an empty path names
+    // the folder itself.
+    for (const std::wstring& level : levels)
+        if (level.empty() || level.back() == L'.' || level.back() == L' ')
+            return refused + L"an empty level or one ending in a dot or blank: " + path;
     return std::wstring();
 }
