@@ -15,10 +15,12 @@ import unittest
 import urllib.parse
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "tools" / "testing"), str(ROOT / "cmake")]
+sys.path[:0] = [str(ROOT / "tools" / "testing"), str(ROOT / "cmake"), str(ROOT / "tools" / "publish")]
 import list_key  # noqa: E402
+import name_rules  # noqa: E402
 import test_servers  # noqa: E402
-from release_folder import publish, write_release  # noqa: E402
+from name_table import as_release_file, name_table  # noqa: E402
+from release_folder import publish, signed_by_hand, write_release  # noqa: E402
 
 WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM = sys.argv[1:6]
 ERRORS = pathlib.Path(PROGRAM).parent / "errors.err"
@@ -68,6 +70,23 @@ class RoundTrip(unittest.TestCase):
         requested = {urllib.parse.unquote(line.split(" ")[1]).lstrip("/")
                      for line in self.nginx.requests()[logged:]}
         return parsed, in_player, errors, requested
+
+    def test_a_keyed_launcher_installs_every_name_the_publisher_takes(self):
+        # One file of each name the shared table says a launcher takes, but for a second
+        # spelling of one file.
+        files, seen = {}, set()
+        for what, verdict, text in name_table():
+            if what == "name" and verdict == "taken" and name_rules.resolved(text) not in seen:
+                seen.add(name_rules.resolved(text))
+                files[as_release_file(text)] = text.encode()
+        keys = self.work / "name-keys"
+        self.run_tool("keygen", keys)
+        self.addCleanup(shutil.rmtree, self.work / "site")  # the next test starts a site of its own
+        self.publish(files, "names", "--key", keys / "private.pem", "--new-site")
+        key_hex = list_key.read_key((keys / "public.pem").read_text()).hex()
+        _, player, errors, requested = self.run_pass("names", key_hex)
+        self.assertEqual((player, errors), (files, []))
+        self.assertEqual(requested, {LIST} | wanted(files))
 
     def test_passes_bring_the_player_folder_to_each_release(self):
         v1 = {"TolvaneGame.exe": b"MZ game", "data/textures/stone wall.tex": b"s" * 70000,
@@ -128,6 +147,19 @@ class RoundTrip(unittest.TestCase):
                 _, player, errors, requested = self.run_pass("signed", key_hex)
                 self.assertEqual((player, requested), (v2, {LIST}))
                 self.assertEqual(errors, ["error : The update list " + refusal])
+
+        # A list that an earlier tool signed, naming a file the launcher keeps for itself, is
+        # refused whole; the next publication goes on without that name, and the player with it.
+        list_v2_lines = listed_v2.decode("ascii").split("\r\n")[:-3]
+        earlier = [list_v2_lines[0], "update\\x.bin;size=1;sha256=" + "0" * 64] + list_v2_lines[1:]
+        site_list.write_bytes(signed_by_hand(earlier + ["'tolvane-list serial=4"], keys / "private.pem"))
+        _, player, errors, requested = self.run_pass("signed", key_hex)
+        self.assertEqual((player, requested), (v2, {LIST}))
+        self.assertEqual(errors, ["error : List line refused, it names the launcher's own files: update\\x.bin"])
+        v3 = dict(v2, **{"data/c.pak": b"c"})
+        self.publish(v3, "3", *sign)
+        self.assertEqual(self.run_pass("signed", key_hex)[1:3], (v3, []))
+        self.assertNotIn(b"update\\x.bin", site_list.read_bytes())
 
 
 if __name__ == "__main__":

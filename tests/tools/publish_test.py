@@ -7,8 +7,12 @@ import datetime
 import hashlib
 import json
 import pathlib
+import os
 import re
+import resource
 import shutil
+import signal
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -16,13 +20,17 @@ import unittest
 from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec
-from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature, encode_dss_signature
+from cryptography.hazmat.primitives.asymmetric.utils import encode_dss_signature
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo"), str(ROOT / "tools" / "testing")]
+sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo"), str(ROOT / "tools" / "testing"),
+                str(ROOT / "tools" / "publish")]
 import code_signing  # noqa: E402  (the demo's code-signing certificate, made with openssl)
 import list_key  # noqa: E402  (the build's reading of the public key)
-from release_folder import publish, write_release  # noqa: E402
+import name_rules  # noqa: E402  (the publisher's reading of the launcher's rules)
+import publication  # noqa: E402
+from name_table import as_release_file, name_table  # noqa: E402
+from release_folder import publish, signed_by_hand as signed, write_release  # noqa: E402
 
 SIGNATURE = b"'signature ecdsa-p256-sha256 "
 LIST = "AppGameUpload/uploadfile.uda"
@@ -32,15 +40,6 @@ PASSPHRASE = {"TEST_PASSPHRASE": "correct horse", "WRONG_PASSPHRASE": "secret"}
 
 def run(*args):
     return publish(*args, env=PASSPHRASE)
-
-
-def signed(lines, private):
-    """A list as a studio's key signs it, made here without the tool: what a host cannot forge."""
-    key = serialization.load_pem_private_key(private.read_bytes(), None)
-    body = "".join(line + "\r\n" for line in lines).encode("latin-1")
-    r, s = decode_dss_signature(key.sign(body, ec.ECDSA(hashes.SHA256())))
-    raw = r.to_bytes(32, "big") + s.to_bytes(32, "big")
-    return body + SIGNATURE + base64.b64encode(raw) + b"\r\n"
 
 
 def file_line(path, data, mark=""):
@@ -96,13 +95,20 @@ class Publish(unittest.TestCase):
         v1 = {"same.txt": b"same", "changes.dll": b"v1", "old/gone.pak": b"x", "data/deep/b.png": b"b",
               "TolvaneLauncher.exe": b"L"}
         v2 = {"same.txt": b"same", "changes.dll": b"v2", "new/n.txt": b"new", "data/deep/b.png": b"b"}
+        v4 = {"same.txt": b"same", "changes.dll/inner/x.bin": b"deep", "data/deep": b"a file", "new/n.txt": b"new"}
         marked = [("old/gone.pak", "{d}"), ("changes.dll", "{rw}"), ("data/deep/b.png", ""),
                   ("new/n.txt", ""), ("same.txt", "")]
         for version, files, lines in [
                 ("1", v1, [("TolvaneLauncher.exe", ""), ("changes.dll", ""), ("data/deep/b.png", ""),
                            ("old/gone.pak", ""), ("same.txt", "")]),
                 ("2", v2, marked),
-                ("3", v2, marked)]:  # marks stay for players who skip a version
+                ("3", v2, marked),  # marks stay for players who skip a version
+                # A file becomes a folder, two levels deep, and a folder a file: the upload folder
+                # takes the new shape, and the old names are "{d}" lines.
+                ("4", v4, [("changes.dll", "{d}"), ("data/deep/b.png", "{d}"), ("old/gone.pak", "{d}"),
+                           ("changes.dll/inner/x.bin", ""), ("data/deep", ""), ("new/n.txt", ""), ("same.txt", "")]),
+                ("5", v2, [("changes.dll/inner/x.bin", "{d}"), ("data/deep", "{d}"), ("old/gone.pak", "{d}"),
+                           ("changes.dll", ""), ("data/deep/b.png", ""), ("new/n.txt", ""), ("same.txt", "")])]:
             result = self.publish(version, files)
             self.assertEqual(result.returncode, 0, result.stderr)
             # The list is ASCII with CR LF after every line and no byte-order mark; the version
@@ -124,17 +130,21 @@ class Publish(unittest.TestCase):
         p384 = self.dir / "p384.pem"
         p384.write_bytes(ec.generate_private_key(ec.SECP384R1()).private_bytes(
             serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8, serialization.NoEncryption()))
-        cases = [({name: b"x"}, "2", (), fragment) for name, fragment in {
-            "a;b.txt": "';'", "it's.txt": "apostrophe", "x{d}.pak": "{d}", "y{rw}": "{rw}",
-            "docs/Version.txt": "Version", "caf\u00e9.txt": "ASCII", "uploadfile.uda": "list file",
-            "con.txt": "device", "trail./x": "trailing", "a#b.txt": "'#'", "100%.txt": "'%'"}.items()]
-        # The launcher reads the version line as a path too: no drive, no ".." level.
-        cases += [({"a.txt": b"a"}, version, (), fragment) for version, fragment in [
-            ("1;2", "';'"), ("1\n2", "line end"), ("  ", "empty"), ("1:2", "':'"), ("1\\..\\..\\x", "':'")]]
-        cases += [({"Data/a.txt": b"1", "data/A.txt": b"2"}, "2", (), "letter case"),
+        # Every name and version text of the shared table that the launcher refuses, or would read
+        # as another line, that a release folder can hold; each case a pattern of the message.
+        rows = [(what, text, re.escape(name_rules.WHY[verdict])) for what, verdict, text in name_table()
+                if verdict != "taken"]
+        cases = [({as_release_file(text): b"x"}, "2", (), "file .*" + why) for what, text, why in rows
+                 if what == "name" and as_release_file(text)]
+        cases += [({"a.txt": b"a"}, text, (), "version .*" + why) for what, text, why in rows
+                  if what == "version" and "\0" not in text]  # no argument holds a NUL
+        cases += [({"a.txt": b"a"}, "  ", (), "empty"),
+                  # Two names of one file for Windows, or of a file and a folder.
+                  ({"Data/a.txt": b"1", "data/A.txt": b"2"}, "2", (), "letter case"),
+                  ({"Data": b"1", "data/A.txt": b"2"}, "2", (), re.escape("'Data' is a folder of 'data\\\\A.txt'")),
                   # Blanks do not count in the launcher's comparison: this version is unchanged.
                   ({"a.txt": b"changed"}, "1.0beta", (), "unchanged")]
-        cases += [({"a.txt": b"a"}, "2", ("--key",) + options, fragment) for options, fragment in [
+        cases += [({"a.txt": b"a"}, "2", ("--key",) + options, re.escape(fragment)) for options, fragment in [
             ((self.dir / "none.pem",), "cannot be read"), ((public,), "not a PEM private key"),
             ((p384,), "P-256"), ((locked,), "protected by a passphrase"),
             ((locked, "--key-passphrase-env", "UNSET_VARIABLE"), "not set"),
@@ -143,12 +153,94 @@ class Publish(unittest.TestCase):
             ((private, "--expires-days", "-1"), "whole number"), ((private, "--product", "a b"), "product name")]]
         # Renewing signs only a list that this key signed: here an unsigned one.
         cases += [(None, None, ("--resign", self.site, "--key", private), "does not verify")]
-        for files, version, options, fragment in cases:
+        self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
+        published = self.dir / "published"
+        shutil.copytree(self.site, published)
+        for files, version, options, pattern in cases:
             with self.subTest(files=files, version=version, options=options):
-                shutil.rmtree(self.site, ignore_errors=True)
-                self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
+                shutil.rmtree(self.site)
+                shutil.copytree(published, self.site)
                 self.assertRefused(lambda: self.publish(version, files, *options) if files else run(*options),
-                                   "refused.*" + re.escape(fragment))
+                                   "^tolvane-publish: refused: .*" + pattern + ".*\n$")
+
+    def test_the_shared_name_table_is_judged_as_the_launcher_judges_it(self):
+        taken = {"name": [], "version": []}
+        for what, verdict, text in name_table():
+            with self.subTest(what=what, text=text):
+                self.assertEqual(name_rules.verdict(text, what == "version"), verdict)
+                check = publication.check_version if what == "version" else lambda name: publication.check_names([name])
+                if verdict != "taken":
+                    self.assertRaisesRegex(publication.Refused, re.escape(name_rules.WHY[verdict]), check, text)
+                    continue
+                check(text)
+                taken[what].append(text)
+        # What it takes, it publishes: every taken name (in releases where no two are one file
+        # for Windows) and every taken version text.
+        releases = []
+        for name in taken["name"]:
+            fits = [r for r in releases if not name_rules.resolved(name) in {name_rules.resolved(n) for n in r}]
+            (fits[0] if fits else releases.append([]) or releases[-1]).append(name)
+        versions = iter(taken["version"] + [f"extra {n}" for n in range(len(releases))])
+        for files in [{as_release_file(n): n.encode() for n in r} for r in releases] + [{"a.txt": b"a"}] * 9:
+            version = next(versions, None)
+            if version is None:
+                break
+            result = self.publish(version, files)
+            with self.subTest(version=version, files=sorted(files)):
+                self.assertEqual((result.returncode, result.stderr), (0, ""))
+                written = self.list.read_bytes().decode("ascii").split("\r\n")
+                self.assertEqual(written[0], f"Version = {version};{{d}}")
+                for name, data in files.items():  # "{rw}": another spelling of a file before
+                    self.assertTrue({file_line(name.replace("/", "\\"), data, mark) for mark in ("", ";{rw}")}
+                                    & set(written), name)
+
+    def test_a_failure_is_one_line_and_leaves_the_site_as_it_was(self):
+        outside = self.dir / "outside"
+        outside.mkdir()
+        (outside / "keep.txt").write_bytes(b"keep")
+        self.assertEqual(self.publish("1", {"a.txt": b"a", "data/b.txt": b"b"}).returncode, 0)
+        published = self.dir / "published"
+        shutil.copytree(self.site, published)
+        upload = self.site / "AppGameUpload"
+
+        def plant_links():  # what a host may plant: links in the site, to the studio's files
+            shutil.rmtree(upload / "data")
+            (upload / "a.txt").unlink()
+            for link, target in (("data", outside), ("a.txt", outside / "keep.txt"), ("evil", outside)):
+                os.symlink(target, upload / link)
+
+        # (what differs in the release folder or the site, a limit of the bytes a file may take,
+        # and the pattern of the one line of a refusal, or None where the site gets the release)
+        rows = [(lambda: os.symlink(outside, self.dir / "release" / "linked"), None, "a link to a folder"),
+                (lambda: os.mkfifo(self.dir / "release" / "pipe"), None, "pipe: neither a file nor a folder"),
+                (lambda: os.symlink("/proc/self/mem", self.dir / "release" / "mem.bin"), None,
+                 "mem.bin: cannot be read"),
+                (lambda: (self.dir / "release" / "big.bin").write_bytes(b"x" * 300000), 200000,
+                 "big.bin: cannot be copied into the site .*the site is as it was"),
+                (plant_links, None, None)]
+        for prepare, limit, pattern in rows:
+            with self.subTest(pattern=pattern):
+                shutil.rmtree(self.site)
+                shutil.copytree(published, self.site)
+                release = write_release(self.dir / "release", {"a.txt": b"a2", "data/b.txt": b"b"})
+                prepare()
+
+                def limited():
+                    resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+                    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past it fails instead
+
+                act = lambda: subprocess.run(  # noqa: E731
+                    [sys.executable, str(ROOT / "tools" / "tolvane-publish"), str(release), "2", str(self.site)],
+                    capture_output=True, text=True, preexec_fn=limited if limit else None)
+                if pattern:
+                    self.assertRefused(act, f"^tolvane-publish: refused: .*{pattern}.*\\n$")
+                    continue
+                self.assertEqual(act().returncode, 0)
+                self.assertEqual({p.relative_to(upload).as_posix() for p in upload.rglob("*") if p.is_file()},
+                                 {"a.txt", "data/b.txt", "uploadfile.uda"})
+                self.assertFalse(any(p.is_symlink() for p in upload.rglob("*")))
+                self.assertEqual([p.name for p in outside.iterdir()], ["keep.txt"])
+                self.assertEqual((outside / "keep.txt").read_bytes(), b"keep")
 
     def test_keygen_writes_a_pair_once(self):
         private, public = self.keygen()
@@ -255,24 +347,34 @@ class Publish(unittest.TestCase):
                    "removed": ["..\\..\\boot.ini", "x\r\nevil.dll;{rw}"]}
         after_v1 = ["Version = 2;{d}", "gone.pak;{d}", file_line("a.txt", b"two", ";{rw}"), file_line("new.dll", b"n")]
         new_site = [after_v1[0]] + [file_line(name, data) for name, data in v2.items()]
+        # Names that an earlier tool published and every launcher refused, in its signed list:
+        # the next list goes on without them, with a warning for each, not even as "{d}" lines.
+        earlier = ["update\\x.bin", "errors.err", "update.info", "saves\\Save~1.dat", "CONOUT$", "CON .txt",
+                   "data\\x.tolvane-part", "a.tolvane-stage", "..\\x.dll", "a/../../x.dll"]
 
         def put(name, data):
             return lambda: (self.site / name).write_bytes(data)
 
-        rows = [  # (what the host or the studio's side holds, options, fragment of the refusal or (lines, serial))
-            (put("publication.json", json.dumps(planted).encode()), (), (after_v1, 2)),
-            (put("publication.json", json.dumps(planted).encode()), "unsigned", "folder levels"),
+        # (what the host or the studio's side holds, options, and the pattern of the refusal, or
+        # the lines and serial of the list written (None unsigned) and the names left out)
+        rows = [
+            (put("publication.json", json.dumps(planted).encode()), (), (after_v1, 2, [])),
+            (put("publication.json", json.dumps(planted).encode()), "unsigned",
+             (new_site, None, sorted({*planted["files"], *planted["removed"]} - {"a.txt"}))),
+            (put("publication.json", b'{"version": "1", "files": {"a": 1}, "removed": []}'), "unsigned",
+             "not an earlier publication"),
             (put(LIST, self.list.read_bytes().replace(b"Version = 1", b"Version = 7")), (), "does not verify"),
-            (put(LIST, self.list.read_bytes().replace(b"Version = 1", b"Version = 7")), ("--new-site",), (new_site, 2)),
+            (put(LIST, self.list.read_bytes().replace(b"Version = 1", b"Version = 7")), ("--new-site",),
+             (new_site, 2, [])),
             (put(LIST, "".join(line + "\r\n" for line in v1_lines).encode()), (), "does not verify"),
             (put(LIST, signed(v1_lines + ["'tolvane-list serial=9"], other)), (), "does not verify"),
             (lambda: self.list.unlink(), (), "holds files but no list"),
             (put(LIST, signed(v1_lines + ["'tolvane-list serial=1 product=Beta"], private)), (), "for product 'Beta'"),
-            # Signed, but by a tool that let these names through: checked again all the same.
-            (put(LIST, signed(["Version = 1;{d}", "..\\x.dll;{d}", "'tolvane-list serial=1"], private)), (),
-             "folder levels"),
-            (put(LIST, signed(["Version = 1;{d}", "a/../../x.dll;{d}", "'tolvane-list serial=1"], private)), (),
-             "does not allow"),
+            (put(LIST, signed(v1_lines[:1] + [f"{name};{{d}}" for name in earlier] + [file_line("update.info", b"u")]
+                              + v1_lines[1:] + ["'tolvane-list serial=1"], private)), (),
+             (after_v1, 2, sorted(earlier))),
+            (put(LIST, signed(["Version = 1;{d}", "x.dll;size=1", "'tolvane-list serial=1"], private)), (),
+             "not a list line this tool writes"),
             (put(LIST, signed(v1_lines + [f"'tolvane-list serial={2**64 - 1}"], private)), (), "2^53"),
             (lambda: record.write_text(json.dumps({"": 2**53})), ("--new-site",), "the last one"),
             (lambda: record.write_text(json.dumps({"": 2**64 - 1})), (), "damaged"),
@@ -290,10 +392,16 @@ class Publish(unittest.TestCase):
                     self.assertRefused(act, "refused.*" + re.escape(expected))
                     continue
                 result = act()
+                lines, serial, left_out = expected
                 self.assertEqual(result.returncode, 0, result.stderr)
-                written = self.list.read_bytes().decode("ascii").split("\r\n")
-                self.assertEqual(written[:-3], expected[0])
-                self.assertTrue(written[-3].startswith(f"'tolvane-list serial={expected[1]} expires="), written[-3])
+                self.assertEqual(result.stderr.splitlines(), [
+                    f"tolvane-publish: warning: {name!r}, listed before, is listed no more: "
+                    + name_rules.WHY[name_rules.verdict(name)] for name in left_out])
+                written = self.list.read_bytes().decode("ascii").split("\r\n")[:-1]
+                self.assertEqual(written[:len(lines)], lines)
+                self.assertEqual(written[len(lines):len(lines) + 1] if serial else written[len(lines):],
+                                 [f"'tolvane-list serial={serial} expires={written[-2].split('expires=')[-1]}"]
+                                 if serial else [])
 
     @unittest.skipUnless(EXE and shutil.which("osslsigncode"), "needs an executable to sign and osslsigncode")
     def test_sign_exe_signs_in_place_or_leaves_the_file_as_it_was(self):

@@ -1,10 +1,10 @@
 """Authenticode signatures on the launcher and the game, made by osslsigncode: antivirus programs
 and SmartScreen treat an unsigned updater as suspect, and a signature names the studio and
 shows any change made to the file after signing."""
-import os
 import shutil
 import subprocess
 
+import durable_file
 from publication import Refused
 
 
@@ -18,7 +18,7 @@ def sign_exe(path, cert, key, timestamp=None, passphrase=None):
     for what, file in (("file", path), ("certificate", cert), ("key", key)):
         if not file.is_file():
             raise Refused(f"{what} {file} does not exist")
-    signed = path.with_name(path.name + ".signing.part")
+    signed = durable_file.temporary_of(path)
     command = [tool, "sign", "-certs", str(cert), "-key", str(key), "-h", "sha256"]
     command += ["-ts", timestamp] if timestamp else []
     # The passphrase goes through a pipe: an argument would show in every process listing.
@@ -30,6 +30,6 @@ def sign_exe(path, cert, key, timestamp=None, passphrase=None):
             message = (run.stderr.strip() or run.stdout.strip()).splitlines()[-3:]
             raise Refused(f"osslsigncode could not sign {path}: " + " / ".join(message))
         shutil.copymode(path, signed)
-        os.replace(signed, path)
+        durable_file.replace_durably(signed, path)
     finally:
         signed.unlink(missing_ok=True)

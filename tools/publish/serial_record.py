@@ -3,8 +3,8 @@ the studio's side: the site folder lives on the host, and a serial taken from th
 planted, or be an older list put back."""
 import contextlib
 import json
-import os
 
+import durable_file
 import list_signing
 from publication import Refused
 
@@ -51,23 +51,12 @@ def product_text(product):
 
 
 def write(key_path, product, serial):
-    """Records the serial as the product's highest, through a file beside that is flushed to
-    disk and then renamed over the record, so a crash leaves the old record or the new one."""
+    """Records the serial as the product's highest, so that a crash leaves the old record or the
+    new one (durable_file.write_atomically)."""
     path = record_path(key_path)
     record = read(key_path)
     record[product or ""] = max(serial, record.get(product or "", 0))
-    temporary = path.with_name(path.name + ".part")
-    descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
-    with os.fdopen(descriptor, "w", encoding="utf-8") as file:
-        json.dump(record, file, indent=1, sort_keys=True)
-        file.flush()
-        os.fsync(file.fileno())
-    os.replace(temporary, path)
-    folder = os.open(path.parent, os.O_RDONLY)
-    try:
-        os.fsync(folder)  # the rename itself reaches the disk
-    finally:
-        os.close(folder)
+    durable_file.write_atomically(path, json.dumps(record, indent=1, sort_keys=True).encode("utf-8"), 0o600)
 
 
 def carried_over(old_folder):
@@ -98,5 +87,5 @@ def raised_to(key_path, old_folder):
         if before is None:
             path.unlink()
         else:
-            path.write_bytes(before)
+            durable_file.write_atomically(path, before, 0o600)
         raise

@@ -5,10 +5,12 @@ import json
 import os
 import pathlib
 
+import durable_file
 import list_signing
 import publication
 import serial_record
 import site_trust
+import upload_folder
 from publication import Refused
 
 RECORD_NAME = "publication.json"
@@ -16,14 +18,28 @@ RECORD_NAME = "publication.json"
 
 def read_release(folder):
     """{backslash path: {"sha256", "size"}} and {backslash path: file} of every file below the
-    folder."""
+    folder. A folder that cannot be read, a link to a folder (which would be passed over) and
+    anything that is neither a file nor a folder are refused."""
     contents, sources = {}, {}
-    for root, dirs, names in os.walk(folder):
+
+    def refuse(error):
+        raise Refused(f"{error.filename}: the release folder cannot be read ({error.strerror})")
+
+    for root, dirs, names in os.walk(folder, onerror=refuse):
         dirs.sort()
-        for name in sorted(names):
+        for name in sorted(dirs + names):
             source = pathlib.Path(root) / name
+            if source.is_symlink() and source.is_dir():
+                raise Refused(f"{source}: a link to a folder; put the folder itself into the release")
+            if name in dirs:
+                continue
+            if not source.is_file():
+                raise Refused(f"{source}: neither a file nor a folder")
             path = publication.relative_name(source.relative_to(folder).parts)
-            data = source.read_bytes()
+            try:
+                data = source.read_bytes()
+            except OSError as error:
+                raise Refused(f"{source}: cannot be read ({error.strerror})")
             contents[path] = {"sha256": publication.content_hash(data), "size": len(data)}
             sources[path] = source
     return contents, sources
@@ -36,9 +52,18 @@ def read_baseline(site):
     if not record.exists():
         return None
     try:
-        return json.loads(record.read_text(encoding="utf-8"))
+        read = json.loads(record.read_text(encoding="utf-8"))
     except (OSError, ValueError) as error:
         raise Refused(f"{record}: not a readable earlier publication ({error})")
+    entry = {"sha256": str, "size": int}
+    valid = (isinstance(read, dict) and isinstance(read.get("version"), str)
+             and isinstance(read.get("version_line", ""), str) and isinstance(read.get("removed"), list)
+             and all(isinstance(path, str) for path in read["removed"]) and isinstance(read.get("files"), dict)
+             and all(isinstance(e, dict) and all(type(e.get(k)) is v for k, v in entry.items())
+                     for e in read["files"].values()))
+    if not valid:
+        raise Refused(f"{record}: not an earlier publication's record (its fields are not this tool's)")
+    return read
 
 
 def list_path(site):
@@ -58,14 +83,9 @@ def read_list(site):
     return data, lines[:-1] if lines[-1] == "" else lines
 
 
-def write_atomically(path, data):
-    temporary = path.with_name(path.name + ".part")
-    temporary.write_bytes(data)
-    os.replace(temporary, path)
-
-
 def write_record(site, record):
-    write_atomically(site / RECORD_NAME, json.dumps(record, indent=1, sort_keys=True).encode("utf-8"))
+    durable_file.write_atomically(site / RECORD_NAME,
+                                  json.dumps(record, indent=1, sort_keys=True).encode("utf-8"))
 
 
 def sign(lines, signer, site_serial):
@@ -79,34 +99,21 @@ def sign(lines, signer, site_serial):
 
 def publish(release, version, site, signer=None):
     """Publishes the release into the site, the list signed when a site_trust.Signer is given.
-    Returns the new record, the list's lines (less the serial and signature lines) and the
-    serial (None unsigned)."""
+    Returns the new record, the list's lines (less the serial and signature lines), the serial
+    (None unsigned) and the baseline's names left out because launchers refuse them."""
     contents, sources = read_release(release)
     if signer is None:
-        record, lines = publication.plan(contents, version, read_baseline(site))
+        record, lines, dropped = publication.plan(contents, version, read_baseline(site))
         data, serial = publication.list_bytes(lines), None
     else:
         baseline, site_serial = site_trust.baseline(site, *read_list(site), signer)
-        record, lines = publication.plan(contents, version, baseline)
+        record, lines, dropped = publication.plan(contents, version, baseline)
         data, serial = sign(lines, signer, site_serial)
-
-    upload = site / publication.UPLOAD_FOLDER
-    upload.mkdir(parents=True, exist_ok=True)
-    for path, source in sources.items():
-        target = upload.joinpath(*path.split("\\"))
-        target.parent.mkdir(parents=True, exist_ok=True)
-        write_atomically(target, source.read_bytes())
-    # Files no longer in the release leave the upload folder; their "{d}" lines stay listed.
-    for stale in sorted(upload.rglob("*"), reverse=True):
-        relative = publication.relative_name(stale.relative_to(upload).parts)
-        if stale.is_file() and relative not in contents and relative != publication.LIST_NAME:
-            stale.unlink()
-        elif stale.is_dir() and not any(stale.iterdir()):
-            stale.rmdir()
     # The list goes last: a server that is read meanwhile never lists a file it lacks.
-    write_atomically(list_path(site), data)
+    upload_folder.place(site, contents, sources)
+    durable_file.write_atomically(list_path(site), data)
     write_record(site, record)
-    return record, lines, serial
+    return record, lines, serial, dropped
 
 
 def resign(site, signer):
@@ -120,5 +127,5 @@ def resign(site, signer):
     fields = site_trust.verified(site, data, lines, signer, "Publish the release again with --key.")
     data, serial = sign(list_signing.without_signing(lines), signer._replace(product=fields["product"]),
                         fields["serial"])
-    write_atomically(list_path(site), data)
+    durable_file.write_atomically(list_path(site), data)
     return serial, fields["product"]
