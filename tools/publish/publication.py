@@ -110,8 +110,8 @@ def plan(release, version, baseline):
         files[path] = {"sha256": content["sha256"], "size": content["size"], "rewrite": rewrite}
     # Launchers refuse a list that deletes the launcher: one left out of a release is kept.
     kept = {resolved(p) for p in release} | {resolved(LAUNCHER)}
-    removed = {}
-    for path in sorted(set(baseline["removed"] if baseline else []) | set(baseline["files"] if baseline else [])):
+    earlier, removed = set(baseline["removed"]) | set(baseline["files"]) if baseline else set(), {}
+    for path in sorted(earlier):
         if resolved(path) not in kept:
             removed.setdefault(resolved(path), path)
     removed = sorted(removed.values())
@@ -119,7 +119,8 @@ def plan(release, version, baseline):
     # What players hold is the value of the first line they fetched last.
     first = version_line(version)
     if baseline and version_value(first) == version_value(first_line_of(baseline)):
-        if {k: e["sha256"] for k, e in old_files.items()} != {resolved(p): e["sha256"] for p, e in release.items()}:
+        now = {resolved(path): content["sha256"] for path, content in release.items()}
+        if {key: entry["sha256"] for key, entry in old_files.items()} != now:
             raise Refused(
                 f"version {version!r} is unchanged but the content changed: players who have it would "
                 "stop at the version line and never see the change; publish with a new version")
