@@ -30,10 +30,17 @@ bool FileFacts(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& 
 } // namespace
 
 bool HashedFile::SizeAndTime(std::uint64_t& size, std::uint64_t& writeTime) const {
-    BY_HANDLE_FILE_INFORMATION info;
-    return file_.valid() && GetFileInformationByHandle(file_.get(), &info) &&
-           FileFacts(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow,
-                     info.ftLastWriteTime, size, writeTime);
+    // Two plain queries: GetFileInformationByHandle also asks the volume for its serial number,
+    // which costs more than hashing a small file under Wine.
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!file_.valid() ||
+        !GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard))
+        return false;
+    size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    writeTime = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
+    return !standard.Directory;
 }
 
 bool SizeAndTimeOf(const std::wstring& path, std::uint64_t& size, std::uint64_t& writeTime) {
