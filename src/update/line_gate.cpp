@@ -11,7 +11,7 @@ std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherN
                          bool signedList) {
     if (line.comment)
         return std::wstring();
-    const std::wstring pathRefusal = PathRefusal(line.relativePath);
+    const std::wstring pathRefusal = PathRefusal(line.relativePath, signedList);
     if (!pathRefusal.empty())
         return pathRefusal;
     const std::wstring refused = L"error : List line refused, ";
@@ -20,8 +20,9 @@ std::wstring LineRefusal(const LauncherLine& line, const std::wstring& launcherN
         return refused + L"it names the launcher's own files: " + line.path;
     if (!line.fields.error.empty())
         return refused + String::ToWstring(line.fields.error) + L": " + line.path;
-    // A blank line of an unsigned list is passed over, as it always was.
-    const bool makesFile = !line.deletion && (signedList || !line.path.empty());
+    // An unsigned list's file lines are fetched under the names they give, as they always
+    // were; a name the platform cannot keep then fails as its download.
+    const bool makesFile = signedList && !line.deletion;
     if (const std::wstring fileRefusal = makesFile ? FileRefusal(line.relativePath) : L"";
         !fileRefusal.empty())
         return fileRefusal;

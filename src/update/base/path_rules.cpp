@@ -162,21 +162,21 @@ bool StaysInsideFolder(const std::string& relativePath) {
     return true;
 }
 
-std::wstring PathRefusal(const std::string& relativePath) {
+std::wstring PathRefusal(const std::string& relativePath, bool keyed) {
     const std::wstring path = String::ToWstring(relativePath);
     if (!StaysInsideFolder(relativePath))
         return L"error : Path outside the launcher folder refused: " + path;
     const std::wstring refused = L"error : List line refused, ";
     // The list carries bytes, not an encoding: such a name would be another on the host.
     for (char c : relativePath)
-        if (static_cast<unsigned char>(c) > 0x7F)
+        if (keyed && static_cast<unsigned char>(c) > 0x7F)
             return refused + L"a byte outside ASCII in the path: " + path;
     if (path.find_first_of(Entry(NameKind::url_characters)) != std::wstring::npos)
         return refused + L"\"%\", \"#\" or \"?\" in the path: " + path;
     if (NamesLauncherState(path))
         return refused + L"it names the launcher's own files: " + path;
     const std::vector<std::wstring> levels = ResolvedLevels(path);
-    if (levels.size() == 1 && IsReserved(NameKind::list_file, levels.front()))
+    if (keyed && levels.size() == 1 && IsReserved(NameKind::list_file, levels.front()))
         return refused + L"it names the list file: " + path;
     return std::wstring();
 }

@@ -39,16 +39,17 @@ bool IsOwnTemporaryName(const std::wstring& name);
 // as a level, with any extension.
 bool StaysInsideFolder(const std::string& relativePath);
 
-// The error-log line that refuses a list line's relative path in any list, or empty when the
-// path is fine: a path outside the launcher folder (see StaysInsideFolder), one holding "%",
-// "#" or "?" (its URL would name another file), one holding a byte outside ASCII (the list
-// carries bytes, not an encoding), one that names the list file (uploadfile.uda at the top, in
-// any spelling), and one that names the launcher's own state
+// The error-log line that refuses a list line's relative path, or empty when the path is fine.
+// In any list: a path outside the launcher folder (see StaysInsideFolder), one holding "%",
+// "#" or "?" (its URL would name another file), and one that names the launcher's own state
 // whatever its case or the separators, blanks and dots the platform ignores: anything under
 // update\, errors.err or update.info at the top, a temporary of the launcher's (*.tolvane-part,
 // *.tolvane-stage, *.tolvane-old), or an 8.3 short-name alias ("~" in a level of 8.3 shape),
-// which could name any of those.
-std::wstring PathRefusal(const std::string& relativePath);
+// which could name any of those. For a launcher with a key (keyed), whose lists only the
+// publisher writes, also one holding a byte outside ASCII (the list carries bytes, not an
+// encoding) and one that names the list file (uploadfile.uda at the top, in any spelling);
+// an unsigned list keeps the rules it always had.
+std::wstring PathRefusal(const std::string& relativePath, bool keyed = true);
 
 // The error-log line that refuses a relative path as the name of a file the launcher makes, or
 // empty when it can make it under exactly that name: refused are an apostrophe in a path with
