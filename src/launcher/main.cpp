@@ -2,6 +2,7 @@
 
 #include "launcher/command_line.h"
 #include "launcher/setup.h"
+#include "launcher/shutdown.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
 #include "update/self_check.h"
@@ -31,5 +32,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         window.Show();
     if (!window.running)
         window.RunMessageLoop(true);
-    return 1;
+    // Not a return into the runtime's exit, which would destroy what a running pass still uses.
+    Application::EndProcess(1);
 }

@@ -4,6 +4,7 @@
 // folder to it whole (with the start-up recovery of a commit a kill cut short). The pass's door to
 // the wing.
 #include "update/install/commit.h"
+#include "update/install/folder_switch.h"
 #include "update/install/launcher_check.h"
 #include "update/install/release.h"
 #include "update/install/room.h"

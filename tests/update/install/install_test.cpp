@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <thread>
 #include <tuple>
 
 #include "update/install/commit_journal.h"
+#include "update/install/folder_switch.h"
 #include "update/install/launcher_check.h"
 #include "update/install/room.h"
 
@@ -72,6 +76,36 @@ TEST(LauncherCheck, OnlyAnAnswerForTheListsSerialPasses) {
     EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", "", ""), "tolvane-selfcheck keyless");
     EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", std::string(64, 'k'), ""),
               "tolvane-selfcheck refused: The update list is not signed by the studio");
+}
+
+// The end of the process waits for a switch of the folder that runs, and a switch asked for
+// once the end has begun waits until it is called off: whichever comes first, the other waits.
+TEST(FolderSwitch, TheEndWaitsForARunningSwitchAndNoSwitchStartsAfterIt) {
+    for (const bool switchFirst : {true, false}) {
+        SCOPED_TRACE(switchFirst);
+        std::atomic<bool> release{false};
+        auto runSwitch = [&] {
+            const FolderSwitch switching;
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        };
+        std::future<void> first, second;
+        if (switchFirst) {
+            first = std::async(std::launch::async, runSwitch);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            second = std::async(std::launch::async, HoldOffFolderSwitches);
+        } else {
+            first = std::async(std::launch::async, HoldOffFolderSwitches);
+            first.wait();
+            second = std::async(std::launch::async, runSwitch);
+        }
+        EXPECT_EQ(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        release = true;
+        if (!switchFirst)
+            AllowFolderSwitches();
+        EXPECT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        AllowFolderSwitches();
+    }
 }
 
 } // namespace
