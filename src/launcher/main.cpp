@@ -5,7 +5,7 @@
 #include "launcher/shutdown.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
-#include "update/self_check.h"
+#include "update/install/self_check.h"
 #include "update/update_worker.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
@@ -15,7 +15,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
     // A launcher staged by an update proves here that it can take the studio's lists.
-    if (AnswerSelfCheckRequest(GetCommandLineW()))
+    if (AnswerSelfCheckRequest(GetCommandLineW(),
+                               {BuiltInListKey(), BuiltInProduct(), BuiltInServerUrl()}))
         return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;

@@ -6,6 +6,7 @@
 #include "update/install/commit.h"
 #include "update/install/folder_switch.h"
 #include "update/install/launcher_check.h"
+#include "update/install/self_check_answer.h"
 #include "update/install/release.h"
 #include "update/install/room.h"
 #include "update/install/staging.h"
