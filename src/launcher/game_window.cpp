@@ -32,6 +32,14 @@ void GameWindow::OnKeyUp(WPARAM key) {
         QuitApplication();
 }
 
+void GameWindow::OnQueryEndSession() {
+    PrepareForSessionEnd();
+}
+
+void GameWindow::OnEndSession(bool ending) {
+    EndSession(ending);
+}
+
 void GameWindow::OnPaint(HDC dc) {
     const auto lock = LockDisplay();
     PaintHoldingLock(dc);

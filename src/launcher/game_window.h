@@ -20,6 +20,10 @@ class GameWindow : public SystemWindow::Window {
 
     // Escape released ends the program with exit code 0.
     void OnKeyUp(WPARAM key) override;
+    // The end of the session ends the program as Escape does, once a switch of the folder
+    // that runs has finished (shutdown.h).
+    void OnQueryEndSession() override;
+    void OnEndSession(bool ending) override;
     // Takes the display lock and paints the whole window into dc.
     void OnPaint(HDC dc) override;
     // Both end the process when an update worker has handed over the end of the program: the

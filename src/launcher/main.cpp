@@ -2,9 +2,10 @@
 
 #include "launcher/command_line.h"
 #include "launcher/setup.h"
+#include "launcher/shutdown.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
-#include "update/self_check.h"
+#include "update/install/self_check.h"
 #include "update/update_worker.h"
 
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
@@ -14,7 +15,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
     // A launcher staged by an update proves here that it can take the studio's lists.
-    if (AnswerSelfCheckRequest(GetCommandLineW()))
+    if (AnswerSelfCheckRequest(GetCommandLineW(),
+                               {BuiltInListKey(), BuiltInProduct(), BuiltInServerUrl()}))
         return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
@@ -31,5 +33,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         window.Show();
     if (!window.running)
         window.RunMessageLoop(true);
-    return 1;
+    // Not a return into the runtime's exit, which would destroy what a running pass still uses.
+    Application::EndProcess(1);
 }

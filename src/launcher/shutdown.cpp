@@ -8,6 +8,7 @@
 
 #include "launcher/launcher_state.h"
 #include "toolkit/window.h"
+#include "update/install/folder_switch.h"
 #include "update/update_worker.h"
 
 namespace Application {
@@ -27,8 +28,10 @@ void CloseDisplay() {
 // The runtime's normal exit destroys the process-wide objects, the update settings among them.
 // A pass that is still downloading reads those, so while one runs (and has not parked itself
 // to hand the end over) the process ends without destroying them, its output flushed first.
+// A commit that runs then finishes first: the folder holds one whole release when it ends.
 [[noreturn]] void Exit(int code) {
     if (UpdatePassRunning() && !EndRequested) {
+        HoldOffFolderSwitches();
         std::fflush(nullptr);
         std::_Exit(code);
     }
@@ -53,6 +56,16 @@ void QuitApplication() {
 void EndProcess(int code) {
     CloseDisplay();
     Exit(code);
+}
+
+void PrepareForSessionEnd() {
+    HoldOffFolderSwitches();
+}
+
+void EndSession(bool ending) {
+    if (ending)
+        EndProcess(0);
+    AllowFolderSwitches();
 }
 
 void SetProcessEndWindow(HWND window) {

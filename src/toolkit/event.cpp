@@ -13,6 +13,8 @@ void Event::OnMouseWheel(int) {}
 void Event::Show() {}
 void Event::OnPaint(HDC) {}
 void Event::OnAppMessage(UINT, WPARAM, LPARAM) {}
+void Event::OnQueryEndSession() {}
+void Event::OnEndSession(bool) {}
 
 LRESULT Event::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Coordinates are the two 16-bit halves of lParam, read as unsigned numbers.
@@ -60,6 +62,12 @@ LRESULT Event::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_MOUSEWHEEL:
         OnMouseWheel(HIWORD(wParam));
+        break;
+    case WM_QUERYENDSESSION:
+        OnQueryEndSession();
+        break;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
         break;
     default: // double clicks included: the window class does not ask for them
         if (message >= WM_APP && message <= 0xBFFF)

@@ -26,6 +26,10 @@ class Event {
     virtual void OnPaint(HDC dc);
     // A private message of the application's own range, WM_APP to 0xBFFF.
     virtual void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The session is about to end (WM_QUERYENDSESSION); the window procedure agrees to it.
+    virtual void OnQueryEndSession();
+    // The session ends (true) or goes on after all (false) (WM_ENDSESSION).
+    virtual void OnEndSession(bool ending);
 
     // Turns one platform message into a call of the event operations above. Always 0.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

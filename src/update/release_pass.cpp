@@ -72,7 +72,10 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
                           const std::string& listBytes) {
     const std::wstring& folder = UpdateServerSettings.setupFolder;
     // A commit a killed launcher left is finished or undone before the folder is looked at.
-    RecoverCommit(folder);
+    {
+        const FolderSwitch switching;
+        RecoverCommit(folder);
+    }
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
     Release release;
@@ -92,9 +95,9 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     // A new launcher proves that it takes the studio's lists before it may replace this one.
     for (const ReleaseFile& file : release.files) {
         const std::wstring failure =
-            file.launcher
-                ? CheckNewLauncher(StageName(file.target), folder, listBytes, *list.serial)
-                : std::wstring();
+            file.launcher ? CheckNewLauncher(StageName(file.target), folder, listBytes,
+                                             *list.serial, UpdateServerSettings.serverUrl)
+                          : std::wstring();
         if (!failure.empty()) {
             LogFailure(L"error : The new launcher failed its check: " + failure);
             return true;
@@ -105,8 +108,11 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     std::size_t reused = 0;
     for (const ReleaseFile& file : release.files)
         reused += file.reused;
-    if (CommitRelease(folder, release) != CommitResult::Installed)
-        return true;
+    {
+        const FolderSwitch switching;
+        if (CommitRelease(folder, release) != CommitResult::Installed)
+            return true;
+    }
     for (const ReleaseFile& file : release.files)
         RecordVerifiedFile(file.target, file.relativePath, file.sha256);
     Trace::Narrow("release installed: " + std::to_string(release.files.size() - reused) +

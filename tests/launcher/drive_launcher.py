@@ -180,6 +180,12 @@ def close_twice(launcher):
     launcher.exits_with(1)
 
 
+def end_session(launcher):
+    """The player logs off: Wine's end of the session asks every window, then ends them."""
+    launcher.wine("wineboot", "--end-session")
+    launcher.exits_with(0)
+
+
 def case_update_after_escape(launcher):
     """Escape while a file downloads ends the launcher at once (exit code 0) and the next pass
     brings the folder in step, leaving no unfinished download behind."""
@@ -189,6 +195,11 @@ def case_update_after_escape(launcher):
 def case_update_after_close(launcher):
     """The same with close requests: the first keeps the window, the second ends it (1)."""
     run_update(launcher, click_game, interrupted=close_twice)
+
+
+def case_update_after_session_end(launcher):
+    """The same when the session ends: the launcher ends with exit code 0."""
+    run_update(launcher, click_game, interrupted=end_session)
 
 
 WAITING = "Another launcher is updating this folder; waiting"
@@ -229,6 +240,7 @@ CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "update-behind-box": (case_update_behind_box, 0),
          "update-after-escape": (case_update_after_escape, 0),
          "update-after-close": (case_update_after_close, 0),
+         "update-after-session-end": (case_update_after_session_end, 0),
          "update-after-wait": (case_update_after_wait, 300),
          "update-self": (case_update_self, 300),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}

@@ -34,6 +34,8 @@ struct Recorder : SystemWindow::Window {
     void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         Log("app", message, wParam, lParam);
     }
+    void OnQueryEndSession() override { Log("query-end"); }
+    void OnEndSession(bool ending) override { Log("end", ending); }
     void OnIdle() override { RunMessageLoop(false); }
     // Runs the loop until the queue is empty, again and again for at least ms.
     void Pump(DWORD ms = 0) {
@@ -68,6 +70,9 @@ TEST(Window, PostedMessagesReachTheEventOperations) {
         {WM_APP, 7, -1, {"app 32768 7 -1"}},
         {0xBFFF, 0, 0, {"app 49151 0 0"}},
         {WM_APP - 1, 0, 0, {}}, // the controls' own range is not the application's
+        {WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, {"query-end"}},
+        {WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, {"end 1"}},
+        {WM_ENDSESSION, FALSE, 0, {"end 0"}},
     };
     for (const auto& [message, wParam, lParam, calls] : cases) {
         window.calls.clear();
@@ -75,6 +80,7 @@ TEST(Window, PostedMessagesReachTheEventOperations) {
         window.Pump();
         EXPECT_EQ(window.calls, calls) << "message 0x" << std::hex << message;
     }
+    EXPECT_EQ(SendMessageW(window.hwnd, WM_QUERYENDSESSION, 0, 0), TRUE) << "agrees to the end";
     PostQuitMessage(3);
     EXPECT_EQ(window.RunMessageLoop(true), 3u) << "WM_QUIT's exit code";
     EXPECT_TRUE(window.running) << "WM_QUIT ends the loop without clearing running";

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-# Usage: run_with_servers.py [--list-keys DIR] WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER PROGRAM [ARGS...]
+# Usage: run_with_servers.py [--list-keys DIR] [--nginx-port N] WINE_RUN PREFIX TRUST_CA_EXE PKI_FOLDER
+#                            PROGRAM [ARGS...]
 #
 # Makes the Wine prefix trust a test CA (made once in PKI_FOLDER), starts nginx and four fault
 # servers (one with a trusted certificate, one with an untrusted one, one over plain HTTP that
@@ -10,7 +11,8 @@
 # (https://localhost:PORT/), TOLVANE_DEAD_URL (a port nobody listens on), their access logs in
 # TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and the document root in TOLVANE_DOCROOT (Windows
 # paths). With --list-keys, the fault server signs the lists of "sign-N" sites with DIR/list.pem
-# and DIR/other.pem (see fault_server.py).
+# and DIR/other.pem (see fault_server.py). With --nginx-port, nginx listens on that port (the
+# others on free ones).
 import os
 import shutil
 import signal
@@ -23,14 +25,14 @@ sys.path.insert(0, os.path.join(ROOT, "tools", "testing"))
 import test_servers as ts  # noqa: E402
 
 
-def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
+def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None, nginx_port=None):
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # runs the finally block below
     prefix, pki = os.path.abspath(prefix), ts.TestPki(pki)
     subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
     docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
     try:
         fault_log = os.path.join(docroot, "fault-access.log")
-        servers.append(ts.Nginx(docroot, pki).start())
+        servers.append(ts.Nginx(docroot, pki, int(nginx_port) if nginx_port else None).start())
         servers.append(ts.start_fault_server(docroot))  # over plain HTTP
         servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, servers[1].url, fault_log))
         servers.append(ts.start_fault_server(docroot, pki.cert, pki.key, servers[1].url, fault_log,
@@ -55,6 +57,7 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None):
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    keys, args = (args[1], args[2:]) if args[:1] == ["--list-keys"] else (None, args)
-    sys.exit(main(*args, list_keys=keys))
+    args, options = sys.argv[1:], {}
+    while args[:1] in (["--list-keys"], ["--nginx-port"]):
+        options[args[0][2:].replace("-", "_")], args = args[1], args[2:]
+    sys.exit(main(*args, **options))

@@ -165,7 +165,8 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
 
 // A release may carry the next launcher (here the test program stands for the running one). It
 // replaces the running one only once it has taken the list that brought it with its own keys:
-// not a program that is no launcher, nor one with another key or none. Row by row, a key
+// not a program that is no launcher, nor one with another key or none, nor one built for
+// another update server than the one that served the list. Row by row, a key
 // change: a launcher with the list key takes one with both keys, which takes lists signed with
 // the other key and one with that key alone.
 TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
@@ -178,6 +179,7 @@ TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
         {"sign-5", "record_run.exe", 1, "it gave no answer", -1},
         {"sign-5", "launcher_other.exe", 1, "The update list is not signed by the studio", -1},
         {"sign-5", "launcher_none.exe", 1, "it was built without a list key", -1},
+        {"sign-5", "launcher_elsewhere.exe", 1, "it fetches from another update server: *", -1},
         {"sign-5", "launcher_list.exe", 1, "", 2},
     };
     const std::string exe = "update_server_tests.exe",

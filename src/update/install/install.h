@@ -4,7 +4,9 @@
 // folder to it whole (with the start-up recovery of a commit a kill cut short). The pass's door to
 // the wing.
 #include "update/install/commit.h"
+#include "update/install/folder_switch.h"
 #include "update/install/launcher_check.h"
+#include "update/install/self_check_answer.h"
 #include "update/install/release.h"
 #include "update/install/room.h"
 #include "update/install/staging.h"

@@ -3,15 +3,11 @@
 #include <windows.h>
 
 #include "update/base/base.h"
-#include "update/trust/list_acceptance.h"
+#include "update/install/self_check_answer.h"
 #include "utility/scoped_handle.h"
-#include "utility/string_helpers.h"
-
-const wchar_t kSelfCheckSwitch[] = L"/selfcheck";
 
 namespace {
 
-const char kAnswer[] = "tolvane-selfcheck ";
 constexpr DWORD kLimitMs = 20000;
 
 // The short form of a folder past MAX_PATH (ending in a backslash), or the folder itself.
@@ -27,41 +23,15 @@ std::wstring ShortFolder(const std::wstring& folder) {
 
 } // namespace
 
-std::string SelfCheckAnswer(const std::string& listBytes, const std::string& keys,
-                            const std::string& product) {
-    if (keys.empty())
-        return std::string(kAnswer) + "keyless";
-    const ListVerdict verdict = JudgeListBytes(listBytes, keys, product);
-    if (verdict != ListVerdict::Accepted) {
-        const std::string text = String::ToString(ListRefusalText(verdict));
-        return std::string(kAnswer) + "refused: " + text.substr(text.find(" : ") + 3);
-    }
-    return std::string(kAnswer) +
-           "serial=" + std::to_string(SplitSignedList(listBytes).serial->serial);
-}
-
-std::wstring AnswerFailure(const std::string& answer, std::uint64_t serial) {
-    if (answer.empty())
-        return L"it gave no answer";
-    if (answer.rfind(kAnswer, 0) != 0)
-        return L"its answer is not a launcher's";
-    const std::string said = answer.substr(sizeof kAnswer - 1);
-    if (said == "serial=" + std::to_string(serial))
-        return std::wstring();
-    if (said == "keyless")
-        return L"it was built without a list key";
-    if (said.rfind("refused: ", 0) == 0)
-        return EscapeControlUnits(String::ToWstring(said.substr(9)));
-    return L"it answered for another list";
-}
-
 std::wstring CheckNewLauncher(const std::wstring& staged, const std::wstring& setupFolder,
-                              const std::string& listBytes, std::uint64_t serial) {
+                              const std::string& listBytes, std::uint64_t serial,
+                              const std::wstring& servedUrl) {
     const std::wstring list = setupFolder + L"update\\selfcheck.list",
                        answer = setupFolder + L"update\\selfcheck.answer";
-    DeleteFileW(answer.c_str());
-    if (!ReplaceFileBytes(list, listBytes))
+    if (!ReplaceFileBytes(list, listBytes) || !ReplaceFileBytes(answer, kHostsQuestion)) {
+        DeleteFileW(list.c_str());
         return L"its list cannot be written";
+    }
     // Wine's process start cannot hold an image path past MAX_PATH: from a deeper folder the
     // staged launcher is named relative to the short form of its folder, made the current one
     // (the name is taken from the process's current folder) until it has started.
@@ -97,7 +67,7 @@ std::wstring CheckNewLauncher(const std::wstring& staged, const std::wstring& se
             WaitForSingleObject(running.get(), kLimitMs);
             failure = L"it did not end within 20 s";
         } else {
-            failure = AnswerFailure(ReadFileBytes(answer), serial);
+            failure = AnswerFailure(ReadFileBytes(answer), serial, servedUrl);
         }
     }
     DeleteFileW(list.c_str());

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <thread>
 #include <tuple>
 
 #include "update/install/commit_journal.h"
-#include "update/install/launcher_check.h"
+#include "update/install/folder_switch.h"
+#include "update/install/self_check_answer.h"
 #include "update/install/room.h"
+#include "support/sample_list.h"
 
 namespace {
 
@@ -52,14 +57,32 @@ TEST(CommitJournal, OnlyWholeLinesCountAndTheVersionLineDecides) {
     EXPECT_EQ(ParseJournal("replace a\nmove b\nin c\n").size(), 1u);
 }
 
-// The answer a new launcher gives vouches only for the serial of the list that brought it.
-TEST(LauncherCheck, OnlyAnAnswerForTheListsSerialPasses) {
+// The answer a new launcher gives vouches only for the serial of the list that brought it, and
+// only when the update server that served the list is among its own.
+TEST(LauncherCheck, OnlyAnAnswerForTheListsSerialFromItsServerPasses) {
+    const std::wstring served = L"https://cdn.example/game/",
+                       other = L"it fetches from another update server: ";
+    const std::string ok = "tolvane-selfcheck serial=7\nhosts=";
     // clang-format off
     const std::pair<std::string, std::wstring> cases[] = {
-        {"tolvane-selfcheck serial=7", L""},
-        {"tolvane-selfcheck serial=6", L"it answered for another list"},
+        {ok + "https://cdn.example/game/", L""},
+        // The same server spelt otherwise, among mirrors, or before a later launcher's lines.
+        {ok + "HTTPS://CDN.Example:443/game/", L""},
+        {ok + "https://mirror.example/game/;https://cdn.example/game/", L""},
+        {ok + "https://cdn.example/game/\nmirrors-tried=first", L""},
+        // Another path, port, scheme or host, or none.
+        {ok + "https://cdn.example/Game/", other + L"https://cdn.example/Game/"},
+        {ok + "https://cdn.example:8443/game/", other + L"https://cdn.example:8443/game/"},
+        {ok + "http://cdn.example:443/game/", other + L"http://cdn.example:443/game/"},
+        {ok + "https://cdn.example.net/game/;", other + L"https://cdn.example.net/game/;"},
+        {ok, other}, {ok + "https://a/\x01", other + L"https://a/<01>"},
+        // A launcher older than the question answers with the serial alone.
+        {"tolvane-selfcheck serial=7", L"it does not say which update server it fetches from"},
+        {"tolvane-selfcheck serial=6\nhosts=https://cdn.example/game/",
+         L"it answered for another list"},
         {"tolvane-selfcheck serial=77", L"it answered for another list"},
-        {"", L"it gave no answer"}, {"MZ\x90", L"its answer is not a launcher's"},
+        {"", L"it gave no answer"}, {kHostsQuestion, L"it gave no answer"},
+        {"MZ\x90", L"its answer is not a launcher's"},
         {"tolvane-selfcheck keyless", L"it was built without a list key"},
         {"tolvane-selfcheck refused: The update list is for another product",
          L"The update list is for another product"},
@@ -67,11 +90,49 @@ TEST(LauncherCheck, OnlyAnAnswerForTheListsSerialPasses) {
     };
     // clang-format on
     for (const auto& [answer, failure] : cases)
-        EXPECT_EQ(AnswerFailure(answer, 7), failure) << answer;
+        EXPECT_EQ(AnswerFailure(answer, 7, served), failure) << answer;
+    // A launcher's own answer passes; asked without the question, as a launcher older than it
+    // asks, it answers with the serial alone, which such a launcher requires to the byte.
+    using namespace testing_support;
+    const std::string list =
+        kSampleSigned + "'signature ecdsa-p256-sha256 " + kSampleSignatureB64 + "\r\n";
+    const LauncherBuild build{kSampleKey, "", served};
+    EXPECT_EQ(AnswerFailure(SelfCheckAnswer(list, build, true), 42, served), L"");
+    EXPECT_EQ(SelfCheckAnswer(list, build, false), "tolvane-selfcheck serial=42");
     // Without keys a launcher says so, whatever the list; with them an unsigned list is refused.
-    EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", "", ""), "tolvane-selfcheck keyless");
-    EXPECT_EQ(SelfCheckAnswer("'tolvane-list serial=7\r\n", std::string(64, 'k'), ""),
+    EXPECT_EQ(SelfCheckAnswer(list, {"", "", served}, true), "tolvane-selfcheck keyless");
+    EXPECT_EQ(SelfCheckAnswer(kSampleSigned, build, true),
               "tolvane-selfcheck refused: The update list is not signed by the studio");
+}
+
+// The end of the process waits for a switch of the folder that runs, and a switch asked for
+// once the end has begun waits until it is called off: whichever comes first, the other waits.
+TEST(FolderSwitch, TheEndWaitsForARunningSwitchAndNoSwitchStartsAfterIt) {
+    for (const bool switchFirst : {true, false}) {
+        SCOPED_TRACE(switchFirst);
+        std::atomic<bool> release{false};
+        auto runSwitch = [&] {
+            const FolderSwitch switching;
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        };
+        std::future<void> first, second;
+        if (switchFirst) {
+            first = std::async(std::launch::async, runSwitch);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            second = std::async(std::launch::async, HoldOffFolderSwitches);
+        } else {
+            first = std::async(std::launch::async, HoldOffFolderSwitches);
+            first.wait();
+            second = std::async(std::launch::async, runSwitch);
+        }
+        EXPECT_EQ(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        release = true;
+        if (!switchFirst)
+            AllowFolderSwitches();
+        EXPECT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        AllowFolderSwitches();
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "support/sample_list.h"
 #include "support/test_files.h"
 #include "update/trust/list_signature.h"
 #include "update/trust/hashed_file.h"
@@ -19,15 +20,11 @@ using testing_support::FromHex;
 using testing_support::ScratchFolder;
 using testing_support::WriteBytes;
 
-// A test key made once with openssl; its private half was thrown away. kSigned is signed by it,
-// kOtherSignature is a signature of the same bytes by another key.
-const std::string kKey =
-    FromHex("4141998b26bf8fdf5a7524a5beb4c3ff2d66c2ff0c74a25cac9690fd484e796b"
-            "94febf5cca098ed0e8ceea14fe6b8305c1a6d1126e240b80d7d832fc86c5c988");
-const std::string kSigned = "Version = 7;\r\nbin\\game.dll;{rw}\r\n"
-                            "'tolvane-list serial=42 expires=2031-05-06T07:08:09Z\r\n";
-const std::string kSignatureB64 =
-    "z2nz9JMIbIu+FQ/8up6R7SPQMyOqePWA7PSl7tpuufNxJUpkBs8GB09CXcf+TO/aoJ3Hi7JPy0emF9O/QwhUMQ==";
+// The sample list's key and bytes; kOtherSignature is a signature of the same bytes by another
+// key.
+const std::string& kKey = testing_support::kSampleKey;
+const std::string& kSigned = testing_support::kSampleSigned;
+const std::string& kSignatureB64 = testing_support::kSampleSignatureB64;
 const std::string kSignature =
     FromHex("cf69f3f493086c8bbe150ffcba9e91ed23d03323aa78f580ecf4a5eeda6eb9f3"
             "71254a6406cf06074f425dc7fe4cefdaa09dc78bb24fcb47a617d3bf43085431");
