@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "update/pass_lock.h"
+#include "update/install/pass_lock.h"
 #include "utility/scoped_handle.h"
 
 class PassWait {

@@ -71,10 +71,12 @@ bool FitsOnVolume(const Release& release) {
 bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedList& list,
                           const std::string& listBytes) {
     const std::wstring& folder = UpdateServerSettings.setupFolder;
-    // A commit a killed launcher left is finished or undone before the folder is looked at.
+    // A commit a killed launcher left is finished or undone before the folder is looked at, and
+    // none starts while one is left.
     {
         const FolderSwitch switching;
-        RecoverCommit(folder);
+        if (RecoverCommit(folder) != Recovered::Whole)
+            return false;
     }
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
@@ -83,6 +85,11 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
         if (RecordAcceptedSerial(list, folder))
             UpdateEntryCount += entries;
         return false;
+    }
+    const std::wstring conflict = ShapeConflict(release);
+    if (!conflict.empty()) {
+        LogFailure(conflict);
+        return true;
     }
     FindStagedCopies(folder, release);
     if (!FitsOnVolume(release) || !RecordAcceptedSerial(list, folder))
@@ -95,8 +102,9 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     // A new launcher proves that it takes the studio's lists before it may replace this one.
     for (const ReleaseFile& file : release.files) {
         const std::wstring failure =
-            file.launcher ? CheckNewLauncher(StageName(file.target), folder, listBytes,
-                                             *list.serial, UpdateServerSettings.serverUrl)
+            file.launcher ? CheckNewLauncher(PathInArea(folder, Area::Stage, file.relativePath),
+                                             folder, listBytes, *list.serial,
+                                             UpdateServerSettings.serverUrl)
                           : std::wstring();
         if (!failure.empty()) {
             LogFailure(L"error : The new launcher failed its check: " + failure);
@@ -108,13 +116,18 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     std::size_t reused = 0;
     for (const ReleaseFile& file : release.files)
         reused += file.reused;
+    CommitResult result;
     {
         const FolderSwitch switching;
-        if (CommitRelease(folder, release) != CommitResult::Installed)
-            return true;
+        result = CommitRelease(folder, release, UpdatePassOptions.commitWatch);
     }
+    if (result != CommitResult::Installed && result != CommitResult::HandOver)
+        return true;
+    // The copies moved in were flushed as they were staged; the running launcher's file is
+    // vouched for once its successor has taken the name.
     for (const ReleaseFile& file : release.files)
-        RecordVerifiedFile(file.target, file.relativePath, file.sha256);
+        if (result == CommitResult::Installed || !file.launcher)
+            RecordVerifiedFile(file.target, file.relativePath, file.sha256, true);
     Trace::Narrow("release installed: " + std::to_string(release.files.size() - reused) +
                   " fetched, " + std::to_string(reused) + " staged before, " +
                   std::to_string(release.files.size()) + " moved in, " +

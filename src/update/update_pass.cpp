@@ -14,7 +14,7 @@
 #include "update/base/folders.h"
 #include "update/launcher_data.h"
 #include "update/launcher_line.h"
-#include "update/pass_lock.h"
+#include "update/install/pass_lock.h"
 #include "update/release_pass.h"
 #include "update/update_worker.h"
 #include "utility/environment.h"
@@ -52,7 +52,7 @@ ServerSettings DefaultServerSettings() {
 }
 
 PassOptions DefaultPassOptions() {
-    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct()};
+    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {}};
 }
 
 PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options) {

@@ -3,6 +3,7 @@
 // StartUpdate runs the pass on a detached worker thread; the worker reports progress through
 // DownloadProgressCallback and its end through UpdateEndCallback, both on the worker thread.
 #include "update/base/update_settings.h"
+#include "update/install/start_recovery.h"
 
 // Fills UpdateServerSettings and starts a pass on a detached worker thread; returns at once.
 // A call while a pass runs is refused, so the running worker's settings never change.
@@ -17,10 +18,3 @@ enum class PassRequest {
 
 // StartUpdate, telling what became of the request.
 PassRequest RequestUpdate();
-
-// For the launcher's start, before its window and before any pass: in the launcher's folder,
-// under its pass lock, completes or undoes the commit of a release that a kill cut short,
-// deletes the previous copies an earlier commit could not, and removes the internet-cache
-// entries of the update server that a killed pass left. A folder another launcher is updating
-// is left to that launcher.
-void RecoverInterruptedUpdate(const ServerSettings& settings);

@@ -31,7 +31,7 @@ int wmain(int argc, wchar_t** argv) {
                     fields.sha256.empty() ? "-" : fields.sha256.c_str(), line.relativePath.c_str());
     }
     UpdateServerSettings = ServerSettings{argv[2], argv[3], L"uploadfile.uda", L"AppGameUpload"};
-    UpdatePassOptions = PassOptions{false, key, ""};
+    UpdatePassOptions = PassOptions{false, key, "", {}};
     UpdateWorker();
     return 0;
 }

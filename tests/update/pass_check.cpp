@@ -92,7 +92,6 @@ PassTest::PassTest()
 
 PassTest::~PassTest() {
     VolumeFreeBytesOverride = 0;
-    CommitStopAt = -1;
     Network::DownloadStallLimitMs = stallLimitMs_;
     ProgressPauseMs = progressPauseMs_;
     UpdateEndCallback = endCallback_;
@@ -107,6 +106,11 @@ std::wstring Env(const std::wstring& name) {
 void Place(const std::wstring& folder, const std::string& files) {
     for (const std::string& file : Split(files)) {
         const fs::path path = folder + String::ToWstring(file.substr(0, file.find(':')));
+        if (file.find(':') == std::string::npos) {
+            Held.push_back(
+                CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            continue;
+        }
         const std::string bytes = Bytes(file.substr(file.find(':') + 1));
         fs::create_directories(path.parent_path());
         WriteBytes(path.wstring(), bytes);
@@ -181,10 +185,16 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     // The pass's trace lines, to count what it hashed.
     std::ostringstream trace;
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
-    PassOptions options{pass.repair, pass.keys > 0 ? BuiltInListKey() : "", pass.product};
+    PassOptions options{pass.repair, pass.keys > 0 ? BuiltInListKey() : "", pass.product, {}};
     if (pass.keys > 1)
         options.listKey += FromHex(String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY")));
-    CommitStopAt = pass.killAt;
+    // A kill is the commit stopped dead at that moment.
+    const std::string act = expand(pass.act);
+    options.commitWatch = [act, folder, at = pass.actAt, kill = pass.killAt](int moment) {
+        if (moment == at)
+            Place(folder, act);
+        return moment != kill;
+    };
     const bool began =
         BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
@@ -197,7 +207,6 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     const bool ended = !UpdatePassRunning();
     if (ended && pass.killAt >= 0) {
         // What the platform filed for a killed pass goes at the next start (checked below).
-        CommitStopAt = -1;
         EXPECT_TRUE(FileCacheEntry((server + L"/AppGameUpload/left-by-a-kill.bin").c_str()));
         RecoverInterruptedUpdate(UpdateServerSettings);
     }

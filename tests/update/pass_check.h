@@ -18,8 +18,9 @@ extern const std::wstring Here;
 std::wstring Env(const std::wstring& name);
 
 // Writes "name:bytes|..." under a folder; bytes "@file" are those of that file beside the test
-// program. A file whose bytes are "read-only" is made so; one
-// whose bytes are "held" is held open without sharing until the pass of the case has ended.
+// program. A file whose bytes are "read-only" is made so; one whose bytes are "held", or a name
+// without bytes (the file as it is), is held open without sharing until the pass of the case
+// has ended.
 void Place(const std::wstring& folder, const std::string& files);
 
 // One pass: rows name only what differs from these defaults.
@@ -46,6 +47,9 @@ struct PassCase {
     // When not negative, a commit stops dead at that moment, as a kill would stop it, and the
     // launcher's start-up recovery runs before the folder is checked.
     int killAt = -1;
+    // At that moment of a commit another program acts on the folder (act, in Place's form).
+    int actAt = -1;
+    const char* act = "";
 };
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the

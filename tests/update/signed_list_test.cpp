@@ -92,76 +92,7 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     CheckPass(steps[1], folder.path());
 }
 
-// Release 2 over release 1: two files change, one is new in a new folder, one goes.
-const std::string kRelease1 = "a.txt:a1|b.txt:b1|gone.txt:g|update\\update.info:Version = 1;{d}";
-constexpr const char* kList2 =
-    "uploadfile.uda:Version = 2;{d}\r\na.txt;{pin:a2}\r\nb.txt;{pin:b2}"
-    "\r\nc\\new.txt;{pin:c2}\r\ngone.txt;{d}|a.txt:a2|b.txt:b2|c\\new.txt:c2";
-constexpr const char* kStaged2 = "|a.txt.tolvane-stage:a2|b.txt.tolvane-stage:b2"
-                                 "|c\\new.txt.tolvane-stage:c2|update\\staged:*";
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
-
-// The folder holds release 1 or release 2, never a mix: a volume without room (refused before
-// any request), a wrong file, a file another program holds, or a kill at any moment of the
-// commit holds release 2 back whole (keeping what was staged), and the next pass finishes it,
-// fetching only what is still missing.
-TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
-    // clang-format off
-    const std::string staged = kRelease1 + kStaged2 + kRecords,
-        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
-            std::string(kRecords),
-        // A stage copy of a release no longer served goes, and so does the download temporary
-        // of a pass killed while staging; a wrong body is not staged.
-        stale = kRelease1 + "|old\\x.txt.tolvane-stage:x|update\\staged:old\\x.txt"
-            "|b.txt.tolvane-stage.tolvane-part:b",
-        partly = kRelease1 + "|b.txt.tolvane-stage:b2|c\\new.txt.tolvane-stage:c2"
-            "|update\\staged:*" + kRecords,
-        wrong = kList2 + std::string("|a.txt:wrong"),
-        hashed = kRelease1 + "|update\\hashes.cache:*",
-        held = "a.txt:a1|b.txt:held|gone.txt:g|update\\update.info:Version = 1;{d}",
-        heldKept = held + kStaged2 + kRecords;
-    const char* all = "uploadfile.uda|a.txt|b.txt|c/new.txt";
-    // A first pass, what the next one fetches after the list ("" nothing) and its count, and the
-    // volume's free bytes during the first (0: as they are).
-    struct Step {
-        PassCase pass;
-        const char* refetched;
-        int count;
-        std::uint64_t free = 0;
-    };
-    std::vector<Step> steps = {
-        // The three new files of 2 bytes need 16 MiB with the margin.
-        {{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(), .after = hashed.c_str(),
-          .errors = "error : Not enough room for the update: 16777222 bytes needed, 1048576 free",
-          .requested = "uploadfile.uda", .keys = 1}, "|a.txt|b.txt|c/new.txt", 4, 1 << 20},
-        {{.site = "sign-5", .served = wrong.c_str(), .before = stale.c_str(),
-          .after = partly.c_str(), .errors = "{dl}a.txt{fail}content does not match the list",
-          .count = 4, .progress = true, .requested = all, .keys = 1}, "|a.txt", 4},
-        {{.site = "sign-5", .served = kList2, .before = held.c_str(), .after = heldKept.c_str(),
-          .errors = "error : The release was not installed: b.txt is held by another program"
-              " (error 32)", .count = 4, .progress = true, .requested = all, .keys = 1}, "", 4},
-    };
-    // Moments of the commit: before and after its journal, after each move (a.txt and b.txt
-    // move twice, c\new.txt and gone.txt once), after the version's line. From moment 8 on the
-    // version is journalled, and the start completes the commit (after which the next pass stops
-    // at the version line); before it, the start undoes it.
-    for (int moment : {0, 1, 2, 3, 5, 6, 7, 8})
-        steps.push_back({{.site = "sign-5", .served = kList2, .before = kRelease1.c_str(),
-                          .after = (moment < 8 ? staged : installed).c_str(), .count = 4,
-                          .progress = true, .keys = 1, .killAt = moment}, "", moment < 8 ? 4 : 5});
-    for (const auto& [pass, refetched, count, free] : steps) {
-        SCOPED_TRACE(pass.killAt);
-        const ScratchFolder folder;
-        VolumeFreeBytesOverride = free;
-        CheckPass(pass, folder.path());
-        VolumeFreeBytesOverride = 0;
-        const std::string requested = std::string("uploadfile.uda") + refetched;
-        CheckPass({.site = "sign-5", .served = kList2, .after = installed.c_str(), .count = count,
-                   .progress = *refetched != 0, .requested = requested.c_str(), .keys = 1},
-                  folder.path());
-    }
-    // clang-format on
-}
 
 // A release may carry the next launcher (here the test program stands for the running one). It
 // replaces the running one only once it has taken the list that brought it with its own keys:
@@ -171,8 +102,9 @@ TEST_F(SignedList, AFolderHoldsOneWholeReleaseAtAnyMoment) {
 // the other key and one with that key alone.
 TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
     // The site, the program offered, the running launcher's keys, why it fails ("": installed),
-    // and the moment a kill stops the commit (-1: none; 2: between the launcher's two renames,
-    // after which the start puts the previous one back).
+    // and the moment a kill stops the commit (-1: none). The launcher's file takes its staged
+    // copy in one rename after the version line: a kill before that line (1) leaves the previous
+    // release, one after it (2) the new one, once the start has finished the commit.
     const std::tuple<const char*, std::string, int, std::string, int> offers[] = {
         {"sign-5", "launcher_both.exe", 1, "", -1},
         {"sign-5-otherkey", "launcher_other.exe", 2, "", -1},
@@ -180,6 +112,7 @@ TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
         {"sign-5", "launcher_other.exe", 1, "The update list is not signed by the studio", -1},
         {"sign-5", "launcher_none.exe", 1, "it was built without a list key", -1},
         {"sign-5", "launcher_elsewhere.exe", 1, "it fetches from another update server: *", -1},
+        {"sign-5", "launcher_list.exe", 1, "", 1},
         {"sign-5", "launcher_list.exe", 1, "", 2},
     };
     const std::string exe = "update_server_tests.exe",
@@ -189,11 +122,11 @@ TEST_F(SignedList, ANewLauncherReplacesThisOneOnlyOnceItProvesItself) {
         const ScratchFolder folder;
         const std::string served = "uploadfile.uda:Version = 2;{d}\r\n" + exe + ";{pin:@" +
                                    program + "}|" + exe + ":@" + program;
-        const bool installed = failure.empty() && kill < 0;
+        const bool installed = failure.empty() && kill != 1;
         const std::string after =
             installed ? exe + ":*|update\\update.info:Version = 2;{d}" + kRecords
-                      : before + "|" + exe + ".tolvane-stage:*|update\\staged:*" + kRecords +
-                            (program == "record_run.exe" ? "|" + exe + ".tolvane-stage.ran:" : "");
+                      : before + "|update\\stage\\" + exe + ":*" + kRecords +
+                            (program == "record_run.exe" ? "|update\\stage\\" + exe + ".ran:" : "");
         const std::string error =
             failure.empty() ? "" : "error : The new launcher failed its check: " + failure;
         // clang-format off

@@ -11,3 +11,7 @@ std::string ReadFileBytes(const std::wstring& path);
 // half a file. A failure is logged as "error : No write file "
 // and the path, and leaves the previous file as it was; false then.
 bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Flushes what was written to the file to the disk; false (with the error in GetLastError)
+// when it cannot be opened for that or the flush fails.
+bool FlushToDisk(const std::wstring& path);

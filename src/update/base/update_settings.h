@@ -3,6 +3,7 @@
 // two callbacks the launcher installs. At the bottom of the engine, so every part can read them.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Where the pass fetches from and what it brings in step.
@@ -16,11 +17,16 @@ struct ServerSettings {
 // The settings of the latest pass. Written only by StartUpdate, and never while a pass runs.
 extern ServerSettings UpdateServerSettings;
 
+// Asked by a commit before each of its moments, numbered from 0 (see CommitRelease); false
+// stops the commit dead there, as a kill would. Tests watch commits this way; launchers never.
+using CommitWatch = std::function<bool(int moment)>;
+
 // How the running pass treats the list and the folder.
 struct PassOptions {
-    bool repair = false; // no early stop at an unchanged version, no stat cache: re-hash all
-    std::string listKey; // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
-    std::string product; // the product whose lists alone are taken; empty: any
+    bool repair = false;     // no early stop at an unchanged version, no stat cache: re-hash all
+    std::string listKey;     // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
+    std::string product;     // the product whose lists alone are taken; empty: any
+    CommitWatch commitWatch; // none in a launcher
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "utility/scoped_handle.h"
+#include "update/base/path_rules.h"
+#include "utility/string_helpers.h"
 
 namespace {
 
@@ -14,11 +15,11 @@ struct StepName {
     const char* name; // with its separating blank
 };
 
-constexpr StepName kNames[] = {{StepKind::Replace, "replace "},
-                               {StepKind::In, "in "},
-                               {StepKind::Remove, "remove "},
-                               {StepKind::Version, "version "},
-                               {StepKind::Done, "done "}};
+constexpr StepName kNames[] = {{StepKind::Replace, "replace "}, {StepKind::In, "in "},
+                               {StepKind::Remove, "remove "},   {StepKind::Done, "done "},
+                               {StepKind::Aside, "aside "},     {StepKind::Unmake, "unmake "},
+                               {StepKind::Make, "make "},       {StepKind::Place, "place "},
+                               {StepKind::Own, "own "},         {StepKind::Version, "version "}};
 
 } // namespace
 
@@ -52,18 +53,33 @@ Recovery RecoveryFor(const std::vector<JournalStep>& steps) {
     return Recovery::Undo;
 }
 
+std::wstring JournalRefusal(const std::vector<JournalStep>& steps) {
+    for (const JournalStep& step : steps)
+        if (step.kind != StepKind::Version && step.kind != StepKind::Done &&
+            !PathRefusal(step.text).empty())
+            return L"error : The journal update\\release.journal is left as it is: it names a "
+                   L"path no list may name: " +
+                   String::ToWstring(step.text);
+    return std::wstring();
+}
+
 std::wstring JournalPath(const std::wstring& setupFolder) {
     return setupFolder + L"update\\release.journal";
 }
 
-bool AppendSteps(const std::wstring& journal, const std::vector<JournalStep>& steps) {
-    const ScopedFile file(CreateFileW(journal.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string line;
+JournalFile::JournalFile(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)),
+      error_(file_.valid() ? 0 : GetLastError()) {}
+
+bool JournalFile::Append(const std::vector<JournalStep>& steps) {
+    std::string lines;
     for (const JournalStep& step : steps)
-        line += JournalLine(step);
+        lines += JournalLine(step);
     DWORD written = 0;
-    return file.valid() &&
-           WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-           written == line.size() && FlushFileBuffers(file.get());
+    const bool whole =
+        WriteFile(file_.get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) &&
+        written == lines.size() && FlushFileBuffers(file_.get());
+    error_ = whole ? 0 : GetLastError();
+    return whole;
 }

@@ -2,6 +2,7 @@
 // A release as the install wing handles it: what a signed list asks of the folder, reduced to
 // the files whose local copy differs, the files it removes, and the version line that records
 // it. The pass builds it from the list's lines; staging and the commit carry it out.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,37 @@ struct Release {
     std::vector<ReleaseFile> removals; // present now, gone once installed
 };
 
-// The temporary names of the launcher's own files beside a target: a verified copy waiting for
-// the commit, and the previous copy moved aside by it until the commit is done (their endings
-// are the base's, see TemporaryEnding).
-std::wstring StageName(const std::wstring& target);
-std::wstring AsideName(const std::wstring& target);
-
 // A target of the launcher folder (ending in a backslash) from a list's relative path, exactly
 // as the pass places a line's target.
 std::wstring TargetIn(const std::wstring& setupFolder, const std::string& relativePath);
+
+// The launcher's own places under update\ for the files of a release: the stage area holds
+// each verified copy until the commit moves it in, the aside area each previous copy until the
+// commit is done. A file keeps its relative path in them, so neither depends on the shape of
+// the folder (a file there may become a folder, and the reverse).
+enum class Area { Stage, Aside };
+std::wstring AreaPath(const std::wstring& setupFolder, Area area);
+std::wstring PathInArea(const std::wstring& setupFolder, Area area,
+                        const std::string& relativePath);
+
+// Makes the folders of the area that the relative path needs; false when one cannot be made.
+bool MakeAreaFolders(const std::wstring& setupFolder, Area area, const std::string& relativePath);
+
+// Deletes what lies in the area but the files whose resolved relative paths (see ResolvedPath)
+// are kept, and every folder it empties; a file another program holds stays for a later start.
+// It never goes through a link: a linked folder is removed as a name, not entered.
+void ClearArea(const std::wstring& setupFolder, Area area, const std::set<std::wstring>& kept = {});
+
+// The names earlier launchers gave their temporaries, beside the target: a verified copy, and
+// the previous copy during a commit. Their journals and records are still finished here.
+std::wstring StageBeside(const std::wstring& target);
+std::wstring AsideBeside(const std::wstring& target);
+
+// The relative paths of a record an earlier launcher kept under update\ (record names it, as
+// "update\\staged"), one a line, read back like list lines: a name no list may hold is
+// dropped with one error-log line, never followed.
+std::vector<std::string> NamesInRecord(const std::wstring& setupFolder, const wchar_t* record);
+
+// Writes the names back into the record, one a line, or deletes it when none is left.
+void KeepInRecord(const std::wstring& setupFolder, const wchar_t* record,
+                  const std::vector<std::string>& names);

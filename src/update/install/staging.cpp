@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <set>
 
 #include "update/base/base.h"
@@ -12,36 +11,38 @@
 
 namespace {
 
-std::wstring RecordPath(const std::wstring& setupFolder) {
-    return setupFolder + L"update\\staged";
-}
+// Where earlier launchers recorded the copies they staged beside their targets.
+const wchar_t kRecord[] = L"update\\staged";
 
-// A target as a key: either separator, any case.
-std::wstring Lowered(const std::wstring& text) {
-    return ResolvedPath(text);
-}
-
-// A stage copy's name in the stat cache.
+// A stage copy's name in the stat cache: under update\, which no list line may name.
 std::string StageKey(const ReleaseFile& file) {
-    return file.relativePath + ".tolvane-stage";
+    return "update\\stage\\" + file.relativePath;
+}
+
+// Deletes the copies that earlier launchers staged beside their targets: none is taken for a
+// release, since their record cannot tell which were flushed. A copy still held stays named.
+void DeleteCopiesBeside(const std::wstring& setupFolder) {
+    std::vector<std::string> kept;
+    for (const std::string& name : NamesInRecord(setupFolder, kRecord))
+        if (!DeleteFileW(StageBeside(TargetIn(setupFolder, name)).c_str()) &&
+            GetLastError() != ERROR_FILE_NOT_FOUND)
+            kept.push_back(name);
+    KeepInRecord(setupFolder, kRecord, kept);
 }
 
 } // namespace
 
 void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
+    DeleteCopiesBeside(setupFolder);
     // Stage copies of a release no longer served go first, so that none is marked reused and
     // then deleted.
     std::set<std::wstring> current;
     for (const ReleaseFile& file : release.files)
-        current.insert(Lowered(file.target));
-    for (const std::string& earlier : String::Split(ReadFileBytes(RecordPath(setupFolder)), '\n')) {
-        const std::wstring target = TargetIn(setupFolder, earlier);
-        if (!earlier.empty() && !current.count(Lowered(target)))
-            DeleteFileW(StageName(target).c_str());
-    }
+        current.insert(ResolvedPath(String::ToWstring(file.relativePath)));
+    ClearArea(setupFolder, Area::Stage, current);
     for (ReleaseFile& file : release.files) {
         // The stat cache spares hashing a stage copy again at each retry.
-        const std::wstring stage = StageName(file.target);
+        const std::wstring stage = PathInArea(setupFolder, Area::Stage, file.relativePath);
         file.staged = file.reused = GetFileAttributesW(stage.c_str()) != INVALID_FILE_ATTRIBUTES &&
                                     PinnedCopyPresent(stage, StageKey(file), file.fields);
         if (file.reused) {
@@ -60,27 +61,26 @@ std::uint64_t BytesToStage(const Release& release) {
 }
 
 bool StageRelease(const std::wstring& setupFolder, Release& release) {
-    // Written before a byte is fetched, so a pass killed while staging leaves its copies known.
-    std::string record;
-    for (const ReleaseFile& file : release.files)
-        record += file.relativePath + "\n";
-    if (!record.empty())
-        ReplaceFileBytes(RecordPath(setupFolder), record);
     bool whole = true;
     for (ReleaseFile& file : release.files) {
         if (file.staged)
             continue;
         Trace::Narrow(file.relativePath + " <- staging");
-        Path::CreateFolders(String::ToWstring(file.relativePath), setupFolder);
+        const std::wstring stage = PathInArea(setupFolder, Area::Stage, file.relativePath);
         const Network::BodyCheck matches = [&](const std::wstring& partial) {
             return DownloadedCopyMatches(partial, file.fields, &file.sha256);
         };
         std::wstring message;
-        file.staged = Network::DownloadPinnedFile(StageName(file.target), file.url,
-                                                  file.fields.size, matches, &message);
+        if (MakeAreaFolders(setupFolder, Area::Stage, file.relativePath) &&
+            Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches, &message))
+            // On the disk before the stat cache vouches for it and before the commit's journal.
+            file.staged = FlushToDisk(stage);
         if (file.staged)
-            RecordVerifiedFile(StageName(file.target), StageKey(file), file.sha256);
-        else
+            RecordVerifiedFile(stage, StageKey(file), file.sha256, true);
+        else if (message.empty())
+            message = L" Start progress download: download error: cannot write the file (error " +
+                      std::to_wstring(GetLastError()) + L")";
+        if (!file.staged)
             LogFailure(L"error : No download file " + file.url + L" ->" + message);
         whole = whole && file.staged;
     }
@@ -88,5 +88,5 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
 }
 
 void ForgetStagedFiles(const std::wstring& setupFolder) {
-    DeleteFileW(RecordPath(setupFolder).c_str());
+    DeleteFileW((setupFolder + kRecord).c_str());
 }

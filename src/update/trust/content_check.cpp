@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "update/base/file_bytes.h"
 #include "update/trust/hashed_file.h"
 #include "update/trust/stat_cache.h"
@@ -13,6 +16,8 @@ namespace {
 StatCache Cache;
 std::wstring CachePath;
 bool CacheUsed = false; // a list without pins leaves no cache behind
+// Verified files not yet flushed, with their entries, put once their data is on the disk.
+std::vector<std::pair<std::wstring, std::pair<std::string, StatEntry>>> Unflushed;
 
 } // namespace
 
@@ -20,6 +25,7 @@ void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
     CachePath = setupFolder + L"update\\hashes.cache";
     Cache = StatCache();
     CacheUsed = false;
+    Unflushed.clear();
     if (repair)
         return;
     Cache = StatCache::Parse(ReadFileBytes(CachePath));
@@ -63,16 +69,24 @@ bool DownloadedCopyMatches(const std::wstring& file, const ListFields& fields,
 }
 
 void RecordVerifiedFile(const std::wstring& target, const std::string& relativePath,
-                        const std::string& sha256) {
+                        const std::string& sha256, bool onDisk) {
     CacheUsed = true;
     std::uint64_t size = 0, writeTime = 0;
-    if (SizeAndTimeOf(target, size, writeTime))
+    if (!SizeAndTimeOf(target, size, writeTime))
+        return;
+    if (onDisk)
         Cache.Put(relativePath, {size, writeTime, sha256});
+    else
+        Unflushed.push_back({target, {relativePath, {size, writeTime, sha256}}});
 }
 
 void EndContentChecks(bool everyLineHandled) {
     if (!CacheUsed)
         return;
+    for (const auto& [target, entry] : Unflushed)
+        if (FlushToDisk(target))
+            Cache.Put(entry.first, entry.second);
+    Unflushed.clear();
     if (everyLineHandled)
         Cache.KeepOnlyUsed();
     ReplaceFileBytes(CachePath, Cache.Text());

@@ -22,9 +22,12 @@ bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePa
 bool DownloadedCopyMatches(const std::wstring& file, const ListFields& fields, std::string* sha256);
 
 // Records the hash of a file just downloaded and verified, under its current size and time.
+// The cache vouches for it only once its data is on the disk: with onDisk its data was flushed
+// already; otherwise it is flushed before the cache is written.
 void RecordVerifiedFile(const std::wstring& target, const std::string& relativePath,
-                        const std::string& sha256);
+                        const std::string& sha256, bool onDisk = false);
 
-// Writes the stat cache back when the pass used it. After a pass that handled every line it
+// Writes the stat cache back when the pass used it, once the files recorded since the pass
+// began are flushed (one that cannot be is left out). After a pass that handled every line it
 // holds only the files that pass looked at; after one that stopped early nothing is dropped.
 void EndContentChecks(bool everyLineHandled);

@@ -5,11 +5,16 @@
 #include <thread>
 #include <tuple>
 
+#include <map>
+
 #include "update/install/commit_journal.h"
+#include "update/install/commit_plan.h"
 #include "update/install/folder_switch.h"
-#include "update/install/self_check_answer.h"
+#include "update/install/launcher_check.h"
 #include "update/install/room.h"
+#include "update/install/self_check_answer.h"
 #include "support/sample_list.h"
+#include "utility/string_helpers.h"
 
 namespace {
 
@@ -55,6 +60,83 @@ TEST(CommitJournal, OnlyWholeLinesCountAndTheVersionLineDecides) {
     EXPECT_EQ(steps[3].text, "Version = 2;{d}");
     // An unknown line ends the journal: nothing after it is trusted.
     EXPECT_EQ(ParseJournal("replace a\nmove b\nin c\n").size(), 1u);
+    // A journal is read back like a list: a path no list may name leaves it alone.
+    const std::vector<JournalStep> now = ParseJournal("aside a\nunmake d\nmake d\nplace d\n"
+                                                      "own L.exe\nversion Version = 2;{d}\n");
+    EXPECT_EQ(now.size(), 6u);
+    EXPECT_EQ(RecoveryFor(now), Recovery::Complete);
+    EXPECT_EQ(JournalRefusal(now), L"");
+    EXPECT_EQ(JournalRefusal(ParseJournal("place a\nplace update\\list.serial\n")),
+              L"error : The journal update\\release.journal is left as it is: it names a path no "
+              L"list may name: update\\list.serial");
+}
+
+ReleaseFile Listed(const std::string& relativePath) {
+    ReleaseFile file;
+    file.relativePath = relativePath;
+    return file;
+}
+
+// The steps of a commit from the folder's shape: "path" a file now, "path\\" a folder now; a
+// release of files ("name", "*name" for the launcher's own) and removals; the journal lines
+// of the plan, or its refusal.
+TEST(CommitPlan, FilesAndFoldersTradePlacesThroughJournalledSteps) {
+    const std::string refused = "error : The release was not installed: ";
+    // clang-format off
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, std::vector<std::string>,
+                     std::string> cases[] = {
+        // A changed file and a new one in a new folder, a removal; the launcher in one rename.
+        {{"a", "gone", "L.exe"}, {"a", "c/new", "*L.exe"}, {"gone"},
+         "aside a\naside gone\nmake c\nplace a\nplace c/new\nown L.exe\n"},
+        // A file becomes a folder two levels deep; the new folder is made once.
+        {{"d\\", "d\\foo"}, {"d\\foo\\bar", "d\\foo\\deep\\er"}, {"D\\FOO"},
+         "aside D\\FOO\nmake d\\foo\nmake d\\foo\\deep\nplace d\\foo\\bar\n"
+         "place d\\foo\\deep\\er\n"},
+        // A folder becomes a file once what it holds is removed, deepest folder first.
+        {{"d\\", "d\\x\\", "d\\x\\y\\", "d\\x\\y\\z"}, {"d\\x"}, {"d/x/y/z"},
+         "aside d/x/y/z\nunmake d\\x\\y\nunmake d\\x\nplace d\\x\n"},
+        {{"d\\", "d\\x\\", "d\\x\\mine"}, {"d\\x"}, {},
+         refused + "the folder d\\x, which becomes a file, holds a file the release does not "
+             "remove: d\\x\\mine"},
+        {{"d\\", "d\\foo"}, {"d\\foo\\bar"}, {},
+         refused + "d\\foo is a file the release keeps, where its files need a folder"},
+    };
+    // clang-format on
+    for (const auto& [present, files, removals, expected] : cases) {
+        std::map<std::string, Shape> shapes;
+        for (const std::string& path : present)
+            shapes[path.back() == '\\' ? path.substr(0, path.size() - 1) : path] =
+                path.back() == '\\' ? Shape::Folder : Shape::File;
+        const FolderView view{[&](const std::string& path) {
+                                  const auto found = shapes.find(path);
+                                  return found == shapes.end() ? Shape::None : found->second;
+                              },
+                              [&](const std::string& folder) {
+                                  std::vector<std::pair<std::string, Shape>> below;
+                                  for (const auto& [path, shape] : shapes)
+                                      if (path.rfind(folder + "\\", 0) == 0)
+                                          below.push_back({path, shape});
+                                  return below;
+                              }};
+        Release release;
+        for (const std::string& file : files) {
+            release.files.push_back(Listed(file.substr(file[0] == '*')));
+            release.files.back().launcher = file[0] == '*';
+        }
+        for (const std::string& file : removals)
+            release.removals.push_back(Listed(file));
+        const CommitPlan plan = PlanCommit(release, view);
+        std::string lines;
+        for (const JournalStep& step : plan.steps)
+            lines += JournalLine(step);
+        EXPECT_EQ(plan.refusal.empty() ? lines : String::ToString(plan.refusal), expected)
+            << expected;
+    }
+    // One path listed as a file and as a folder of another file holds the release back.
+    Release both;
+    both.files = {Listed("d\\x"), Listed("d/X/q")};
+    EXPECT_EQ(ShapeConflict(both), L"error : The release was not installed: it lists d/X as a file"
+                                   L" and as the folder of d/X/q");
 }
 
 // The answer a new launcher gives vouches only for the serial of the list that brought it, and

@@ -1,10 +1,11 @@
+#include "update/install/start_recovery.h"
+
 #include <windows.h>
 
-#include "update/install/install.h"
+#include "update/install/commit.h"
+#include "update/install/pass_lock.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/internet_cache.h"
-#include "update/pass_lock.h"
-#include "update/update_pass.h"
 
 void RecoverInterruptedUpdate(const ServerSettings& settings) {
     const PassLock lock = PassLock::Take(settings.setupFolder);

@@ -1,4 +1,4 @@
-#include "update/pass_lock.h"
+#include "update/install/pass_lock.h"
 
 #include <utility>
 
