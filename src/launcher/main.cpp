@@ -4,6 +4,7 @@
 #include "launcher/setup.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
+#include "update/install/launcher_handover.h"
 #include "update/self_check.h"
 #include "update/update_worker.h"
 
@@ -16,10 +17,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A launcher staged by an update proves here that it can take the studio's lists.
     if (AnswerSelfCheckRequest(GetCommandLineW()))
         return 0;
+    // A launcher handed its predecessor's replacement takes the name and finishes the update.
+    if (FinishHandedOverUpdate(GetCommandLineW()))
+        return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
     // A commit a kill cut short is finished or undone before anything else reads the folder.
-    RecoverInterruptedUpdate(DefaultServerSettings());
+    // One handed to the staged launcher ends this one, which that launcher starts again.
+    if (!RecoverInterruptedUpdate(DefaultServerSettings()))
+        return 0;
     Application::SetupApplication();
     if (SystemWindow::WindowList.size() != 1)
         return 1;

@@ -73,7 +73,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     const std::wstring& folder = UpdateServerSettings.setupFolder;
     // A commit a killed launcher left is finished or undone before the folder is looked at, and
     // none starts while one is left.
-    if (RecoverCommit(folder) != Recovered::Whole)
+    if (RecoverOrHandOver(folder, AfterHandOver::Nothing) != Recovered::Whole)
         return false;
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
@@ -112,7 +112,12 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     std::size_t reused = 0;
     for (const ReleaseFile& file : release.files)
         reused += file.reused;
-    const CommitResult result = CommitRelease(folder, release, UpdatePassOptions.commitWatch);
+    CommitResult result = CommitRelease(folder, release, UpdatePassOptions.commitWatch);
+    // The running launcher's own file goes to its staged successor, which takes the name once
+    // this launcher has ended (or, one that cannot, is renamed in here).
+    if (result == CommitResult::HandOver &&
+        RecoverOrHandOver(folder, AfterHandOver::Nothing) == Recovered::Whole)
+        result = CommitResult::Installed;
     if (result != CommitResult::Installed && result != CommitResult::HandOver)
         return true;
     // The copies moved in were flushed as they were staged; the running launcher's file is

@@ -6,6 +6,7 @@
 #include "update/install/commit.h"
 #include "update/install/commit_plan.h"
 #include "update/install/launcher_check.h"
+#include "update/install/launcher_handover.h"
 #include "update/install/pass_lock.h"
 #include "update/install/release.h"
 #include "update/install/room.h"
