@@ -12,16 +12,20 @@ a second version in which every file changed. Each of --rounds rounds, on fresh 
   2. the pass from version 1 to 2 in the folders the first passes left, the same two ways (the
      commit now also moves every current copy aside and deletes it).
 
-Bytes are the response bodies in nginx's access log; both ways must fetch the same. Then once,
+Bytes are the response bodies in nginx's access log; both ways must fetch the same. Each pass of
+a round also runs once more with bench/no_flush.c preloaded into Wine (every fsync returns at
+once): the difference is what the flushes cost, the stage copies' before the commit's journal,
+the journal's own, and the downloads' before the stat cache vouches for them. Then once,
 the retry: version 2 served with one file wrong (other bytes, same size) to a folder at version
 1: the pass with the key stages the others, holds the release back and changes nothing; served
 right again, the next pass fetches only that file and installs the release.
 
 Needs a release build: cmake --preset release && cmake --build --preset release.
-Run: bench/release_bench.py [--build build/release] [--rounds N]
+Run: bench/release_bench.py [--build build/release] [--rounds N]; needs cc for the no-flush library.
 Pass times are measured inside the Windows program, so Wine's start-up is not in them.
 """
 import argparse
+import contextlib
 import filecmp
 import os
 import re
@@ -40,10 +44,12 @@ sys.path.insert(0, os.path.join(ub.root, "tools", "testing"))
 from release_folder import publish, write_release  # noqa: E402
 
 WAYS = ("whole", "file by file")
+FLUSHED = (True, False)  # as the launcher runs; with every flush a no-op
 GOAL = 1.05
 WRONG = "big\\large1.bin"  # the file served wrong in the retry
 INSTALLED = re.compile(r"release installed: .*")
 LEFTOVER = (".tolvane-stage", ".tolvane-old", ".tolvane-part")
+STAGE, ASIDE = os.path.join("update", "stage"), os.path.join("update", "aside")
 
 
 def release(names, sizes):
@@ -81,23 +87,47 @@ def make_sites(work, key):
 
 
 def check(player, store, who, staged=False):
-    """Exits unless player holds the store's files as they are, and no stage copies (unless
-    staged), no aside copies and no temporaries."""
+    """Exits unless player holds the store's files as they are, and no stage copies in
+    update\\stage (unless staged), no aside copies in update\\aside and no temporaries."""
     for folder, _, files in os.walk(store):
         for name in files:
             ours = os.path.join(player, os.path.relpath(os.path.join(folder, name), store))
             if not os.path.isfile(ours) or not filecmp.cmp(ours, os.path.join(folder, name), shallow=False):
                 sys.exit("%s left %s unlike the release" % (who, os.path.relpath(ours, player)))
-    left = [name for _, _, files in os.walk(player) for name in files
-            if name.endswith(LEFTOVER[staged:])]
+    left = [name for _, _, files in os.walk(player) for name in files if name.endswith(LEFTOVER)]
+    left += [name for area in (ASIDE,) + (() if staged else (STAGE,))
+             for _, _, files in os.walk(os.path.join(player, area)) for name in files]
     if left:
         sys.exit("%s left %d stage, aside or part copies, e.g. %s" % (who, len(left), left[0]))
 
 
-def timed(args, way, site, folder, logged=None):
+@contextlib.contextmanager
+def flushes(args, flushed):
+    """Wine's flushes as they are, or (flushed false) every one a no-op."""
+    if flushed:
+        yield
+        return
+    os.environ["LD_PRELOAD"] = args.no_flush
+    try:
+        yield
+    finally:
+        del os.environ["LD_PRELOAD"]
+
+
+def build_no_flush(work):
+    """bench/no_flush.c as a library to preload."""
+    library = os.path.join(work, "no_flush.so")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "no_flush.c")
+    if subprocess.run(["cc", "-shared", "-fPIC", "-O2", "-o", library, source]).returncode != 0:
+        sys.exit("cc could not build bench/no_flush.c")
+    return library
+
+
+def timed(args, way, site, folder, logged=None, flushed=True):
     """One pass of either way; what nginx served for it, its seconds and its commit line."""
     options = ["--list-key", args.key_hex] if way == "whole" else []
-    got = pin_bench.timed_pass(args, site, folder, options, logged)
+    with flushes(args, flushed):
+        got = pin_bench.timed_pass(args, site, folder, options, logged)
     found = INSTALLED.search(got["output"])
     got["installed"] = found.group(0) if found else ""
     if way == "whole" and not logged and not found:
@@ -106,17 +136,18 @@ def timed(args, way, site, folder, logged=None):
 
 
 def time_ways(args, stores, work):
-    """{(way, pass): [results]} over the rounds; pass is "first" or "update"."""
-    got = {(way, step): [] for way in WAYS for step in ("first", "update")}
+    """{(way, pass, flushed): [results]} over the rounds; pass is "first" or "update"."""
+    got = {(way, step, flushed): [] for way in WAYS for step in ("first", "update") for flushed in FLUSHED}
     for turn in range(args.rounds):
-        # Rounds alternate the two ways, so a load that comes and goes weighs on each alike.
+        # Rounds alternate the ways, so a load that comes and goes weighs on each alike.
         for way in WAYS:
-            folder = os.path.join(work, "player-%s-%d" % (way.replace(" ", "-"), turn))
-            got[way, "first"].append(timed(args, way, "v1", folder))
-            check(folder, stores[1], "the first pass (%s)" % way)
-            got[way, "update"].append(timed(args, way, "v2", folder))
-            check(folder, stores[2], "the pass to version 2 (%s)" % way)
-            shutil.rmtree(folder)
+            for flushed in FLUSHED:
+                folder = os.path.join(work, "player-%s-%d-%d" % (way.replace(" ", "-"), turn, flushed))
+                got[way, "first", flushed].append(timed(args, way, "v1", folder, flushed=flushed))
+                check(folder, stores[1], "the first pass (%s)" % way)
+                got[way, "update", flushed].append(timed(args, way, "v2", folder, flushed=flushed))
+                check(folder, stores[2], "the pass to version 2 (%s)" % way)
+                shutil.rmtree(folder)
     return got
 
 
@@ -130,7 +161,7 @@ def time_retry(args, stores, work):
         sys.exit("the pass against one wrong file did not hold the release back with one error line:\n"
                  + "".join(logged) + held["installed"])
     check(folder, stores[1], "the held-back pass", staged=True)
-    held["staged"] = sum(name.endswith(".tolvane-stage") for _, _, files in os.walk(folder) for name in files)
+    held["staged"] = sum(len(files) for _, _, files in os.walk(os.path.join(folder, STAGE)))
     finished = timed(args, "whole", "v2", folder)
     check(folder, stores[2], "the pass that finished the release")
     return held, finished
@@ -140,17 +171,32 @@ def median(runs, key="seconds"):
     return statistics.median(r[key] for r in runs)
 
 
+def flush_cost(way, on, off):
+    """What the flushes cost a way: the passes with them against those with every flush a
+    no-op, round by round (the two ran one after the other), and in time where that is more
+    than the rounds' own spread."""
+    ratios = [a["seconds"] / b["seconds"] for a, b in zip(on, off)]
+    spread = max(r["seconds"] for r in on + off) - min(r["seconds"] for r in on + off)
+    cost = median(on) - median(off)
+    said = ("%.2f s, %.2f ms a file fetched" % (cost, 1000 * cost / max(median(on, "files"), 1))
+            if cost > 0 else "not above the rounds' spread of %.2f s" % spread)
+    return ("%s, every flush a no-op: %.2f s (%.2f-%.2f); with / without flushes: median of the "
+            "rounds' ratios %.3f (%s); cost of the flushes: %s"
+            % (way, median(off), min(r["seconds"] for r in off), max(r["seconds"] for r in off),
+               statistics.median(ratios), ", ".join("%.2f" % r for r in ratios), said))
+
+
 def report(args, got, held, finished, total):
     print("release: %d files, %.0f MiB; medians of %d rounds (fastest-slowest)"
           % (ub.SMALL + ub.LARGE, total / 2**20, args.rounds))
     for step, label in (("first", "first pass, no version record"), ("update", "version 1 -> 2, every file changed")):
         print(label + ":")
         for way in WAYS:
-            runs = got[way, step]
+            runs = got[way, step, True]
             print("  %-13s %7.2f s (%5.2f-%5.2f)  %4d files  %10d bytes"
                   % (way, median(runs), min(r["seconds"] for r in runs), max(r["seconds"] for r in runs),
                      median(runs, "files"), median(runs, "bytes")))
-        whole, single = got["whole", step], got["file by file", step]
+        whole, single = got["whole", step, True], got["file by file", step, True]
         ratio = median(whole) / median(single)
         same = all(w["bytes"] == s["bytes"] and w["files"] == s["files"] for w, s in zip(whole, single))
         print("  ratio whole / file by file: %.3f  (goal at most %.2f: %s); bytes fetched %s"
@@ -162,14 +208,16 @@ def report(args, got, held, finished, total):
                  statistics.median(w["seconds"] / s["seconds"] for w, s in zip(whole, single)),
                  ", ".join("%.2f" % (w["seconds"] / s["seconds"]) for w, s in zip(whole, single))))
         print("  " + whole[-1]["installed"])
+        for way in WAYS:
+            print("  " + flush_cost(way, got[way, step, True], got[way, step, False]))
     print("retry, version 1 -> 2 with %s served wrong, then right:" % WRONG)
     print("  held back:        %7.2f s  %4d files  %10d bytes  (%d copies staged, nothing installed)"
           % (held["seconds"], held["files"], held["bytes"], held["staged"]))
     print("  finished:         %7.2f s  %4d files  %10d bytes  (%s)"
           % (finished["seconds"], finished["files"], finished["bytes"], finished["installed"]))
     print("  ratio finished / whole pass to version 2: time %.2f, bytes %.3f"
-          % (finished["seconds"] / median(got["whole", "update"]),
-             finished["bytes"] / median(got["whole", "update"], "bytes")))
+          % (finished["seconds"] / median(got["whole", "update", True]),
+             finished["bytes"] / median(got["whole", "update", True], "bytes")))
 
 
 def main():
@@ -193,6 +241,7 @@ def main():
         args.key_hex = subprocess.run([sys.executable, os.path.join(ub.root, "cmake", "list_key.py"),
                                        os.path.join(keys, "public.pem")],
                                       check=True, capture_output=True, text=True).stdout.strip()
+        args.no_flush = build_no_flush(work)
         stores = make_sites(work, os.path.join(keys, "private.pem"))
         nginx = ts.Nginx(os.path.join(work, "docroot"), pki).start()
         args.url, args.fetched = nginx.url, pin_bench.Fetched(nginx)

@@ -5,6 +5,7 @@
 #include "launcher/shutdown.h"
 #include "toolkit/window.h"
 #include "update/base/update_settings.h"
+#include "update/install/launcher_handover.h"
 #include "update/install/self_check.h"
 #include "update/update_worker.h"
 
@@ -18,10 +19,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (AnswerSelfCheckRequest(GetCommandLineW(),
                                {BuiltInListKey(), BuiltInProduct(), BuiltInServerUrl()}))
         return 0;
+    // A launcher handed its predecessor's replacement takes the name and finishes the update.
+    if (FinishHandedOverUpdate(GetCommandLineW()))
+        return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
     // A commit a kill cut short is finished or undone before anything else reads the folder.
-    RecoverInterruptedUpdate(DefaultServerSettings());
+    // One handed to the staged launcher ends this one, which that launcher starts again.
+    if (!RecoverInterruptedUpdate(DefaultServerSettings()))
+        return 0;
     Application::SetupApplication();
     if (SystemWindow::WindowList.size() != 1)
         return 1;

@@ -20,8 +20,9 @@ bool PassWait::PassEnded() {
         return false;
     lock_ = std::move(lock);
     // A pass killed in its commit leaves a journal: the folder is made whole before the game
-    // starts from it.
-    RecoverCommit(folder_);
+    // starts from it (a launcher replacement left to its staged successor, which finishes it
+    // once this launcher has started the game and ended).
+    RecoverOrHandOver(folder_, AfterHandOver::Nothing);
     ended_ = true;
     return true;
 }

@@ -75,7 +75,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     // none starts while one is left.
     {
         const FolderSwitch switching;
-        if (RecoverCommit(folder) != Recovered::Whole)
+        if (RecoverOrHandOver(folder, AfterHandOver::Nothing) != Recovered::Whole)
             return false;
     }
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
@@ -120,6 +120,11 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     {
         const FolderSwitch switching;
         result = CommitRelease(folder, release, UpdatePassOptions.commitWatch);
+        // The running launcher's own file goes to its staged successor, which takes the name
+        // once this launcher has ended (or, one that cannot, is renamed in here).
+        if (result == CommitResult::HandOver &&
+            RecoverOrHandOver(folder, AfterHandOver::Nothing) == Recovered::Whole)
+            result = CommitResult::Installed;
     }
     if (result != CommitResult::Installed && result != CommitResult::HandOver)
         return true;

@@ -1,7 +1,7 @@
 """The demo's self-update: a release that carries a new launcher, built with the demo's key and
 an extra one (as while a studio changes its key). The running launcher has it prove itself with
-/selfcheck, moves its own image aside and starts the game; started again, the new launcher
-deletes the old image. It runs in build/demo/self-update/, started over each time, with a
+/selfcheck, starts the game, hands its own replacement to the staged launcher and ends; that one
+takes the name in one rename once the old one has ended and finishes the update. It runs in build/demo/self-update/, started over each time, with a
 copy of the demo's key there, so that the main demo's site and serials stay as they were."""
 import os
 import pathlib
@@ -13,8 +13,9 @@ from player import ROOT, Player, test_servers
 from release_folder import publish, write_release  # noqa: E402 (player puts tools/testing on the path)
 from studio import digest
 
-ASIDE, LEFTOVERS = "TolvaneLauncher.exe.tolvane-old", "update/leftovers"
+JOURNAL, AREAS = "update/release.journal", ("update/stage", "update/aside")
 ANSWERED = "the new launcher answered for serial "
+HANDED = "the staged launcher finishes the update"
 
 
 def build_next_launcher(demo_folder, key):
@@ -35,15 +36,14 @@ def build_next_launcher(demo_folder, key):
 
 def start_again(player):
     """Starts the player's (new) launcher, waits for its window and ends it with Escape; True
-    when the old image and its record were gone by then."""
+    when its window showed."""
     launcher = subprocess.Popen([str(player.wine_run), str(player.prefix), "TolvaneLauncher.exe"],
                                 cwd=player.folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         shown = player.probe("window", 30000).returncode == 0
-        cleared = shown and not any((player.folder / name).exists() for name in (ASIDE, LEFTOVERS))
         player.probe("post", "escape")
         launcher.wait(timeout=30)
-        return cleared
+        return shown
     finally:
         if launcher.poll() is None:
             launcher.kill()
@@ -72,8 +72,13 @@ def run(demo, pki, port):
               "the release carries a new launcher")
         run = player.run_launcher(demo.headless, {"game": "self-update-game"})
         player.close_game()
-        time.sleep(1)
-        after = {name: player.read(name) for name in ("TolvaneLauncher.exe", ASIDE, LEFTOVERS)}
+        # The staged launcher finishes the update once the old one has ended.
+        deadline = time.time() + 60
+        while (player.folder / JOURNAL).exists() and time.time() < deadline:
+            time.sleep(0.2)
+        after = {"TolvaneLauncher.exe": player.read("TolvaneLauncher.exe"),
+                 "unfinished": (player.folder / JOURNAL).exists(),
+                 "left": [p.name for area in AREAS for p in (player.folder / area).rglob("*") if p.is_file()]}
         cleared = start_again(player)
     finally:
         nginx.stop()
@@ -81,23 +86,25 @@ def run(demo, pki, port):
 
 
 def summary(run, old, new, after, cleared):
-    """Prints what happened; True when the new launcher answered, took the old one's name and
-    cleared its image away at the next start, and the game started."""
+    """Prints what happened; True when the new launcher answered, took the handed-over
+    replacement, left nothing behind, the game started and the new launcher starts."""
     answers = [line.split(ANSWERED)[1] for line in run.trace if ANSWERED in line]
-    now, aside = after["TolvaneLauncher.exe"], after[ASIDE]
-    leftovers = after[LEFTOVERS].decode("latin-1").strip()
+    handed = any(HANDED in line for line in run.trace)
+    now = after["TolvaneLauncher.exe"]
     held = "new launcher" if now == new else "OLD launcher" if now == old else "UNKNOWN bytes"
     rows = [("old launcher", f"SHA-256 {digest(old)} (the one the player ran)"),
             ("new launcher", f"SHA-256 {digest(new)} (served; the demo's key and key-next's)"),
             ("self-check", f"answered for serial {answers[0]}" if answers else "NO answer in the trace"),
+            ("hand-over", "the running launcher handed its replacement to the staged one" if handed
+             else "NOT handed over"),
             ("folder", f"TolvaneLauncher.exe now holds the {held}"),
-            ("old image", f"renamed to {ASIDE}" if aside == old else f"NOT kept as {ASIDE}"),
-            ("leftovers", f"update\\leftovers names {leftovers!r}" if leftovers else "NO update\\leftovers"),
+            ("update", "finished: no journal, nothing left staged or aside" if not after["unfinished"]
+             and not after["left"] else f"NOT finished: journal {after['unfinished']}, left {after['left']}"),
             ("game", "started" if run.started else "NOT started"),
             ("exit code", str(run.code)),
-            ("next start", "deleted the old image and update\\leftovers before its window showed"
-             if cleared else "the old image or update\\leftovers is STILL there")]
+            ("next start", "the new launcher's window showed" if cleared else "NO window")]
     print("\n== What happened")
     for label, text in rows + [("errors.err", line) for line in run.errors]:
         print(f"{label:14}{text}")
-    return bool(answers) and now == new and aside == old and run.started and run.code == 0 and cleared
+    return (bool(answers) and handed and now == new and not after["unfinished"] and not after["left"]
+            and run.started and run.code == 0 and cleared)

@@ -7,6 +7,7 @@
 #include "update/install/commit_plan.h"
 #include "update/install/folder_switch.h"
 #include "update/install/launcher_check.h"
+#include "update/install/launcher_handover.h"
 #include "update/install/pass_lock.h"
 #include "update/install/self_check_answer.h"
 #include "update/install/release.h"

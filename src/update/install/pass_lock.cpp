@@ -21,9 +21,11 @@ PassLock PassLock::Take(const std::wstring& setupFolder) {
     CreateDirectoryW(folder.c_str(), nullptr);
     PassLock lock;
     // No sharing at all: a second opener, in any process, fails until this handle closes, and
-    // then the file goes with it.
+    // then the file goes with it. Inheritable for a launcher's hand-over only: every other
+    // process the launcher starts inherits no handle.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     lock.file_ = CreateFileW((folder + L"\\pass.lock").c_str(),
-                             GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                             GENERIC_READ | GENERIC_WRITE | DELETE, 0, &inherited, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (lock.file_ != INVALID_HANDLE_VALUE)
         lock.state_ = State::Held;

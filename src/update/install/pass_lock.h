@@ -1,7 +1,10 @@
 #pragma once
 // One update pass per launcher folder, across processes: the pass holds update\pass.lock open
 // without sharing, and the file goes when it is closed. The platform closes it when the process
-// ends, however it ends, so a killed launcher never leaves the folder locked.
+// ends, however it ends, so a killed launcher never leaves the folder locked. The handle is
+// inheritable: a staged launcher that a launcher hands its own replacement to (see
+// launcher_handover.h) holds the lock on until it has finished, the only process a launcher
+// starts with its handles.
 #include <windows.h>
 
 #include <string>

@@ -2,17 +2,18 @@
 
 #include <windows.h>
 
-#include "update/install/commit.h"
+#include "update/install/launcher_handover.h"
 #include "update/install/pass_lock.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/internet_cache.h"
 
-void RecoverInterruptedUpdate(const ServerSettings& settings) {
+bool RecoverInterruptedUpdate(const ServerSettings& settings) {
     const PassLock lock = PassLock::Take(settings.setupFolder);
     if (lock.state() == PassLock::State::Busy)
-        return;
-    RecoverCommit(settings.setupFolder);
+        return true;
     // A killed pass leaves what the platform filed for it, a partial body included; every
     // entry of the update server is the launcher's.
     DropCacheEntriesSince(FILETIME{}, {UrlAuthority(settings.serverUrl)});
+    return RecoverOrHandOver(settings.setupFolder, AfterHandOver::StartLauncher) !=
+           Recovered::HandOver;
 }
