@@ -4,6 +4,7 @@
 // of the engine above it.
 
 #include "update/base/failure_log.h"
+#include "update/base/field_text.h"
 #include "update/base/file_bytes.h"
 #include "update/base/folders.h"
 #include "update/base/path_rules.h"

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "update/base/field_text.h"
+
 struct ListFields {
     bool hasSize = false;
     std::uint64_t size = 0;
@@ -14,11 +16,6 @@ struct ListFields {
     // field, such as a misspelt "SHA256="; a signed list refuses such a line.
     std::string unknown;
 };
-
-// True for a decimal number of 1 to 20 digits that fits in 64 bits, nothing else.
-bool ParseDecimal(const std::string& text, std::uint64_t& number);
-// True for exactly 64 lowercase hex digits.
-bool IsSha256Hex(const std::string& text);
 
 // The fields of one list line. Items that are not "name=value", and unknown names, are
 // ignored but for the note in unknown. A malformed or repeated size or sha256 field gives an error,

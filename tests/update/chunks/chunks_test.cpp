@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "update/chunks/chunks.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Ends = std::vector<std::uint64_t>;
+
+Bytes Random(std::size_t size, unsigned seed) {
+    std::mt19937_64 random(seed);
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; i += 8) {
+        const std::uint64_t word = random();
+        std::memcpy(bytes.data() + i, &word, std::min<std::size_t>(8, size - i));
+    }
+    return bytes;
+}
+
+// The chunk ends of bytes fed in pieces of `piece` bytes (0: at once).
+Ends Cut(const Bytes& bytes, std::size_t piece = 0) {
+    Chunker chunker;
+    Ends ends;
+    const std::size_t step = piece ? piece : std::max<std::size_t>(bytes.size(), 1);
+    for (std::size_t at = 0; at < bytes.size(); at += step)
+        chunker.Feed(bytes.data() + at, std::min(step, bytes.size() - at), ends);
+    chunker.Finish(ends);
+    return ends;
+}
+
+void ExpectSizesKept(const Ends& ends, std::uint64_t total) {
+    ASSERT_FALSE(ends.empty());
+    EXPECT_EQ(ends.back(), total);
+    std::uint64_t start = 0;
+    for (std::uint64_t end : ends) {
+        ASSERT_GT(end, start);
+        EXPECT_LE(end - start, kChunkSizes.max);
+        if (end != total) {
+            EXPECT_GE(end - start, kChunkSizes.min) << "at " << start;
+        }
+        start = end;
+    }
+}
+
+const std::uint64_t MiB = 1024 * 1024;
+
+TEST(Chunker, CutsDependOnTheBytesAloneAndKeepTheSizeLimits) {
+    const Bytes random = Random(24 * MiB, 1);
+    const Ends whole = Cut(random);
+    ExpectSizesKept(whole, random.size());
+    // About the average: a content-defined cut, not one forced at `max`, ends most chunks.
+    EXPECT_GT(whole.size(), 12u);
+    EXPECT_LT(whole.size(), 48u);
+    // However the stream is split, the cuts are the same.
+    for (std::size_t piece : {std::size_t{1} << 20, std::size_t{4095}, std::size_t{3 * MiB + 7}})
+        EXPECT_EQ(Cut(random, piece), whole) << "pieces of " << piece;
+    const Bytes head(random.begin(), random.begin() + 2 * MiB);
+    EXPECT_EQ(Cut(head, 1), Cut(head)) << "a byte at a time";
+
+    // (bytes, the chunk ends expected)
+    const Bytes zeros(9 * MiB + 5, 0);
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        Ends ends;
+    } cases[] = {
+        {"empty", {}, {}},
+        {"one byte", {7}, {1}},
+        {"shorter than min", Bytes(kChunkSizes.min - 1, 1), {kChunkSizes.min - 1}},
+        {"min and one", Random(kChunkSizes.min + 1, 2), {kChunkSizes.min + 1}},
+        // No content cut in bytes that never change the hash's top bits: forced at max.
+        {"zeros", zeros, {4 * MiB, 8 * MiB, 9 * MiB + 5}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Cut(c.bytes), c.ends) << c.what;
+}
+
+TEST(Chunker, AnEditMovesOnlyTheCutsNextToIt) {
+    const Bytes original = Random(32 * MiB, 3);
+    const Ends before = Cut(original);
+    // (what, where, bytes removed there, bytes put there, cuts after them that may move)
+    struct Edit {
+        const char* what;
+        std::size_t at;
+        std::size_t removed;
+        Bytes added;
+        std::size_t moves;
+    } edits[] = {
+        {"one byte inserted", 5 * MiB, 0, {42}, 2},
+        {"4 KiB inserted", 9 * MiB + 12345, 0, Random(4096, 4), 2},
+        {"100 bytes removed", 17 * MiB, 100, {}, 2},
+        {"at the very start", 0, 0, Random(10, 6), 2},
+        // New bytes longer than a chunk may end in a chunk of their own before it meets the old.
+        {"1 MiB overwritten", 3 * MiB, MiB, Random(MiB, 5), 3},
+    };
+    for (const Edit& e : edits) {
+        Bytes edited(original.begin(), original.begin() + e.at);
+        edited.insert(edited.end(), e.added.begin(), e.added.end());
+        edited.insert(edited.end(), original.begin() + e.at + e.removed, original.end());
+        const Ends after = Cut(edited);
+        const std::int64_t shift = std::int64_t(e.added.size()) - std::int64_t(e.removed);
+        // Cuts before the edit stay; after the edited bytes, all but the first few are the old
+        // ones, shifted.
+        std::size_t moved = 0;
+        for (std::uint64_t end : after) {
+            if (end <= e.at)
+                EXPECT_TRUE(std::count(before.begin(), before.end(), end)) << e.what;
+            else if (end > e.at + e.added.size() &&
+                     !std::count(before.begin(), before.end(), end - shift))
+                ++moved;
+        }
+        EXPECT_LE(moved, e.moves) << e.what;
+    }
+}
+
+TEST(Chunker, OffsetsPastFourGibibytes) {
+    // A synthetic stream of 4.25 GiB: the same random mebibyte again and again.
+    const Bytes block = Random(MiB, 7);
+    const std::uint64_t blocks = 4 * 1024 + 256;
+    Chunker chunker;
+    Ends ends;
+    for (std::uint64_t i = 0; i < blocks; ++i)
+        chunker.Feed(block.data(), block.size(), ends);
+    chunker.Finish(ends);
+    ExpectSizesKept(ends, blocks * MiB);
+    EXPECT_GT(ends.back(), std::uint64_t{1} << 32);
+}
+
+const std::string H(64, 'a'), G(64, 'b');
+const std::uint64_t Min = kChunkSizes.min, Max = kChunkSizes.max;
+
+std::string Header(std::uint64_t size, std::uint64_t count, const std::string& sha = H) {
+    return "tolvane-chunk-index 1 size=" + std::to_string(size) + " sha256=" + sha +
+           " chunks=" + std::to_string(count);
+}
+std::string Line(std::uint64_t offset, std::uint64_t length, const std::string& sha = G) {
+    return std::to_string(offset) + " " + std::to_string(length) + " " + sha;
+}
+// The lines of a file of `count` chunks of `length` bytes and one of `rest`.
+std::vector<std::string> Even(std::uint64_t count, std::uint64_t length, std::uint64_t rest) {
+    std::vector<std::string> lines{Header(count * length + rest, count + (rest != 0))};
+    for (std::uint64_t i = 0; i < count; ++i)
+        lines.push_back(Line(i * length, length));
+    if (rest)
+        lines.push_back(Line(count * length, rest));
+    return lines;
+}
+
+TEST(ChunkIndex, OnlyAnIndexOfExactlyThePinnedFileIsTaken) {
+    const std::uint64_t five = 5ull << 30; // past 4 GiB: 1280 chunks of 4 MiB
+    // (what, lines, the size pinned by the list, a fragment of the refusal or "" when taken)
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::uint64_t size;
+        const char* refusal;
+    } cases[] = {
+        {"one chunk", {Header(100, 1), Line(0, 100)}, 100, ""},
+        {"empty file", {Header(0, 0)}, 0, ""},
+        {"past 4 GiB", Even(1280, Max, 0), five, ""},
+        {"min-sized chunks and a short last", Even(3, Min, 1), 3 * Min + 1, ""},
+        {"no header", {}, 100, "line 0: no header"},
+        {"another format",
+         {"tolvane-chunk-index 2 size=100 sha256=" + H + " chunks=1"},
+         100,
+         "line 1: not a chunk index header"},
+        {"a field more", {Header(100, 1) + " x=1", Line(0, 100)}, 100, "header"},
+        {"a leading zero",
+         {"tolvane-chunk-index 1 size=0100 sha256=" + H + " chunks=1"},
+         100,
+         "header"},
+        {"upper-case hash", {Header(100, 1, std::string(64, 'A'))}, 100, "header"},
+        {"a carriage return", {Header(100, 1) + "\r"}, 100, "header"},
+        {"a count past 2^64",
+         {"tolvane-chunk-index 1 size=100 sha256=" + H + " chunks=99999999999999999999"},
+         100,
+         "header"},
+        {"another size", {Header(101, 1), Line(0, 101)}, 100, "another file"},
+        {"another hash", {Header(100, 1, G), Line(0, 100)}, 100, "another file"},
+        {"a huge count", {Header(five, 1ull << 40)}, five, "promises 1099511627776 chunks"},
+        {"too few to cover it", {Header(five, 1279)}, five, "promises 1279"},
+        {"chunks for an empty file", {Header(0, 1), Line(0, 1)}, 0, "promises 1"},
+        {"a gap",
+         {Header(2 * Min, 2), Line(0, Min), Line(Min + 1, Min - 1)},
+         2 * Min,
+         "line 3: starts at 262145 where the chunk before it ends at 262144"},
+        {"an overlap",
+         {Header(2 * Min, 2), Line(0, Min), Line(Min - 1, Min + 1)},
+         2 * Min,
+         "line 3: starts at 262143"},
+        {"past max", {Header(Max + 1, 2), Line(0, Max + 1)}, Max + 1, "a length of 4194305"},
+        {"past the file", {Header(100, 1), Line(0, 101)}, 100, "a length of 101"},
+        {"zero length", {Header(100, 1), Line(0, 0)}, 100, "a length of 0"},
+        {"short inside",
+         {Header(Min + 10, 2), Line(0, 10), Line(10, Min)},
+         Min + 10,
+         "a chunk of 10 bytes that does not end the file"},
+        {"ends early", {Header(100, 2), Line(0, 100)}, 100, "promises 2"},
+        {"more than promised",
+         {Header(2 * Min, 2), Line(0, Min), Line(Min, Min), Line(0, 1)},
+         2 * Min,
+         "line 4: more chunks"},
+        {"fewer than promised", {Header(Max + 1, 2), Line(0, Max)}, Max + 1, "ends after 1 of 2"},
+        {"a bad chunk hash", {Header(100, 1), Line(0, 100, "xyz")}, 100, "not a chunk line"},
+        {"two blanks", {Header(100, 1), "0  100 " + G}, 100, "not a chunk line"},
+        {"a field more in a chunk", {Header(100, 1), Line(0, 100) + " 1"}, 100, "not a chunk"},
+        {"a long line", {Header(100, 1), Line(0, 100) + std::string(200, ' ')}, 100, "longer"},
+    };
+    for (const Case& c : cases) {
+        ChunkIndexReader reader(c.size, H);
+        ChunkEntry entry;
+        std::uint64_t next = 0;
+        bool taken = true;
+        for (std::size_t i = 0; i < c.lines.size() && taken; ++i) {
+            taken = reader.Take(c.lines[i], entry);
+            if (taken && i > 0) { // each chunk as the line says, in file order
+                EXPECT_EQ(entry.offset, next) << c.what;
+                next += entry.length;
+            }
+        }
+        taken = taken && reader.Finish();
+        EXPECT_EQ(taken, *c.refusal == '\0') << c.what << ": " << reader.Error();
+        EXPECT_NE(reader.Error().find(c.refusal), std::string::npos)
+            << c.what << ": " << reader.Error();
+        if (!taken) {
+            EXPECT_FALSE(reader.Take(Line(0, 1), entry)) << "refused for good: " << c.what;
+        }
+    }
+}
+
+} // namespace
