@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Where the pass fetches from and what it brings in step.
 struct ServerSettings {
@@ -11,7 +12,12 @@ struct ServerSettings {
     std::wstring setupFolder;  // the launcher's folder, ending in a backslash
     std::wstring listFileName; // "uploadfile.uda"
     std::wstring uploadFolder; // "AppGameUpload"
+    // Mirrors: further https base URLs ending in "/", asked in this order after serverUrl.
+    std::vector<std::wstring> mirrorUrls = {};
 };
+
+// serverUrl, then the mirrors: every base URL a pass may fetch from, in order.
+std::vector<std::wstring> BaseUrls(const ServerSettings& settings);
 
 // The settings of the latest pass. Written only by StartUpdate, and never while a pass runs.
 extern ServerSettings UpdateServerSettings;
@@ -38,6 +44,11 @@ extern UpdateEndFunction UpdateEndCallback;
 using DownloadProgressFunction = void (*)(std::uint32_t progress, std::uint32_t progressMax,
                                           std::uint32_t statusCode, const wchar_t* statusText);
 extern DownloadProgressFunction DownloadProgressCallback;
+
+// Called on the worker thread with a line for the status line when a download is tried again
+// or moves to another mirror; null until the launcher sets it.
+using PassNoteFunction = void (*)(const wchar_t* text);
+extern PassNoteFunction PassNoteCallback;
 
 // Pause after each forwarded progress report, in milliseconds (100 until the launcher sets it).
 extern std::uint32_t ProgressPauseMs;

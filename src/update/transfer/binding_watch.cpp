@@ -83,6 +83,7 @@ void BindingWatch::ReadAnswer() {
             facts_.httpStatus = status;
         facts_.contentLength = QueryText(http.get(), HTTP_QUERY_CONTENT_LENGTH);
         facts_.contentEncoding = QueryText(http.get(), HTTP_QUERY_CONTENT_ENCODING);
+        facts_.retryAfter = QueryText(http.get(), HTTP_QUERY_RETRY_AFTER);
     }
     // The flags belong to the answer last received, so a redirect to http clears them.
     DWORD security = 0, size = sizeof security;
