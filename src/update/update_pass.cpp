@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -47,12 +48,15 @@ void RunPass() {
 } // namespace
 
 ServerSettings DefaultServerSettings() {
-    return ServerSettings{BuiltInServerUrl(), Environment::ExecutableFolder(), L"uploadfile.uda",
-                          L"AppGameUpload"};
+    const std::vector<std::wstring> urls = BuiltInServerUrls();
+    return ServerSettings{urls.front(), Environment::ExecutableFolder(), L"uploadfile.uda",
+                          L"AppGameUpload",
+                          std::vector<std::wstring>(urls.begin() + 1, urls.end())};
 }
 
 PassOptions DefaultPassOptions() {
-    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {}};
+    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {},
+                       DownloadLimitKiBs.load()};
 }
 
 PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options) {
@@ -114,10 +118,15 @@ bool Network::CheckConnection(std::wstring url) {
 }
 
 void UpdateWorker() {
-    if (!Network::CheckConnection(UpdateServerSettings.serverUrl)) {
+    const std::vector<std::wstring> bases = BaseUrls(UpdateServerSettings);
+    std::size_t answering = 0;
+    while (answering < bases.size() && !Network::CheckConnection(bases[answering]))
+        ++answering;
+    if (answering == bases.size()) {
         LogFailure(L"Not Connection server... ");
         return;
     }
+    const Network::PassMirrors mirrors(bases, answering);
     FetchLauncherData(ListUrl(UpdateServerSettings));
     if (UpdateEndCallback)
         UpdateEndCallback();
@@ -126,6 +135,10 @@ void UpdateWorker() {
 void FetchLauncherData(std::wstring url) {
     // Whatever the platform filed for this pass goes, however the pass ends.
     const CacheSweep sweep(UpdateServerSettings.serverUrl);
+    std::optional<Network::PassMirrors> ownMirrors;
+    if (!Network::CurrentPassMirrors())
+        ownMirrors.emplace(BaseUrls(UpdateServerSettings));
+    Network::PassMirrors& mirrors = *Network::CurrentPassMirrors();
     const std::wstring folder = UpdateServerSettings.setupFolder + L"update\\";
     if (!Path::CreateFolder(folder))
         LogFailure(L"error :No create directory: " + folder);
@@ -133,15 +146,6 @@ void FetchLauncherData(std::wstring url) {
     // A killed pass may have left its list copy behind.
     DeleteFileW(listFile.c_str());
 
-    std::wstring message;
-    if (!Network::DownloadListFile(listFile, url, &message)) {
-        Trace::Wide(L"list file " + url + L" ->" + message);
-        LogFailure(L"error :No possibility to download data");
-        return;
-    }
-    const std::string bytes = ReadFileBytes(listFile);
-    if (!DeleteFileW(listFile.c_str()))
-        LogFailure(L"error : No delete file temp");
     // Not a line is acted on before the whole list is known to be the studio's, and only its
     // verified bytes are read.
     const std::wstring& setupFolder = UpdateServerSettings.setupFolder;
@@ -149,10 +153,29 @@ void FetchLauncherData(std::wstring url) {
     if (!signedLists)
         Trace::Narrow(
             "This launcher was built without TOLVANE_UPDATE_KEY: lists are used unsigned");
-    const AcceptedList list =
-        AcceptList(bytes, UpdatePassOptions.listKey, UpdatePassOptions.product, setupFolder);
-    if (!list.accepted)
-        return;
+    std::string bytes;
+    AcceptedList list;
+    for (std::size_t from = 0;;) {
+        std::wstring message;
+        if (!Network::DownloadListFile(listFile, url, &message)) {
+            Trace::Wide(L"list file " + url + L" ->" + message);
+            LogFailure(L"error :No possibility to download data");
+            return;
+        }
+        bytes = ReadFileBytes(listFile);
+        if (!DeleteFileW(listFile.c_str()))
+            LogFailure(L"error : No delete file temp");
+        list = AcceptList(bytes, UpdatePassOptions.listKey, UpdatePassOptions.product, setupFolder);
+        if (list.accepted)
+            break;
+        // A mirror whose list is refused is not asked for anything more in this pass.
+        if (!mirrors.InUse(from))
+            return;
+        mirrors.Ban(from);
+        if (!mirrors.InUse(from))
+            return;
+        Trace::Wide(L"list refused; asking " + mirrors.Base(from));
+    }
     const std::vector<std::string> lines = SplitListLines(list.bytes);
     if (lines.empty())
         LogFailure(L"error : Launcher data string lines size = 0");

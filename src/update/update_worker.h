@@ -2,13 +2,18 @@
 // The parts of the update pass behind StartUpdate, for the engine and its tests.
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "update/update_pass.h"
 
 // The thread object that receives each worker thread and detaches it at once.
 extern std::thread UpdateThread;
 
-// The update server's base URL, fixed when the engine library is built (built_in_server.cpp).
+// The update server's base URLs, fixed when the engine library is built (built_in_server.cpp):
+// the first, then its mirrors in the order they are asked.
+std::vector<std::wstring> BuiltInServerUrls();
+
+// The first of BuiltInServerUrls.
 std::wstring BuiltInServerUrl();
 
 // The studio's list-signing public keys fixed when the engine library is built: 64 bytes each,
@@ -20,7 +25,7 @@ std::string BuiltInListKey();
 // none, and lists of any product are then taken.
 std::string BuiltInProduct();
 
-// The settings StartUpdate uses: the base URL fixed at build time, the executable's folder,
+// The settings StartUpdate uses: the base URLs fixed at build time, the executable's folder,
 // "uploadfile.uda" and "AppGameUpload".
 ServerSettings DefaultServerSettings();
 
@@ -41,11 +46,13 @@ bool UpdatePassRunning();
 // serverUrl + uploadFolder + "/" + listFileName.
 std::wstring ListUrl(const ServerSettings& settings);
 
-// One pass with UpdateServerSettings: connection check, the launcher data, the end callback.
+// One pass with UpdateServerSettings: connection check (passed when any base URL answers; the
+// first that does is the mirror in use), the launcher data, the end callback.
 void UpdateWorker();
 
 // Downloads the list file to update\cash-of-programm.tmp, reads it, handles its lines and
-// records the version.
+// records the version. The list comes from the first mirror whose list is accepted: a mirror
+// whose list is refused (logged once) is passed over for the rest of the pass.
 void FetchLauncherData(std::wstring url);
 
 namespace Network {

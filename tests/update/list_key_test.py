@@ -104,6 +104,16 @@ class ListKey(unittest.TestCase):
                  "not set: TOLVANE_UPDATE_URL."),
                 ("ship-two-keys", ["--preset", "ship", url, f"-DTOLVANE_UPDATE_KEY={old};{new}"],
                  [f'TOLVANE_LIST_KEY=\\"{keys["old"]}{keys["new"]}\\"']),
+                # Mirrors: base URLs separated by ";", each checked.
+                ("ship-mirrors", ["--preset", "ship", f"-DTOLVANE_UPDATE_KEY={old}",
+                                  "-DTOLVANE_UPDATE_URL=https://a.example/l/;https://b.example:8443/"],
+                 ["https://a.example/l/ https://b.example:8443/"]),
+                ("ship-mirror-http", ["--preset", "ship", f"-DTOLVANE_UPDATE_KEY={old}",
+                                      "-DTOLVANE_UPDATE_URL=https://a.example/;http://b.example/"],
+                 "'http://b.example/' is not"),
+                ("ship-mirror-blank", ["--preset", "ship", f"-DTOLVANE_UPDATE_KEY={old}",
+                                       "-DTOLVANE_UPDATE_URL=https://a.example/;https://b c/"],
+                 "'https://b c/' is not"),
                 ("keyless", plain, "give TOLVANE_UPDATE_KEY"),
                 ("keyless-allowed", plain + ["-DTOLVANE_ALLOW_UNSIGNED_LISTS=ON"],
                  ['TOLVANE_LIST_KEY=\\"\\"', "TOLVANE_UNSIGNED_LISTS_ALLOWED=1"])]:

@@ -84,7 +84,8 @@ bool FileCacheEntry(const wchar_t* url) {
 
 PassTest::PassTest()
     : stallLimitMs_(Network::DownloadStallLimitMs), progressPauseMs_(ProgressPauseMs),
-      endCallback_(UpdateEndCallback), progressCallback_(DownloadProgressCallback) {
+      retryPolicy_(PassRetryPolicy), endCallback_(UpdateEndCallback),
+      progressCallback_(DownloadProgressCallback) {
     // Scratch folders come back under the same names in a later run of the same prefix; their
     // rollback records in the registry must not.
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TolvaneSoft\\Launcher");
@@ -94,6 +95,7 @@ PassTest::~PassTest() {
     VolumeFreeBytesOverride = 0;
     Network::DownloadStallLimitMs = stallLimitMs_;
     ProgressPauseMs = progressPauseMs_;
+    PassRetryPolicy = retryPolicy_;
     UpdateEndCallback = endCallback_;
     DownloadProgressCallback = progressCallback_;
 }
@@ -127,7 +129,12 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     const std::wstring serverName(pass.server);
     const std::wstring server =
         Env(L"TOLVANE_" + serverName + L"_URL") + String::ToWstring(pass.site);
-    const std::map<std::string, std::string> words = {
+    std::vector<std::wstring> mirrors;
+    for (const std::string& name : Split(String::ToString(pass.mirrors), ';'))
+        mirrors.push_back(Env(L"TOLVANE_" + String::ToWstring(name) + L"_URL") +
+                          String::ToWstring(pass.site) + L"/");
+    std::map<std::string, std::string> words = {
+        {"{base0}", String::ToString(server) + "/"},
         {"{dl}", "error : No download file " + String::ToString(server) + "/AppGameUpload/"},
         {"{fail}", " -> Start progress download: download error: "},
         {"{out}", "error : Path outside the launcher folder refused: "},
@@ -136,6 +143,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         {"{nul}", std::string(1, '\0')},
         {"{wrong}", ";size=65536;sha256=" + std::string(64, 'a')},
         {"{canary}", String::ToString(Here) + "canary.tolvane-part"}};
+    for (std::size_t i = 0; i < mirrors.size(); ++i)
+        words["{base" + std::to_string(i + 1) + "}"] = String::ToString(mirrors[i]);
     auto expand = [&](std::string text) {
         for (const auto& [word, value] : words)
             for (std::size_t at; (at = text.find(word)) != std::string::npos;)
@@ -154,7 +163,9 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\";
     Place(upload, expand(pass.served));
     // nginx serves a "sign-N" site's list as the fault server signs it.
-    if (serverName == L"NGINX" && std::string(pass.site).rfind("sign-", 0) == 0) {
+    // (With mirrors, nginx serves the list as it is, which a mirror that signs may follow.)
+    if (serverName == L"NGINX" && mirrors.empty() &&
+        std::string(pass.site).rfind("sign-", 0) == 0) {
         const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
                                     L"/AppGameUpload/uploadfile.uda";
         const std::wstring signedList = upload + L"signed.uda";
@@ -168,6 +179,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     ClearErrorLog();
     Ends = Reports = 0;
     ProgressPauseMs = 0;
+    // Retries wait as the pass's policy says, only shorter; a Retry-After is still honoured.
+    PassRetryPolicy.firstWaitMs = 50;
     const std::uint64_t start = UpdateEntryCount;
     const std::wstring accessLog = Env(L"TOLVANE_" + serverName + L"_LOG");
     const std::size_t logStart = Split(ReadBytes(accessLog), '\n').size();
@@ -195,8 +208,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
             Place(folder, act);
         return moment != kill;
     };
-    const bool began =
-        BeginUpdatePass({server + L"/", folder, L"uploadfile.uda", L"AppGameUpload"}, options);
+    const bool began = BeginUpdatePass(
+        {server + L"/", folder, L"uploadfile.uda", L"AppGameUpload", mirrors}, options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
         StartUpdate();
         EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
@@ -259,6 +272,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     bool foreignKept = false;
     for (const CacheEntry& entry : CacheEntries()) {
         EXPECT_NE(entry.url.rfind(server, 0), 0u) << "cached: " << entry.url;
+        for (const std::wstring& mirror : mirrors)
+            EXPECT_NE(entry.url.rfind(mirror, 0), 0u) << "cached: " << entry.url;
         foreignKept = foreignKept || entry.url == kForeignEntry;
     }
     EXPECT_EQ(foreignFiled, pass.progress) << "another program's entry was not filed";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "update/base/update_settings.h"
+#include "update/transfer/retry_plan.h"
 
 namespace pass_check {
 
@@ -28,6 +29,8 @@ struct PassCase {
     const char* site = "";            // the site under the server's URL, in the document root
     const wchar_t* server = L"NGINX"; // NGINX, FAULT, UNTRUSTED or DEAD; nginx serves the list of
                                       // a "sign-N" site as the fault server signs it
+    // Mirrors of the site, asked after server: names as for server, ";" between them.
+    const wchar_t* mirrors = L"";
     const char* served = ""; // the site's files, "name:bytes|..."; the list is uploadfile.uda
     const char* before = ""; // the launcher folder before the pass, in the same form
     const char* after = "";  // and after it; "name:*" takes any content
@@ -53,8 +56,8 @@ struct PassCase {
 };
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the
-// stall limit, the progress pause, the callbacks), so that no case runs with what an earlier
-// test left.
+// stall limit, the progress pause, the retry waits, the callbacks), so that no case runs with what
+// an earlier test left.
 class PassTest : public testing::Test {
   protected:
     PassTest();
@@ -62,19 +65,22 @@ class PassTest : public testing::Test {
 
   private:
     const std::uint32_t stallLimitMs_, progressPauseMs_;
+    const RetryPolicy retryPolicy_;
     const UpdateEndFunction endCallback_;
     const DownloadProgressFunction progressCallback_;
 };
 
 // Serves the case's files, runs a pass into the folder and checks the outcome: the folder, the
-// error log, the entry count, the end callback, progress reports, the requests, the hashing
+// error log, the entry count, the end callback, progress reports, the requests of the first
+// server, the hashing
 // and that the internet cache keeps nothing of the site while another program's entry, filed
 // during the pass, stays. Whatever the case, no URL is asked for more than 11 times and no
 // endless body runs out: a download is cut where it goes wrong. In the texts, {dl} stands for "No
 // download file" and the site's upload URL, {fail} for the start of a download failure, {out}
 // for a refused path, {nolist} for a list that could not be fetched, {folder} and {canary} for
-// those paths, {nul} for a NUL byte, {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes
-// TEXT (or of the file, for "@file"), and {wrong} for fields of 65536 bytes that no body has.
+// those paths, {base0} for the server's base URL and {base1}, {base2} for the mirrors', {nul} for a
+// NUL byte, {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT (or of the file, for
+// "@file"), and {wrong} for fields of 65536 bytes that no body has.
 void CheckPass(const PassCase& pass, const std::wstring& folder);
 
 } // namespace pass_check

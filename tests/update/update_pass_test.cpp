@@ -103,6 +103,34 @@ const PassCase Passes[] = {
      .after = "keep\\file.bin:good|held.bin:held|update\\update.info:keep\\file.bin{nul};{rw}",
      .errors = "{out}keep\\file.bin<00>|{out}COM1<00>.txt|{out}CONIN$|{out}sub\\CONOUT$.log"
          "|{out}cr<0D><01>.txt|error : No delete file {folder}/held.bin", .count = 6 - 1},
+    // A host that cuts a body twice, or is busy once and says when to come back, serves the
+    // whole release in the same pass.
+    {.site = "flaky", .server = L"FAULT", .served = "uploadfile.uda:cut2\\a.txt;\nbusy1\\b.txt;\n"
+         "|cut2\\a.txt:whole a|busy1\\b.txt:whole b",
+     .after = "cut2\\a.txt:whole a|busy1\\b.txt:whole b|update\\update.info:cut2\\a.txt;",
+     .count = 2, .progress = true,
+     .requested = "uploadfile.uda|cut2/a.txt|cut2/a.txt|cut2/a.txt|busy1/b.txt|busy1/b.txt"},
+    // Mirrors: the first that answers serves the list; a file missing or cut on the mirror in
+    // use comes from the next, which is then in use; one that served wrong bytes is asked
+    // nothing more; a 404 is not asked again of the same mirror.
+    {.site = "mirror-dead-first", .server = L"DEAD", .mirrors = L"NGINX",
+     .served = "uploadfile.uda:a.txt;\n|a.txt:a", .after = "a.txt:a|update\\update.info:a.txt;",
+     .count = 1, .progress = true},
+    {.site = "mirror-moves", .server = L"FAULT", .mirrors = L"NGINX",
+     .served = "uploadfile.uda:f404\\c.txt;\nd.txt;\n|f404\\c.txt:c|d.txt:d",
+     .after = "f404\\c.txt:c|d.txt:d|update\\update.info:f404\\c.txt;", .count = 2,
+     .progress = true, .requested = "uploadfile.uda|f404/c.txt"},
+    {.site = "mirror-wrong-bytes", .server = L"FAULT", .mirrors = L"NGINX",
+     .served = "uploadfile.uda:garble\\a.txt;{pin:good a}\nmissing.txt;\n|garble\\a.txt:good a",
+     .after = "garble\\a.txt:good a|update\\update.info:garble\\a.txt;{pin:good a}"
+         "|update\\hashes.cache:*",
+     .errors = "{dl}missing.txt{fail}-2146697211 (mirrors tried: {base1})", .count = 2,
+     .progress = true, .requested = "uploadfile.uda|garble/a.txt"},
+    {.site = "mirror-all-fail", .server = L"NGINX", .mirrors = L"FAULT",
+     .served = "uploadfile.uda:f500\\b.txt;\nd.txt;\n|d.txt:d",
+     .after = "d.txt:d|update\\update.info:f500\\b.txt;",
+     .errors = "{dl}f500\\b.txt{fail}HTTP status 500 (mirrors tried: {base0} {base1})",
+     .count = 2, .progress = true, .requested = "uploadfile.uda|f500/b.txt|d.txt"},
     // 100,000 lines: "Version = huge;" and comments, each read and counted.
     {.site = "hugelist", .server = L"FAULT", .after = "update\\update.info:Version = huge;",
      .errors = "{dl}Version = huge{fail}-2146697211", .progress = true},

@@ -25,6 +25,8 @@ at "\\", since the client may send either):
   endless   chunked 64 KiB chunks until the client goes (or, to spare a test machine's disk
             when a client fails to stop it, 512 MiB have gone: the access log then says
             "ENDLESS BODY RAN OUT")
+  cutN, busyN, garble
+            fail the first N requests of a path (or change its bytes), see flaky_faults.py
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
   sign-N[-expired][-game|-cad][-otherkey][-flip][-cut]
@@ -54,10 +56,11 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fault_bodies import BodyFaults, fault_body  # noqa: E402
+from flaky_faults import FLAKY, FlakyFaults  # noqa: E402
 
 FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved", "away", "drop", "reset",
           "short", "slow", "gzip", "gzipcut", "chunkcut", "chunkend", "longer", "endless",
-          "hugelist")
+          "hugelist", "garble")
 HOPS = re.compile(r"hops(\d+)$")
 SIGNED = re.compile(r"sign-(\d+)((?:-[a-z]+)*)$")
 HUGE_LIST_LINES = 100_000
@@ -89,7 +92,7 @@ def huge_list():
     return b"Version = huge;\n" + b"'comment line\n" * (HUGE_LIST_LINES - 1)
 
 
-class FaultHandler(BodyFaults, http.server.BaseHTTPRequestHandler):
+class FaultHandler(BodyFaults, FlakyFaults, http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "FaultServer"
 
@@ -106,9 +109,12 @@ class FaultHandler(BodyFaults, http.server.BaseHTTPRequestHandler):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
         segments = [s for s in path.replace("\\", "/").split("/") if s]
         self.server.record(path, self.requestline)
-        fault = next((s for s in segments if s in FAULTS or HOPS.match(s) or SIGNED.match(s)), None)
+        fault = next((s for s in segments if s in FAULTS or HOPS.match(s) or SIGNED.match(s)
+                      or FLAKY.match(s)), None)
         if fault is None:
             return self.serve_file(segments)
+        if FLAKY.match(fault):
+            return self.fault_flaky(fault, path, segments)
         if SIGNED.match(fault):
             return self.serve_signed(SIGNED.match(fault), segments)
         if fault in ("tohttp", "moved") and not self.server.secure:

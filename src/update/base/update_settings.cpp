@@ -7,5 +7,13 @@ PassOptions UpdatePassOptions TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SE
 std::atomic<std::uint64_t> UpdateEntryCount{0};
 UpdateEndFunction UpdateEndCallback = nullptr;
 DownloadProgressFunction DownloadProgressCallback = nullptr;
+PassNoteFunction PassNoteCallback = nullptr;
 std::uint32_t ProgressPauseMs = 100;
 std::atomic<bool> RepairRequested{false};
+std::atomic<std::uint32_t> DownloadLimitKiBs{TOLVANE_DOWNLOAD_LIMIT_KIBS};
+
+std::vector<std::wstring> BaseUrls(const ServerSettings& settings) {
+    std::vector<std::wstring> urls{settings.serverUrl};
+    urls.insert(urls.end(), settings.mirrorUrls.begin(), settings.mirrorUrls.end());
+    return urls;
+}

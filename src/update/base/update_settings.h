@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Where the pass fetches from and what it brings in step.
 struct ServerSettings {
@@ -12,7 +13,12 @@ struct ServerSettings {
     std::wstring setupFolder;  // the launcher's folder, ending in a backslash
     std::wstring listFileName; // "uploadfile.uda"
     std::wstring uploadFolder; // "AppGameUpload"
+    // Mirrors: further https base URLs ending in "/", asked in this order after serverUrl.
+    std::vector<std::wstring> mirrorUrls = {};
 };
+
+// serverUrl, then the mirrors: every base URL a pass may fetch from, in order.
+std::vector<std::wstring> BaseUrls(const ServerSettings& settings);
 
 // The settings of the latest pass. Written only by StartUpdate, and never while a pass runs.
 extern ServerSettings UpdateServerSettings;
@@ -23,10 +29,11 @@ using CommitWatch = std::function<bool(int moment)>;
 
 // How the running pass treats the list and the folder.
 struct PassOptions {
-    bool repair = false;     // no early stop at an unchanged version, no stat cache: re-hash all
-    std::string listKey;     // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
-    std::string product;     // the product whose lists alone are taken; empty: any
-    CommitWatch commitWatch; // none in a launcher
+    bool repair = false;         // no early stop at an unchanged version, no stat cache: re-hash all
+    std::string listKey;         // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
+    std::string product;         // the product whose lists alone are taken; empty: any
+    CommitWatch commitWatch;     // none in a launcher
+    std::uint32_t limitKiBs = 0; // the most each download may take, in KiB/s; 0: no limit
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.
@@ -45,6 +52,11 @@ using DownloadProgressFunction = void (*)(std::uint32_t progress, std::uint32_t 
                                           std::uint32_t statusCode, const wchar_t* statusText);
 extern DownloadProgressFunction DownloadProgressCallback;
 
+// Called on the worker thread with a line for the status line when a download is tried again
+// or moves to another mirror; null until the launcher sets it.
+using PassNoteFunction = void (*)(const wchar_t* text);
+extern PassNoteFunction PassNoteCallback;
+
 // Pause after each forwarded progress report, in milliseconds (100 until the launcher sets it).
 extern std::uint32_t ProgressPauseMs;
 
@@ -52,3 +64,8 @@ extern std::uint32_t ProgressPauseMs;
 // starts ignores the early stop of an unchanged version and the stat cache, re-hashes every
 // listed file and fetches what differs. StartUpdate clears it.
 extern std::atomic<bool> RepairRequested;
+
+// The bandwidth limit in KiB/s that the next pass StartUpdate starts keeps to (0: none): the
+// build's default (TOLVANE_DOWNLOAD_LIMIT_KIBS), or the launcher's /limit=N switch, set before
+// the first pass.
+extern std::atomic<std::uint32_t> DownloadLimitKiBs;

@@ -5,6 +5,8 @@
 #include "update/transfer/binding_queries.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/connection_breaker.h"
+#include "update/transfer/rate_limit.h"
+#include "update/base/update_settings.h"
 
 namespace Network {
 
@@ -39,7 +41,7 @@ BindingWatch* CurrentBindingWatch() {
 
 BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
     : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
-      outer_(CurrentWatch) {
+      limitKiBs_(UpdatePassOptions.limitKiBs), outer_(CurrentWatch) {
     reached_.insert(UrlAuthority(url));
     facts_.stallLimitMs = DownloadStallLimitMs;
     CurrentWatch = this;
@@ -83,6 +85,7 @@ void BindingWatch::ReadAnswer() {
             facts_.httpStatus = status;
         facts_.contentLength = QueryText(http.get(), HTTP_QUERY_CONTENT_LENGTH);
         facts_.contentEncoding = QueryText(http.get(), HTTP_QUERY_CONTENT_ENCODING);
+        facts_.retryAfter = QueryText(http.get(), HTTP_QUERY_RETRY_AFTER);
     }
     // The flags belong to the answer last received, so a redirect to http clears them.
     DWORD security = 0, size = sizeof security;
@@ -210,6 +213,25 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
         watch->Abort(DownloadCut::TooLong);
     else if (size > watch->dataSize_.exchange(size))
         watch->Heard();
+}
+
+void BindingWatch::Pace(std::uint64_t bytes) {
+    if (limitKiBs_ == 0 || cut_ != static_cast<int>(DownloadCut::None))
+        return;
+    if (!pacing_) {
+        pacing_ = true;
+        paceStart_ = GetTickCount();
+        paceBase_ = bytes;
+        return;
+    }
+    std::uint32_t wait = PaceWaitMs(bytes - paceBase_, GetTickCount() - paceStart_, limitKiBs_);
+    // Held on purpose, so never taken for a stall; an abort ends the hold.
+    while (wait > 0 && cut_ == static_cast<int>(DownloadCut::None)) {
+        const std::uint32_t slice = wait < 100 ? wait : 100;
+        Sleep(slice);
+        wait -= slice;
+        Heard();
+    }
 }
 
 DownloadFacts BindingWatch::Facts() const {

@@ -4,6 +4,7 @@
 
 #include "update/transfer/binding_watch.h"
 #include "update/transfer/internet_cache.h"
+#include "update/transfer/mirror_failover.h"
 #include "update/transfer/partial_files.h"
 #include "update/transfer/url_binding.h"
 
@@ -18,9 +19,9 @@ BOOL Attributes(const std::wstring& file, WIN32_FILE_ATTRIBUTE_DATA* data) {
 // The most a list may weigh: far beyond any real one, and short of filling a player's disk.
 constexpr std::uint64_t kListLimit = 64ull << 20;
 
-bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool showProgress,
-                       std::uint64_t sizeLimit, std::uint64_t listedSize, const BodyCheck& check,
-                       std::wstring* message) {
+DownloadAttempt DownloadReplacing(const std::wstring& target, const std::wstring& url,
+                                  bool showProgress, std::uint64_t sizeLimit,
+                                  std::uint64_t listedSize, const BodyCheck& check) {
     const std::wstring partial = PartialName(target);
     DeleteFileW(partial.c_str());
     DownloadFacts facts;
@@ -46,45 +47,74 @@ bool DownloadReplacing(const std::wstring& target, const std::wstring& url, bool
             DropCacheEntriesSince(start, reached);
     }
     std::wstring failure;
+    bool local = copyError != 0, refused = false;
     if (copyError)
         failure =
             L"download error: cannot write the file (error " + std::to_wstring(copyError) + L")";
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (failure.empty() && facts.result == S_OK && facts.cut == DownloadCut::None) {
-        if (!Attributes(partial, &data))
+        if (!Attributes(partial, &data)) {
             failure = L"download error: the downloaded file is missing";
-        else
+            local = true;
+        } else
             facts.receivedBytes =
                 (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     if (failure.empty())
         failure = DownloadFailure(facts);
-    if (failure.empty() && check && !check(partial))
+    if (failure.empty() && check && !check(partial)) {
         failure = kContentMismatch;
-    if (failure.empty() && !MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        refused = true;
+    }
+    if (failure.empty() &&
+        !MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         failure = L"download error: cannot replace the file (error " +
                   std::to_wstring(GetLastError()) + L")";
+        local = true;
+    }
     if (failure.empty())
-        return true;
+        return DownloadAttempt{};
     DeleteFileW(partial.c_str());
-    if (message)
+    const std::uint32_t retryAfter =
+        facts.httpStatus == 503 ? RetryAfterMs(facts.retryAfter, PassRetryPolicy.retryAfterCapMs)
+                                : 0;
+    return DownloadAttempt{failure, ClassifyFailure(facts, refused, local), retryAfter};
+}
+
+// One download, or, in a pass, the download of the item from the pass's mirrors.
+bool Download(const std::wstring& target, const std::wstring& url, bool showProgress,
+              std::uint64_t sizeLimit, std::uint64_t listedSize, const BodyCheck& check,
+              std::wstring* message) {
+    const auto fetch = [&](const std::wstring& from) {
+        return DownloadReplacing(target, from, showProgress, sizeLimit, listedSize, check);
+    };
+    std::wstring failure;
+    bool done;
+    // With one server, a download the list does not pin (an unsigned list's file, the list
+    // itself) keeps the single try from its own URL that such lists always had.
+    PassMirrors* mirrors = CurrentPassMirrors();
+    if (mirrors && (check || mirrors->Count() > 1))
+        done = mirrors->Fetch(url, fetch, &failure);
+    else
+        failure = fetch(url).failure, done = failure.empty();
+    if (!done && message)
         *message = L" Start progress download: " + failure;
-    return false;
+    return done;
 }
 
 } // namespace
 
 bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message) {
-    return DownloadReplacing(target, url, true, kNoSizeLimit, kNoSizeLimit, nullptr, message);
+    return Download(target, url, true, kNoSizeLimit, kNoSizeLimit, nullptr, message);
 }
 
 bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
                         std::uint64_t listedSize, const BodyCheck& check, std::wstring* message) {
-    return DownloadReplacing(target, url, true, listedSize, listedSize, check, message);
+    return Download(target, url, true, listedSize, listedSize, check, message);
 }
 
 bool DownloadListFile(const std::wstring& target, const std::wstring& url, std::wstring* message) {
-    return DownloadReplacing(target, url, false, kListLimit, kNoSizeLimit, nullptr, message);
+    return Download(target, url, false, kListLimit, kNoSizeLimit, nullptr, message);
 }
 
 } // namespace Network

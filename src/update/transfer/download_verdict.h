@@ -28,6 +28,7 @@ struct DownloadFacts {
     unsigned long httpStatus = 0;            // 0 when the server's answer was never seen
     std::wstring contentLength;              // the Content-Length header as sent, or empty
     std::wstring contentEncoding;            // the Content-Encoding header, or empty
+    std::wstring retryAfter;                 // the Retry-After header, or empty
     std::uint64_t reportedBytes = 0;         // the byte count of the last progress report
     std::uint64_t receivedBytes = 0;         // the size of the file that arrived
     std::uint64_t listedSize = kNoSizeLimit; // the size the list gives, if any

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "update/transfer/download_verdict.h"
+#include "update/transfer/retry_plan.h"
 
 namespace {
 
@@ -18,61 +19,73 @@ DownloadFacts Good() {
     return f;
 }
 
-TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTexts) {
+TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTextsAndKinds) {
     using Facts = DownloadFacts&; // each row changes Good()'s facts
     using Change = std::function<void(Facts)>;
     const std::wstring mismatch = kContentMismatch, error = L"download error: ";
     // clang-format off
-    const std::pair<Change, std::wstring> cases[] = {
-        {[](Facts) {}, L""},
-        {[](Facts f) { f.contentLength.clear(); }, L""}, // nothing to hold it to
-        {[](Facts f) { f.requests = 11; }, L""},         // ten redirects
-        {[](Facts f) { f.listedSize = 6; }, L""},
+    const std::tuple<Change, std::wstring, FailureKind> cases[] = {
+        {[](Facts) {}, L"", FailureKind::Transient},
+        {[](Facts f) { f.contentLength.clear(); }, L"", FailureKind::Transient}, // nothing to hold it to
+        {[](Facts f) { f.requests = 11; }, L"", FailureKind::Transient},         // ten redirects
+        {[](Facts f) { f.listedSize = 6; }, L"", FailureKind::Transient},
         // Encoded bodies: the announced length is the encoded one; only emptiness shows.
-        {[](Facts f) { f.contentEncoding = L"gzip", f.receivedBytes = 400; }, L""},
-        {[](Facts f) { f.contentLength = L"0", f.reportedBytes = f.receivedBytes = 0; }, L""},
+        {[](Facts f) { f.contentEncoding = L"gzip", f.receivedBytes = 400; }, L"", FailureKind::Transient},
+        {[](Facts f) { f.contentLength = L"0", f.reportedBytes = f.receivedBytes = 0; }, L"", FailureKind::Transient},
         {[](Facts f) { f.contentLength.clear(), f.reportedBytes = f.receivedBytes = 0; },
-         error + L"the body arrived empty"},
+         error + L"the body arrived empty", FailureKind::Transient},
         {[](Facts f) { f.contentLength.clear(), f.reportedBytes = f.receivedBytes = 0,
-                       f.listedSize = 0; }, L""},
-        {[](Facts f) { f.requests = 12; }, error + L"more than 10 redirects"},
-        {[](Facts f) { f.secure = false; }, error + L"the answer did not come over https"},
+                       f.listedSize = 0; }, L"", FailureKind::Transient},
+        {[](Facts f) { f.requests = 12; }, error + L"more than 10 redirects", FailureKind::Refused},
+        {[](Facts f) { f.secure = false; }, error + L"the answer did not come over https", FailureKind::Refused},
         {[](Facts f) { f.httpStatus = 204, f.contentLength = L"0", f.receivedBytes = 0; },
-         error + L"HTTP status 204"},
-        {[](Facts f) { f.httpStatus = 206; }, error + L"HTTP status 206"},
-        {[](Facts f) { f.httpStatus = 404; }, error + L"-2146697211"},
-        {[](Facts f) { f.httpStatus = 410; }, error + L"-2146697211"},
-        {[](Facts f) { f.httpStatus = 302; }, error + L"HTTP status 302"},
-        {[](Facts f) { f.httpStatus = 0; }, error + L"no HTTP answer"},
-        {[](Facts f) { f.contentLength = L"65536"; }, error + L"6 of 65536 bytes arrived"},
-        {[](Facts f) { f.contentLength = L"5"; }, error + L"6 of 5 bytes arrived"},
+         error + L"HTTP status 204", FailureKind::Refused},
+        {[](Facts f) { f.httpStatus = 206; }, error + L"HTTP status 206", FailureKind::Refused},
+        {[](Facts f) { f.httpStatus = 404; }, error + L"-2146697211", FailureKind::Refused},
+        {[](Facts f) { f.httpStatus = 410; }, error + L"-2146697211", FailureKind::Refused},
+        {[](Facts f) { f.httpStatus = 302; }, error + L"HTTP status 302", FailureKind::Refused},
+        {[](Facts f) { f.httpStatus = 0; }, error + L"no HTTP answer", FailureKind::Transient},
+        {[](Facts f) { f.contentLength = L"65536"; }, error + L"6 of 65536 bytes arrived", FailureKind::Transient},
+        {[](Facts f) { f.contentLength = L"5"; }, error + L"6 of 5 bytes arrived", FailureKind::Transient},
         // A full disk: the platform counted more than reached the file.
         {[](Facts f) { f.contentLength.clear(), f.reportedBytes = 16777216; },
-         error + L"6 of 16777216 bytes arrived"},
-        {[](Facts f) { f.listedSize = 7; }, mismatch},
+         error + L"6 of 16777216 bytes arrived", FailureKind::Transient},
+        {[](Facts f) { f.listedSize = 7; }, mismatch, FailureKind::WrongBytes},
         // Platform results: only S_OK counts; a cut gives its reason before the result.
-        {[](Facts f) { f.result = S_FALSE; }, error + L"1"},
-        {[](Facts f) { f.result = INET_E_DOWNLOAD_FAILURE; }, L"URL is invalid"},
+        {[](Facts f) { f.result = S_FALSE; }, error + L"1", FailureKind::Transient},
+        {[](Facts f) { f.result = INET_E_DOWNLOAD_FAILURE; }, L"URL is invalid", FailureKind::Transient},
         {[](Facts f) { f.result = E_OUTOFMEMORY; },
-         L"Buffer length invalid, or insufficient memory"},
+         L"Buffer length invalid, or insufficient memory", FailureKind::Transient},
         {[](Facts f) { f.result = INET_E_INVALID_CERTIFICATE, f.secure = false; },
-         error + L"-2146697191"},
+         error + L"-2146697191", FailureKind::Transient},
         {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::Stalled; },
-         error + L"nothing arrived for 120 s"},
+         error + L"nothing arrived for 120 s", FailureKind::Transient},
         {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::TooManyRedirects; },
-         error + L"more than 10 redirects"},
+         error + L"more than 10 redirects", FailureKind::Refused},
         {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::NotHttps; },
-         error + L"the answer did not come over https"},
+         error + L"the answer did not come over https", FailureKind::Refused},
         {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 500; },
-         error + L"HTTP status 500"},
-        {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::TooLong; }, mismatch},
+         error + L"HTTP status 500", FailureKind::Transient},
+        {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::TooLong; }, mismatch, FailureKind::WrongBytes},
+        // How a mirror that answers so is treated: a 404 is not asked again, a 503 is.
+        {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 404; }, error + L"-2146697211",
+         FailureKind::Refused},
+        {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 503; },
+         error + L"HTTP status 503", FailureKind::Transient},
     };
     // clang-format on
     for (std::size_t row = 0; row < std::size(cases); ++row) {
+        const auto& [change, text, kind] = cases[row];
         DownloadFacts facts = Good();
-        cases[row].first(facts);
-        EXPECT_EQ(DownloadFailure(facts), cases[row].second) << "row " << row;
+        change(facts);
+        EXPECT_EQ(DownloadFailure(facts), text) << "row " << row;
+        if (!text.empty()) { // what a pass makes of the failure
+            EXPECT_EQ(ClassifyFailure(facts, false, false), kind) << "row " << row;
+        }
     }
+    // A body its check refused, and a copy this machine could not keep.
+    EXPECT_EQ(ClassifyFailure(Good(), true, false), FailureKind::WrongBytes);
+    EXPECT_EQ(ClassifyFailure(Good(), false, true), FailureKind::Local);
 }
 
 // The engine follows redirects itself: the tenth is the last, and only to https.
