@@ -75,26 +75,4 @@ bool AsksForRepair(const wchar_t* commandLine) {
     return false;
 }
 
-LimitSwitch AskedDownloadLimit(const wchar_t* commandLine, std::uint32_t* kibs) {
-    if (commandLine == nullptr)
-        return LimitSwitch::None;
-    const std::size_t prefix = 7; // "/limit="
-    LimitSwitch found = LimitSwitch::None;
-    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
-        if (argument.size() < prefix || !SameIgnoringCase(argument.substr(0, prefix), L"/limit="))
-            continue;
-        const std::wstring digits = argument.substr(prefix);
-        std::uint64_t value = 0;
-        bool number = !digits.empty() && digits.size() <= 7;
-        for (wchar_t unit : digits) {
-            number = number && unit >= L'0' && unit <= L'9';
-            value = value * 10 + static_cast<std::uint64_t>(unit - L'0');
-        }
-        found = number && value >= 1 && value <= (1u << 22) ? LimitSwitch::Given : LimitSwitch::Bad;
-        if (found == LimitSwitch::Given)
-            *kibs = static_cast<std::uint32_t>(value);
-    }
-    return found;
-}
-
 } // namespace Application

@@ -1,6 +1,5 @@
 #pragma once
 // The launcher's command line, decided without the platform.
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,11 +12,5 @@ std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine);
 // True when one whole argument is "/repair" in any letter case; every other argument is
 // ignored. False for a null command line.
 bool AsksForRepair(const wchar_t* commandLine);
-
-// The /limit=N switch (N in KiB/s, 1 to 4194304; the switch in any letter case, N in decimal
-// digits): None without one, Given with *kibs set, Bad for one whose N is no such number. The
-// last one given counts.
-enum class LimitSwitch { None, Given, Bad };
-LimitSwitch AskedDownloadLimit(const wchar_t* commandLine, std::uint32_t* kibs);
 
 } // namespace Application

@@ -136,7 +136,7 @@ TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
 
 // Only a whole argument "/repair" in any letter case asks for a repair; the program's own name,
 // a quoted part of a longer argument or an escaped quote never do.
-TEST(CommandLine, RepairAndLimitSwitchesAreWholeArgumentsInAnyCase) {
+TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"\"C:\\Program Files\\Tolvane\\TolvaneLauncher.exe\" /REPAIR", true},
         {L"launcher.exe\t/Repair  ", true},
@@ -154,28 +154,6 @@ TEST(CommandLine, RepairAndLimitSwitchesAreWholeArgumentsInAnyCase) {
     };
     for (const auto& [line, repair] : cases)
         EXPECT_EQ(Application::AsksForRepair(line), repair) << (line ? line : L"(null)");
-    // The bandwidth limit: a whole number of KiB/s, the last switch given counts.
-    using Application::LimitSwitch;
-    const std::tuple<const wchar_t*, LimitSwitch, std::uint32_t> limits[] = {
-        {L"launcher.exe /limit=2048", LimitSwitch::Given, 2048},
-        {L"launcher.exe /repair /LIMIT=1", LimitSwitch::Given, 1},
-        {L"launcher.exe /limit=4194304", LimitSwitch::Given, 4194304},
-        {L"launcher.exe /limit=5 /limit=7", LimitSwitch::Given, 7},
-        {L"launcher.exe", LimitSwitch::None, 0},
-        {nullptr, LimitSwitch::None, 0},
-        {L"launcher.exe /limits=5 limit=5 /limit", LimitSwitch::None, 0},
-        {L"launcher.exe /limit=0", LimitSwitch::Bad, 0},
-        {L"launcher.exe /limit=4194305", LimitSwitch::Bad, 0},
-        {L"launcher.exe /limit=", LimitSwitch::Bad, 0},
-        {L"launcher.exe /limit=-5", LimitSwitch::Bad, 0},
-        {L"launcher.exe /limit=2k", LimitSwitch::Bad, 0},
-        {L"launcher.exe /limit=99999999999999999999", LimitSwitch::Bad, 0},
-    };
-    for (const auto& [line, asked, kibs] : limits) {
-        std::uint32_t given = 0;
-        EXPECT_EQ(Application::AskedDownloadLimit(line, &given), asked) << (line ? line : L"");
-        EXPECT_EQ(given, kibs) << (line ? line : L"");
-    }
     EXPECT_EQ(Application::CommandLineArguments(L"x.exe a\\\\\"b c\" \"\" d\\e"),
               (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
 }

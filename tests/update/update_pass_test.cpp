@@ -105,9 +105,10 @@ const PassCase Passes[] = {
          "|{out}cr<0D><01>.txt|error : No delete file {folder}/held.bin", .count = 6 - 1},
     // A host that cuts a body twice, or is busy once and says when to come back, serves the
     // whole release in the same pass.
-    {.site = "flaky", .server = L"FAULT", .served = "uploadfile.uda:cut2\\a.txt;\nbusy1\\b.txt;\n"
-         "|cut2\\a.txt:whole a|busy1\\b.txt:whole b",
-     .after = "cut2\\a.txt:whole a|busy1\\b.txt:whole b|update\\update.info:cut2\\a.txt;",
+    {.site = "flaky", .server = L"FAULT", .served = "uploadfile.uda:cut2\\a.txt;{pin:whole a}\n"
+         "busy1\\b.txt;{pin:whole b}\n|cut2\\a.txt:whole a|busy1\\b.txt:whole b",
+     .after = "cut2\\a.txt:whole a|busy1\\b.txt:whole b"
+         "|update\\update.info:cut2\\a.txt;{pin:whole a}|update\\hashes.cache:*",
      .count = 2, .progress = true,
      .requested = "uploadfile.uda|cut2/a.txt|cut2/a.txt|cut2/a.txt|busy1/b.txt|busy1/b.txt"},
     // Mirrors: the first that answers serves the list; a file missing or cut on the mirror in

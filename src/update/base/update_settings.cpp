@@ -10,7 +10,6 @@ DownloadProgressFunction DownloadProgressCallback = nullptr;
 PassNoteFunction PassNoteCallback = nullptr;
 std::uint32_t ProgressPauseMs = 100;
 std::atomic<bool> RepairRequested{false};
-std::atomic<std::uint32_t> DownloadLimitKiBs{TOLVANE_DOWNLOAD_LIMIT_KIBS};
 
 std::vector<std::wstring> BaseUrls(const ServerSettings& settings) {
     std::vector<std::wstring> urls{settings.serverUrl};

@@ -29,11 +29,10 @@ using CommitWatch = std::function<bool(int moment)>;
 
 // How the running pass treats the list and the folder.
 struct PassOptions {
-    bool repair = false;         // no early stop at an unchanged version, no stat cache: re-hash all
-    std::string listKey;         // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
-    std::string product;         // the product whose lists alone are taken; empty: any
-    CommitWatch commitWatch;     // none in a launcher
-    std::uint32_t limitKiBs = 0; // the most each download may take, in KiB/s; 0: no limit
+    bool repair = false;     // no early stop at an unchanged version, no stat cache: re-hash all
+    std::string listKey;     // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
+    std::string product;     // the product whose lists alone are taken; empty: any
+    CommitWatch commitWatch; // none in a launcher
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.
@@ -64,8 +63,3 @@ extern std::uint32_t ProgressPauseMs;
 // starts ignores the early stop of an unchanged version and the stat cache, re-hashes every
 // listed file and fetches what differs. StartUpdate clears it.
 extern std::atomic<bool> RepairRequested;
-
-// The bandwidth limit in KiB/s that the next pass StartUpdate starts keeps to (0: none): the
-// build's default (TOLVANE_DOWNLOAD_LIMIT_KIBS), or the launcher's /limit=N switch, set before
-// the first pass.
-extern std::atomic<std::uint32_t> DownloadLimitKiBs;

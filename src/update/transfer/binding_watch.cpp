@@ -5,8 +5,6 @@
 #include "update/transfer/binding_queries.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/connection_breaker.h"
-#include "update/transfer/rate_limit.h"
-#include "update/base/update_settings.h"
 
 namespace Network {
 
@@ -41,7 +39,7 @@ BindingWatch* CurrentBindingWatch() {
 
 BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
     : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
-      limitKiBs_(UpdatePassOptions.limitKiBs), outer_(CurrentWatch) {
+      outer_(CurrentWatch) {
     reached_.insert(UrlAuthority(url));
     facts_.stallLimitMs = DownloadStallLimitMs;
     CurrentWatch = this;
@@ -213,25 +211,6 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
         watch->Abort(DownloadCut::TooLong);
     else if (size > watch->dataSize_.exchange(size))
         watch->Heard();
-}
-
-void BindingWatch::Pace(std::uint64_t bytes) {
-    if (limitKiBs_ == 0 || cut_ != static_cast<int>(DownloadCut::None))
-        return;
-    if (!pacing_) {
-        pacing_ = true;
-        paceStart_ = GetTickCount();
-        paceBase_ = bytes;
-        return;
-    }
-    std::uint32_t wait = PaceWaitMs(bytes - paceBase_, GetTickCount() - paceStart_, limitKiBs_);
-    // Held on purpose, so never taken for a stall; an abort ends the hold.
-    while (wait > 0 && cut_ == static_cast<int>(DownloadCut::None)) {
-        const std::uint32_t slice = wait < 100 ? wait : 100;
-        Sleep(slice);
-        wait -= slice;
-        Heard();
-    }
 }
 
 DownloadFacts BindingWatch::Facts() const {

@@ -40,8 +40,6 @@ class BindingWatch {
     // The Location of a redirect the platform was told not to follow.
     void Redirected(LPCWSTR location);
     void Stopped();
-    // The body has `bytes` so far: holds the download while it is ahead of the pass's limit.
-    void Pace(std::uint64_t bytes);
 
     // The Location last reported by Redirected, which it forgets.
     std::wstring TakeRedirect();
@@ -79,10 +77,6 @@ class BindingWatch {
     std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
     std::atomic<DWORD> abortedAt_{0};
     HANDLE timer_ = nullptr;
-    const std::uint32_t limitKiBs_;
-    DWORD paceStart_ = 0; // when the first body bytes were paced
-    std::uint64_t paceBase_ = 0;
-    bool pacing_ = false;
     BindingWatch* outer_;
 };
 

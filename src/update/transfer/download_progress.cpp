@@ -80,11 +80,8 @@ HRESULT DownloadProgress::GetBindInfo(DWORD* flags, BINDINFO* info) {
     return S_OK;
 }
 
-HRESULT DownloadProgress::OnDataAvailable(DWORD, DWORD size, FORMATETC*, STGMEDIUM*) {
-    // The platform drains the body into the cache file by itself; holding it here holds its
-    // reads from the connection.
-    if (BindingWatch* watch = CurrentBindingWatch())
-        watch->Pace(size);
+HRESULT DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+    // The platform drains the body into the cache file by itself.
     return S_OK;
 }
 

@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "update/transfer/rate_limit.h"
 #include "update/transfer/retry_plan.h"
 
 namespace {
@@ -70,23 +69,6 @@ TEST(RetryPlan, ItemsStartAtTheMirrorInUseAndRetryAfterIsReadInSeconds) {
         {L"99999999999", 0}};
     for (const auto& [header, ms] : headers)
         EXPECT_EQ(RetryAfterMs(header, 30000), ms) << header;
-}
-
-// A download ahead of its limit is held until its average is back at the limit.
-TEST(RateLimit, ADownloadAheadOfItsLimitIsHeldUntilItsAverageIsBack) {
-    // Bytes so far, milliseconds since the first, KiB/s, the hold.
-    const std::tuple<std::uint64_t, std::uint64_t, std::uint32_t, std::uint32_t> cases[] = {
-        {1 << 20, 0, 0, 0},       // no limit
-        {1 << 20, 0, 1024, 1000}, // 1 MiB at once at 1 MiB/s
-        {1 << 20, 400, 1024, 600},
-        {1 << 20, 1000, 1024, 0}, // on time
-        {1 << 20, 5000, 1024, 0}, // behind: no burst is owed
-        {2048, 0, 2048, 0},       // under a millisecond
-        {1ull << 40, 0, 1, 0xFFFFFFFFu},
-    };
-    for (const auto& [bytes, elapsed, limit, wait] : cases)
-        EXPECT_EQ(PaceWaitMs(bytes, elapsed, limit), wait)
-            << bytes << " " << elapsed << " " << limit;
 }
 
 } // namespace
