@@ -55,11 +55,7 @@ ServerSettings DefaultServerSettings() {
 }
 
 PassOptions DefaultPassOptions() {
-<<<<<<< HEAD
     return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {}};
-=======
-    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct()};
->>>>>>> parent of bb7ba93 (A bandwidth limit: /limit=N KiB/s and TOLVANE_DOWNLOAD_LIMIT_KIBS for a default hold each download in its data callback while it is ahead of the limit)
 }
 
 PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options) {
