@@ -15,7 +15,9 @@ a second version in which every file changed. Each of --rounds rounds, on fresh 
 Bytes are the response bodies in nginx's access log; both ways must fetch the same. Each pass of
 a round also runs once more with bench/no_flush.c preloaded into Wine (every fsync returns at
 once): the difference is what the flushes cost, the stage copies' before the commit's journal,
-the journal's own, and the downloads' before the stat cache vouches for them. Then once,
+the journal's own, and the downloads' before the stat cache vouches for them; and, natively,
+the same files written with and without a flush each (what the flushes cost the disk, with
+no Wine and no network to sway it). Then once,
 the retry: version 2 served with one file wrong (other bytes, same size) to a folder at version
 1: the pass with the key stages the others, holds the release back and changes nothing; served
 right again, the next pass fetches only that file and installs the release.
@@ -34,6 +36,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pin_bench  # noqa: E402
@@ -173,17 +176,39 @@ def median(runs, key="seconds"):
 
 def flush_cost(way, on, off):
     """What the flushes cost a way: the passes with them against those with every flush a
-    no-op, round by round (the two ran one after the other), and in time where that is more
-    than the rounds' own spread."""
-    ratios = [a["seconds"] / b["seconds"] for a, b in zip(on, off)]
-    spread = max(r["seconds"] for r in on + off) - min(r["seconds"] for r in on + off)
-    cost = median(on) - median(off)
+    no-op. The fastest of each is the least swayed by the load of other programs; the rounds'
+    own ratios (the two ran one after the other) show how far the load swayed them."""
+    fastest_on, fastest_off = (min(r["seconds"] for r in runs) for runs in (on, off))
+    cost = fastest_on - fastest_off
     said = ("%.2f s, %.2f ms a file fetched" % (cost, 1000 * cost / max(median(on, "files"), 1))
-            if cost > 0 else "not above the rounds' spread of %.2f s" % spread)
-    return ("%s, every flush a no-op: %.2f s (%.2f-%.2f); with / without flushes: median of the "
-            "rounds' ratios %.3f (%s); cost of the flushes: %s"
-            % (way, median(off), min(r["seconds"] for r in off), max(r["seconds"] for r in off),
-               statistics.median(ratios), ", ".join("%.2f" % r for r in ratios), said))
+            if cost > 0 else "none above the noise")
+    return ("%s, every flush a no-op: %.2f s (%.2f-%.2f); with / without flushes: fastest %.3f, "
+            "rounds %s; cost of the flushes (fastest passes): %s"
+            % (way, median(off), fastest_off, max(r["seconds"] for r in off), fastest_on / fastest_off,
+               ", ".join("%.2f" % (a["seconds"] / b["seconds"]) for a, b in zip(on, off)), said))
+
+
+def flush_alone(work, rounds):
+    """The flushes alone, natively: the release's 504 files written as a download leaves them
+    (to the page cache), then each flushed (fsync, as Wine's FlushFileBuffers does), against
+    the same writes without flushes, the two in turn for each round; the fastest of each."""
+    sizes = [ub.SMALL_SIZE] * ub.SMALL + [ub.LARGE_SIZE] * ub.LARGE
+    body = os.urandom(ub.LARGE_SIZE)
+    times = {True: [], False: []}
+    for turn in range(rounds):
+        for flushed in (True, False):
+            folder = os.path.join(work, "flush-%d-%d" % (turn, flushed))
+            os.makedirs(folder)
+            start = time.perf_counter()
+            for number, size in enumerate(sizes):
+                with open(os.path.join(folder, "%03d.bin" % number), "wb") as f:
+                    f.write(body[:size])
+                    if flushed:
+                        f.flush()
+                        os.fsync(f.fileno())
+            times[flushed].append(time.perf_counter() - start)
+            shutil.rmtree(folder)
+    return min(times[True]), min(times[False]), len(sizes)
 
 
 def report(args, got, held, finished, total):
@@ -247,12 +272,17 @@ def main():
         args.url, args.fetched = nginx.url, pin_bench.Fetched(nginx)
         got = time_ways(args, stores, work)
         held, finished = time_retry(args, stores, work)
+        alone = flush_alone(work, args.rounds)
         total = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(stores[1]) for f in fs)
     finally:
         if nginx:
             nginx.stop()
         shutil.rmtree(work, ignore_errors=True)
     report(args, got, held, finished, total)
+    with_flush, without, files = alone
+    print("the flushes alone, natively, the fastest of %d rounds: %d files written %.2f s, written and "
+          "each flushed %.2f s; ratio %.2f, %.2f ms a file" % (args.rounds, files, without, with_flush,
+                                                             with_flush / without, 1000 * (with_flush - without) / files))
 
 
 if __name__ == "__main__":

@@ -96,7 +96,9 @@ CommitPlan PlanCommit(const Release& release, const FolderView& view) {
         if (shape == Shape::Folder) {
             std::vector<JournalStep> inner;
             for (const auto& [below, belowShape] : view.below(path)) {
-                if (belowShape == Shape::File && !removed.count(Resolved(below)))
+                // A name no list may hold is never journalled: it would stop the recovery.
+                if ((belowShape == Shape::File && !removed.count(Resolved(below))) ||
+                    !PathRefusal(below).empty())
                     return {{},
                             refused + L"the folder " + String::ToWstring(path) +
                                 L", which becomes a file, holds a file the release does not "

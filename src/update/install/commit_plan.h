@@ -39,6 +39,6 @@ struct CommitPlan {
 // replaces or removes, Unmake for each folder where a file goes (deepest first), Make for each
 // folder the files need where none is (topmost first), Place for each staged copy, then Own for
 // the running launcher's file. Refused, with nothing to do: a folder where a file goes that
-// holds a file the release does not remove, and a file where a folder is needed that the
-// release does not remove.
+// holds a file the release does not remove (or anything named as no list may name), and a file
+// where a folder is needed that the release does not remove.
 CommitPlan PlanCommit(const Release& release, const FolderView& view);

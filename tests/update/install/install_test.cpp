@@ -98,6 +98,9 @@ TEST(CommitPlan, FilesAndFoldersTradePlacesThroughJournalledSteps) {
         {{"d\\", "d\\x\\", "d\\x\\mine"}, {"d\\x"}, {},
          refused + "the folder d\\x, which becomes a file, holds a file the release does not "
              "remove: d\\x\\mine"},
+        {{"d\\", "d\\x\\", "d\\x\\Save~1\\"}, {"d\\x"}, {},
+         refused + "the folder d\\x, which becomes a file, holds a file the release does not "
+             "remove: d\\x\\Save~1"},
         {{"d\\", "d\\foo"}, {"d\\foo\\bar"}, {},
          refused + "d\\foo is a file the release keeps, where its files need a folder"},
     };
