@@ -65,8 +65,10 @@ AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
 bool RecordAcceptedSerial(const AcceptedList& list, const std::wstring& setupFolder) {
     if (!list.accepted || !list.serial)
         return list.accepted;
-    // Both copies are brought up to the serial, also when only one of them fell behind.
-    const SerialCopy file = ReadSerialFile(setupFolder), value = ReadSerialValue(setupFolder);
+    // Both copies are brought up to the serial, also when only one of them fell behind. The
+    // value written is the one under the canonical spelling, which comes first.
+    const SerialCopy file = ReadSerialFile(setupFolder),
+                     value = ReadSerialValues(setupFolder).front();
     const bool current = file.state == SerialCopy::State::Present && file.serial == *list.serial &&
                          value.state == SerialCopy::State::Present && value.serial == *list.serial;
     return current || WriteSerialRecord(setupFolder, *list.serial);

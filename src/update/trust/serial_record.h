@@ -2,10 +2,13 @@
 // The rollback record: the highest list serial this folder's launcher accepted, kept twice, in
 // update\list.serial and in a value for the folder under the key
 // HKEY_CURRENT_USER\Software\TolvaneSoft\Launcher, so that one copy deleted or damaged does
-// not let an older list in again.
+// not let an older list in again. The value is named by the folder's one canonical spelling,
+// whichever spelling the launcher was started from (an 8.3 one, a subst drive); launchers before
+// that named it by the spelling itself, and a value so named still counts.
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct SerialCopy {
     enum class State { Missing, Damaged, Present };
@@ -20,17 +23,28 @@ struct RecordedSerial {
     std::optional<std::uint64_t> serial;
     bool damaged = false;
 };
-RecordedSerial CombineSerialCopies(const SerialCopy& file, const SerialCopy& value);
+RecordedSerial CombineSerialCopies(const std::vector<SerialCopy>& copies);
+
+// The name of the value for a folder spelt so: "list serial " and the spelling in lower case, or,
+// for a spelling too long for a value name, "list serial sha256 " and the hash of that name.
+std::wstring SerialValueName(const std::wstring& spelling);
+
+// The folder's canonical spelling, ending in a backslash: the platform's final path of the
+// folder (long names, the drive a subst stands for), without the "\\?\" prefix; the spelling
+// given when the platform cannot tell.
+std::wstring CanonicalFolder(const std::wstring& setupFolder);
 
 // The folder's record file, as SerialCopy.
 SerialCopy ReadSerialFile(const std::wstring& setupFolder);
-// The folder's registry value, as SerialCopy.
-SerialCopy ReadSerialValue(const std::wstring& setupFolder);
-// Both, combined.
+// The folder's registry values, as SerialCopy each: the one under its canonical spelling, and,
+// when the spelling given differs, the one under that.
+std::vector<SerialCopy> ReadSerialValues(const std::wstring& setupFolder);
+// All of them, combined.
 RecordedSerial ReadSerialRecord(const std::wstring& setupFolder);
 
 // Writes serial into both copies: the file through a temporary file, a flush and a rename, the
-// value as a REG_QWORD. An error-log line for each copy that could not be written; false then.
+// value, under the canonical spelling, as a REG_QWORD. An error-log line for each copy that could
+// not be written; false then.
 bool WriteSerialRecord(const std::wstring& setupFolder, std::uint64_t serial);
 
 // The file's path, for messages.

@@ -142,19 +142,67 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
 TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
     using State = SerialCopy::State;
     const SerialCopy missing, damaged{State::Damaged, 0}, three{State::Present, 3},
-        seven{State::Present, 7};
-    // The file's copy, the registry's, and the record: the serial, or "-" for none and "!" for
-    // a damaged record.
-    const std::tuple<SerialCopy, SerialCopy, std::string> cases[] = {
-        {missing, missing, "-"}, {three, missing, "3"},   {missing, seven, "7"},
-        {three, seven, "7"},     {seven, three, "7"},     {damaged, seven, "7"},
-        {three, damaged, "3"},   {damaged, missing, "!"}, {missing, damaged, "!"},
-        {damaged, damaged, "!"},
+        seven{State::Present, 7}, nine{State::Present, 9};
+    // The registry's copy, the file's, the value an earlier launcher wrote under the spelling the
+    // launcher was started from, and the record: the serial, or "-" for none and "!" for a
+    // damaged record.
+    const std::tuple<SerialCopy, SerialCopy, SerialCopy, std::string> cases[] = {
+        {missing, missing, missing, "-"}, {three, missing, missing, "3"},
+        {missing, seven, missing, "7"},   {three, seven, missing, "7"},
+        {seven, three, missing, "7"},     {damaged, seven, missing, "7"},
+        {three, damaged, missing, "3"},   {damaged, missing, missing, "!"},
+        {missing, damaged, missing, "!"}, {damaged, damaged, missing, "!"},
+        {missing, missing, nine, "9"},    {three, seven, nine, "9"},
+        {damaged, missing, nine, "9"},    {missing, missing, damaged, "!"},
     };
-    for (const auto& [file, value, expected] : cases) {
-        const RecordedSerial record = CombineSerialCopies(file, value);
+    for (const auto& [value, file, spelt, expected] : cases) {
+        const RecordedSerial record = CombineSerialCopies({value, file, spelt});
         const std::string serial = record.serial ? std::to_string(*record.serial) : "-";
         EXPECT_EQ(record.damaged ? "!" : serial, expected);
+    }
+}
+
+// The registry's copy counts whichever spelling of the folder the launcher was started from,
+// and so does a value that an earlier launcher wrote under its spelling.
+TEST(SerialRecord, EverySpellingOfTheFolderFindsTheRegistryCopy) {
+    const ScratchFolder scratch;
+    const std::wstring full = scratch.path() + L"A Long Folder Name\\";
+    ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((full + L"update").c_str(), nullptr));
+    std::wstring brief(MAX_PATH * 4, L'\0');
+    brief.resize(GetShortPathNameW(full.c_str(), brief.data(), static_cast<DWORD>(brief.size())));
+    ASSERT_NE(brief, full);
+    std::wstring shouted = full;
+    CharUpperBuffW(shouted.data(), static_cast<DWORD>(shouted.size()));
+    const wchar_t key[] = L"Software\\TolvaneSoft\\Launcher";
+    // The serial written (0: none) and the spelling it is written from, the serial an earlier
+    // launcher left under its spelling (0: none; case does not count), the spelling the record
+    // is read from, and the serial read.
+    const std::tuple<std::uint64_t, std::wstring, std::uint64_t, std::wstring, std::wstring,
+                     std::uint64_t>
+        cases[] = {
+            {7, brief, 0, L"", full, 7},    {7, full, 0, L"", brief, 7},
+            {7, shouted, 0, L"", brief, 7}, {0, L"", 9, brief, brief, 9},
+            {7, full, 9, brief, brief, 9},  {12, full, 9, brief, brief, 12},
+            {0, L"", 9, shouted, full, 9},
+        };
+    for (const auto& [written, writer, left, leaver, reader, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << written << " " << left);
+        if (written) {
+            ASSERT_TRUE(WriteSerialRecord(writer, written));
+        }
+        if (left) {
+            ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, SerialValueName(leaver).c_str(),
+                                      REG_QWORD, &left, sizeof left),
+                      ERROR_SUCCESS);
+        }
+        // The registry's copy alone.
+        DeleteFileW(SerialFilePath(full).c_str());
+        const RecordedSerial record = ReadSerialRecord(reader);
+        EXPECT_EQ(record.serial.value_or(0), expected);
+        for (const std::wstring& spelling : {full, brief, shouted})
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, key, SerialValueName(spelling).c_str());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, SerialValueName(CanonicalFolder(full)).c_str());
     }
 }
 
