@@ -102,10 +102,10 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     // A new launcher proves that it takes the studio's lists before it may replace this one.
     for (const ReleaseFile& file : release.files) {
         const std::wstring failure =
-            file.launcher ? CheckNewLauncher(PathInArea(folder, Area::Stage, file.relativePath),
-                                             folder, listBytes, *list.serial,
-                                             UpdateServerSettings.serverUrl)
-                          : std::wstring();
+            file.launcher
+                ? CheckNewLauncher(PathInArea(folder, Area::Stage, file.relativePath), folder,
+                                   listBytes, *list.serial, UpdateServerSettings.serverUrl)
+                : std::wstring();
         if (!failure.empty()) {
             LogFailure(L"error : The new launcher failed its check: " + failure);
             return true;
