@@ -125,7 +125,9 @@ std::wstring TakeStep(const std::wstring& folder, const JournalStep& step) {
 
 bool DeleteJournal(const std::wstring& folder) {
     const std::wstring journal = JournalPath(folder);
-    if (DeleteFileW(journal.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+    // No journal there, nor an update folder to hold one, is nothing to delete.
+    if (DeleteFileW(journal.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+        GetLastError() == ERROR_PATH_NOT_FOUND)
         return true;
     LogFailure(L"error : The journal " + journal + L" cannot be deleted" + Code(GetLastError()) +
                L"; no release is installed until it is");
