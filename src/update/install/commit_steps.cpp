@@ -125,7 +125,7 @@ std::wstring TakeStep(const std::wstring& folder, const JournalStep& step) {
 
 bool DeleteJournal(const std::wstring& folder) {
     const std::wstring journal = JournalPath(folder);
-    // No update folder (or a file under its name) holds no journal either.
+    // No journal there, nor an update folder to hold one, is nothing to delete.
     if (DeleteFileW(journal.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
         GetLastError() == ERROR_PATH_NOT_FOUND)
         return true;
