@@ -66,6 +66,9 @@ TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTexts) {
         {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 500; },
          error + L"HTTP status 500"},
         {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::TooLong; }, mismatch},
+        // A full disk under the body's file.
+        {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::NotWritten, f.writeError = 112; },
+         error + L"cannot write the file (error 112)"},
     };
     // clang-format on
     for (std::size_t row = 0; row < std::size(cases); ++row) {
