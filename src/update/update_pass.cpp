@@ -45,6 +45,19 @@ void RunPass() {
     PassRunning.store(false, std::memory_order_release);
 }
 
+// The files the list's lines fetch from the update server, each with the launcher's copy.
+std::vector<OwnedDownload> DownloadsOfLines(const std::vector<std::string>& lines) {
+    std::vector<OwnedDownload> downloads;
+    for (const std::string& text : lines) {
+        LauncherLine line = ParseLauncherLine(text);
+        if (line.comment || line.deletion || !StaysInsideLauncherFolder(line))
+            continue;
+        PlaceLine(line, UpdateServerSettings);
+        downloads.push_back({line.url, line.target});
+    }
+    return downloads;
+}
+
 } // namespace
 
 ServerSettings DefaultServerSettings() {
@@ -189,6 +202,9 @@ void FetchLauncherData(std::wstring url) {
         if (taken) {
             BeginContentChecks(setupFolder, UpdatePassOptions.repair);
             EndContentChecks(InstallSignedRelease(lines, list, bytes));
+            // Once the folder is in step, what a killed earlier launcher left in the cache
+            // shows as the start of a file the folder now holds.
+            RemoveOrphanedCopies(DownloadsOfLines(lines));
         }
         return;
     }
@@ -204,4 +220,5 @@ void FetchLauncherData(std::wstring url) {
     EndContentChecks(everyLineHandled);
     if (!lines.empty())
         RecordVersion(lines.front());
+    RemoveOrphanedCopies(DownloadsOfLines(lines));
 }

@@ -147,8 +147,8 @@ def interrupted_pass(launcher, webroot, pki, target, end):
     check(target.read_bytes() == PREVIOUS, "the previous copy of the file being downloaded is lost")
     check(not (launcher.folder / "update" / "update.info").exists(),
           "an ended pass recorded the version")
-    # Under Wine a download goes to the cache first, so its temporary is only left when the
-    # launcher ends while the copy is made: one such leftover, for the next pass to remove.
+    # The body goes straight to a temporary beside its target, which an ended launcher leaves
+    # with what had arrived (here made sure of), for the next pass to remove.
     target.with_name(target.name + ".tolvane-part").write_bytes(PREVIOUS[:100])
 
 
@@ -184,6 +184,40 @@ def end_session(launcher):
     """The player logs off: Wine's end of the session asks every window, then ends them."""
     launcher.wine("wineboot", "--end-session")
     launcher.exits_with(0)
+
+
+def cache_files(launcher):
+    """Every file in the internet cache of the launcher's Wine prefix, by path."""
+    return {p for p in launcher.prefix_path().glob(CACHE + "/**/*") if p.is_file()}
+
+
+CACHE = "drive_c/users/*/AppData/Local/Microsoft/Windows/INetCache"
+
+
+def case_update_after_kill(launcher):
+    """The launcher killed (kill -9) while a file downloads: no byte of the body stays in the
+    internet cache, and the next start and pass bring the folder in step. What an earlier
+    launcher, which had the platform write bodies to the cache, left there when killed goes with
+    that pass: a file named after the download that holds the start of the launcher's copy.
+    Another program's file, named alike but holding other bytes, stays."""
+    level = bytes(range(256)) * 256  # as run_update publishes it
+    folders = list(launcher.prefix_path().glob(CACHE))
+    check(len(folders) == 1, f"no internet cache in the prefix: {folders}")
+    planted = folders[0] / "Content.IE5" / "TOLVTEST"
+    planted.mkdir(parents=True, exist_ok=True)
+    (planted / "level[5]").write_bytes(level[:5000])
+    (planted / "level[6]").write_bytes(b"another program's" * 300)
+    before = cache_files(launcher)
+    try:
+        def kill(launcher):
+            launcher.kill()
+            left = cache_files(launcher) - before
+            check(not left, f"the killed download left copies in the cache: {left}")
+        run_update(launcher, click_game, interrupted=kill)
+        check(cache_files(launcher) == before - {planted / "level[5]"},
+              f"the cache after the next pass: {cache_files(launcher) ^ before}")
+    finally:
+        shutil.rmtree(planted)
 
 
 def case_update_after_escape(launcher):
@@ -241,6 +275,7 @@ CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "update-after-escape": (case_update_after_escape, 0),
          "update-after-close": (case_update_after_close, 0),
          "update-after-session-end": (case_update_after_session_end, 0),
+         "update-after-kill": (case_update_after_kill, 0),
          "update-after-wait": (case_update_after_wait, 300),
          "update-self": (case_update_self, 300),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}

@@ -2,14 +2,19 @@
 
 #include <windows.h>
 #include <process.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include "pass_check.h"
 #include "support/test_files.h"
 #include "update/pass_wait.h"
 #include "update/transfer/binding_watch.h"
 #include "update/update_worker.h"
+#include "utility/string_helpers.h"
 
 using namespace pass_check;
 using namespace testing_support;
@@ -19,6 +24,20 @@ namespace {
 
 using UpdatePass = PassTest;
 using ChildProcess = PassTest;
+
+// Every file in the current user's internet cache, and a folder in it for files a test plants.
+std::set<std::wstring> CacheFiles(std::wstring* folder = nullptr) {
+    wchar_t root[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_INTERNET_CACHE, nullptr, SHGFP_TYPE_CURRENT, root);
+    std::set<std::wstring> files;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root, ignored))
+        if (entry.is_regular_file())
+            files.insert(entry.path().wstring());
+    if (folder)
+        *folder = std::wstring(root) + L"\\Content.IE5\\TOLVTEST\\";
+    return files;
+}
 
 // The canary lies in the test program's folder, the parent of every scratch folder. Its ending
 // is that of download temporaries, which only listed folders are cleared of.
@@ -169,6 +188,7 @@ TEST_F(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePrevious
     Place(folder, "slow\\x.bin:previous");
     Place(Env(L"TOLVANE_DOCROOT") + L"\\killed\\AppGameUpload\\",
           "uploadfile.uda:slow\\x.bin;{rw}");
+    const std::set<std::wstring> cached = CacheFiles();
     const std::wstring exe = Here + L"update_server_tests.exe";
     const auto child = reinterpret_cast<HANDLE>(
         _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"--gtest_also_run_disabled_tests",
@@ -198,14 +218,35 @@ TEST_F(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePrevious
         EXPECT_TRUE(wait.PassEnded());
         EXPECT_EQ(PassLock::Take(folder).state(), PassLock::State::Busy);
     }
-    // The previous copy is kept (checked below). Under Wine the download goes to the cache first,
-    // so a killed pass leaves its temporary only when killed while the copy is made.
+    // Not a byte of the body went to the internet cache.
+    std::vector<std::wstring> added;
+    const std::set<std::wstring> after = CacheFiles();
+    std::set_difference(after.begin(), after.end(), cached.begin(), cached.end(),
+                        std::back_inserter(added));
+    EXPECT_TRUE(added.empty()) << "left in the cache: " << String::ToString(added.front());
+    // What an earlier launcher, which had the platform write the body to the cache, left when it
+    // was killed there goes with the next pass: a file named after the download holding the
+    // start of the launcher's copy. Files named otherwise, or holding other bytes, stay.
+    std::wstring leftovers;
+    CacheFiles(&leftovers);
+    fs::create_directories(leftovers);
+    const std::pair<const wchar_t*, bool> planted[] = {
+        {L"x[7]", false}, {L"x[8]", true}, {L"x[9]", true}, {L"y[0]", true}};
+    WriteBytes(leftovers + L"x[7]", "prev");
+    WriteBytes(leftovers + L"x[8]", "other");
+    WriteBytes(leftovers + L"x[9]", "");
+    WriteBytes(leftovers + L"y[0]", "prev");
+    // The previous copy is kept (checked below), and so is the temporary the killed download
+    // wrote, until this pass removes it.
     // clang-format off
     CheckPass({.site = "killed", .served = "uploadfile.uda:slow\\x.bin;",
                .before = "slow\\x.bin.tolvane-part:half",
                .after = "slow\\x.bin:previous|started:yes|update\\update.info:slow\\x.bin;",
                .count = 1}, folder);
     // clang-format on
+    for (const auto& [name, kept] : planted)
+        EXPECT_EQ(FileExists(leftovers + name), kept) << String::ToString(name);
+    fs::remove_all(leftovers);
     fs::remove_all(folder);
 }
 

@@ -4,6 +4,7 @@ import copy
 import os
 import pathlib
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -92,6 +93,9 @@ class Launcher:
                            for n in values[key][0].split(",")]
             return self.client
 
+    def prefix_path(self):
+        return pathlib.Path(self.args.prefix)
+
     def second(self):
         """Another launcher in the same folder and on the same display: a copy of this one."""
         other = copy.copy(self)
@@ -112,18 +116,38 @@ class Launcher:
                                capture_output=True).stdout
         return screen == drawn
 
+    def linux_processes(self):
+        """The Linux processes that run the launcher's executable, as /proc folders."""
+        found = []
+        for folder in pathlib.Path("/proc").glob("[0-9]*"):
+            try:
+                if (folder / "cmdline").read_bytes().split(b"\0")[0] == bytes(self.folder / self.exe):
+                    found.append(folder)
+            except OSError:  # a process that ended meanwhile
+                pass
+        return found
+
     def cpu_seconds(self):
         """The processor time the launcher's process has used so far, as Linux counts it: Wine
         does not give another process's times."""
         ticks = 0
-        for stat in pathlib.Path("/proc").glob("[0-9]*/stat"):
+        for folder in self.linux_processes():
             try:
-                name = (stat.parent / "cmdline").read_bytes().split(b"\0")[0]
-                if name == bytes(self.folder / self.exe):
-                    ticks += sum(int(n) for n in stat.read_text().rsplit(")", 1)[1].split()[11:13])
-            except OSError:  # a process that ended meanwhile
+                stat = (folder / "stat").read_text()
+                ticks += sum(int(n) for n in stat.rsplit(")", 1)[1].split()[11:13])
+            except OSError:
                 pass
         return ticks / os.sysconf("SC_CLK_TCK")
+
+    def kill(self):
+        """Kills the launcher's process as kill -9 does, and waits until it has gone."""
+        for folder in self.linux_processes():
+            try:
+                os.kill(int(folder.name), signal.SIGKILL)
+            except OSError:
+                pass
+        check(wait_until(lambda: not self.linux_processes(), 30), "the launcher was not killed")
+        self.process.wait(30)
 
     def exits_with(self, code, seconds=30):
         try:

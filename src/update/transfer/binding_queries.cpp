@@ -19,18 +19,6 @@ std::wstring QueryText(IWinInetHttpInfo* info, DWORD what) {
     return text;
 }
 
-std::wstring DataFile(IBinding* binding) {
-    ComRef<IWinInetInfo> info;
-    if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)
-        return std::wstring();
-    // The name comes in wide characters, whatever the option's documentation says.
-    wchar_t name[MAX_PATH * 2] = {};
-    DWORD size = sizeof name - sizeof name[0];
-    if (info->QueryOption(INTERNET_OPTION_DATAFILE_NAME, name, &size) != S_OK)
-        return std::wstring();
-    return name;
-}
-
 std::wstring ReachedUrl(IBinding* binding) {
     ComRef<IWinInetInfo> info;
     if (binding->QueryInterface(IID_IWinInetInfo, info.put()) != S_OK)

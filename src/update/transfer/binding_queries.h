@@ -1,6 +1,6 @@
 #pragma once
-// What a running download's binding can be asked through WinINet: header values, the file the
-// body goes to, and the URL reached after redirects.
+// What a running download's binding can be asked through WinINet: header values and the URL
+// reached after redirects.
 #include <windows.h>
 #include <urlmon.h>
 
@@ -10,9 +10,6 @@ namespace Network {
 
 // A header or status value (HTTP_QUERY_*) of the answer as text; empty when there is none.
 std::wstring QueryText(IWinInetHttpInfo* info, DWORD what);
-
-// The file the platform writes the body to (its internet-cache file), or empty.
-std::wstring DataFile(IBinding* binding);
 
 // The URL the binding has reached, the last redirect's target, or empty.
 std::wstring ReachedUrl(IBinding* binding);

@@ -20,13 +20,6 @@ constexpr DWORD kCloseAfterMs = 500;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
 
-std::uint64_t FileSize(const std::wstring& file) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (file.empty() || !GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 bool Is(ULONG statusCode, BINDSTATUS status) {
     return statusCode == static_cast<ULONG>(status);
 }
@@ -37,9 +30,10 @@ BindingWatch* CurrentBindingWatch() {
     return CurrentWatch;
 }
 
-BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit)
-    : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), lastReport_(GetTickCount()),
-      outer_(CurrentWatch) {
+BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit,
+                           const std::wstring& bodyPath)
+    : url_(url), showProgress_(showProgress), sizeLimit_(sizeLimit), body_(bodyPath),
+      lastReport_(GetTickCount()), outer_(CurrentWatch) {
     reached_.insert(UrlAuthority(url));
     facts_.stallLimitMs = DownloadStallLimitMs;
     CurrentWatch = this;
@@ -54,15 +48,46 @@ BindingWatch::~BindingWatch() {
 }
 
 void BindingWatch::Started(IBinding* binding) {
-    // The platform reports success for every HTTP answer, an error page included; only the
-    // binding knows the status, so it is kept until the download stops.
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!binding_)
-        binding_.keep(binding);
-    // The body is the last request's: a redirect's file is not the download.
-    cacheFile_.clear();
-    dataSize_ = 0;
-    Heard();
+    bool made = false;
+    {
+        // The platform reports success for every HTTP answer, an error page included; only the
+        // binding knows the status, so it is kept until the download stops.
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!binding_)
+            binding_.keep(binding);
+        began_ = true;
+        // The body is the last request's: a redirect's is not the download.
+        made = body_.Restart();
+        Heard();
+    }
+    if (!made)
+        Abort(DownloadCut::NotWritten);
+}
+
+bool BindingWatch::Received(IStream* stream) {
+    // The platform hands the body over in pieces and says more only once all that waits has
+    // been read: to the end of the stream, or until it has no more for now.
+    char buffer[64 * 1024];
+    for (;;) {
+        ULONG read = 0;
+        const HRESULT result = stream ? stream->Read(buffer, sizeof buffer, &read) : S_FALSE;
+        if (read > 0) {
+            Heard();
+            DownloadCut cut = DownloadCut::None;
+            if (cut_ != static_cast<int>(DownloadCut::None))
+                return false;
+            if (body_.size() + read > sizeLimit_)
+                cut = DownloadCut::TooLong;
+            else if (!body_.Append(buffer, read))
+                cut = DownloadCut::NotWritten;
+            if (cut != DownloadCut::None) {
+                Abort(cut);
+                return false;
+            }
+        }
+        if (result != S_OK || read == 0)
+            return true;
+    }
 }
 
 void BindingWatch::NoteUrl(IBinding* binding) {
@@ -92,7 +117,7 @@ void BindingWatch::ReadAnswer() {
                     (security & SECURITY_FLAG_SECURE) != 0;
 }
 
-bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText) {
+bool BindingWatch::Reported(ULONG progress, ULONG statusCode) {
     Heard();
     DownloadCut cut = DownloadCut::None;
     {
@@ -104,16 +129,12 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText
         if (binding_ && (Is(statusCode, BINDSTATUS_SENDINGREQUEST) ||
                          Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)))
             NoteUrl(binding_.get());
-        if (Is(statusCode, BINDSTATUS_CACHEFILENAMEAVAILABLE) && statusText)
-            cacheFile_ = statusText;
         if (Is(statusCode, BINDSTATUS_DOWNLOADINGDATA) ||
             Is(statusCode, BINDSTATUS_ENDDOWNLOADDATA))
             facts_.reportedBytes = progress;
         if (Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)) {
             // Judged before a byte of the body is kept.
             ReadAnswer();
-            if (cacheFile_.empty() && binding_)
-                cacheFile_ = DataFile(binding_.get());
             std::uint64_t announced = 0;
             if (!facts_.secure)
                 cut = DownloadCut::NotHttps;
@@ -144,7 +165,7 @@ std::wstring BindingWatch::TakeRedirect() {
     return location;
 }
 
-void BindingWatch::Stopped() {
+void BindingWatch::Stopped(HRESULT result) {
     std::lock_guard<std::mutex> hold(lock_);
     // The last moment the binding still holds the server's answer.
     if (cut_ == static_cast<int>(DownloadCut::None))
@@ -152,6 +173,9 @@ void BindingWatch::Stopped() {
     if (binding_)
         NoteUrl(binding_.get());
     binding_.reset();
+    body_.Close();
+    endResult_ = result;
+    ended_ = true;
 }
 
 void BindingWatch::Abort(DownloadCut reason) {
@@ -187,47 +211,22 @@ void CALLBACK BindingWatch::Check(PVOID context, BOOLEAN) {
             watch->ShutDownReached();
         return;
     }
-    if (GetTickCount() - watch->lastReport_ >= DownloadStallLimitMs) {
+    // Every piece of the body counts as a report.
+    if (GetTickCount() - watch->lastReport_ >= DownloadStallLimitMs)
         watch->Abort(DownloadCut::Stalled);
-        return;
-    }
-    // The platform reports nothing while a fast body streams in; the file it goes to tells how
-    // much has come, and that it still comes.
-    ComRef<IBinding> binding;
-    {
-        std::lock_guard<std::mutex> hold(watch->lock_);
-        binding.keep(watch->binding_.get());
-    }
-    if (!binding)
-        return;
-    const std::wstring file = DataFile(binding.get());
-    {
-        std::lock_guard<std::mutex> hold(watch->lock_);
-        if (watch->cacheFile_.empty())
-            watch->cacheFile_ = file;
-    }
-    const std::uint64_t size = FileSize(file);
-    if (size > watch->sizeLimit_)
-        watch->Abort(DownloadCut::TooLong);
-    else if (size > watch->dataSize_.exchange(size))
-        watch->Heard();
 }
 
 DownloadFacts BindingWatch::Facts() const {
     std::lock_guard<std::mutex> hold(lock_);
     DownloadFacts facts = facts_;
     facts.cut = static_cast<DownloadCut>(cut_.load());
+    facts.writeError = body_.error();
     return facts;
 }
 
 std::set<std::wstring> BindingWatch::ReachedHosts() const {
     std::lock_guard<std::mutex> hold(lock_);
     return reached_;
-}
-
-std::wstring BindingWatch::CacheFile() const {
-    std::lock_guard<std::mutex> hold(lock_);
-    return cacheFile_;
 }
 
 } // namespace Network

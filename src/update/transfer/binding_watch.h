@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "update/transfer/body_file.h"
 #include "update/transfer/com_ref.h"
 #include "update/transfer/download_verdict.h"
 
@@ -24,8 +25,10 @@ extern std::uint32_t DownloadStallLimitMs;
 class BindingWatch {
   public:
     // sizeLimit: the most bytes the body may have, or kNoSizeLimit; a body that grows past it
-    // is aborted as it arrives.
-    BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit);
+    // is aborted as it arrives. The body is written to bodyPath, which is closed when the watch
+    // goes.
+    BindingWatch(const std::wstring& url, bool showProgress, std::uint64_t sizeLimit,
+                 const std::wstring& bodyPath);
     ~BindingWatch();
     BindingWatch(const BindingWatch&) = delete;
     BindingWatch& operator=(const BindingWatch&) = delete;
@@ -36,10 +39,20 @@ class BindingWatch {
     // redirect's included, is a binding of its own, from Started to Stopped.
     void Started(IBinding* binding);
     // False when the download must stop (it has then been aborted).
-    bool Reported(ULONG progress, ULONG statusCode, LPCWSTR statusText);
+    bool Reported(ULONG progress, ULONG statusCode);
+    // Body bytes are waiting in the stream: all of them are read and written. False when the
+    // download must stop (it has then been aborted).
+    bool Received(IStream* stream);
     // The Location of a redirect the platform was told not to follow.
     void Redirected(LPCWSTR location);
-    void Stopped();
+    void Stopped(HRESULT result);
+
+    // Before each request: it has neither begun nor ended.
+    void PrepareRequest() { began_ = ended_ = false; }
+    // True once the current request's binding has started, has stopped, and its result.
+    bool Began() const { return began_; }
+    bool Ended() const { return ended_; }
+    HRESULT EndResult() const { return endResult_; }
 
     // The Location last reported by Redirected, which it forgets.
     std::wstring TakeRedirect();
@@ -50,8 +63,6 @@ class BindingWatch {
     // What is known once the platform call has returned: the answer, the counts and why the
     // download was cut short, for DownloadFailure. result and receivedBytes are the caller's.
     DownloadFacts Facts() const;
-    // The internet-cache file the platform wrote the body to, or empty when it never said.
-    std::wstring CacheFile() const;
     // The authorities ("host:port") of the URL asked for and of every URL its redirects were
     // seen to reach.
     std::set<std::wstring> ReachedHosts() const;
@@ -69,11 +80,12 @@ class BindingWatch {
     mutable std::mutex lock_; // guards everything below but the atomics
     ComRef<IBinding> binding_;
     DownloadFacts facts_;
-    std::wstring cacheFile_;
+    BodyFile body_; // written on the downloading thread only
     std::set<std::wstring> reached_;
     std::wstring redirect_;
     std::atomic<DWORD> lastReport_;
-    std::atomic<std::uint64_t> dataSize_{0}; // the body's file as last seen by the check
+    std::atomic<bool> began_{false}, ended_{false};
+    std::atomic<HRESULT> endResult_{S_OK};
     std::atomic<int> cut_{static_cast<int>(DownloadCut::None)};
     std::atomic<DWORD> abortedAt_{0};
     HANDLE timer_ = nullptr;

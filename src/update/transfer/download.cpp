@@ -25,32 +25,24 @@ DownloadAttempt DownloadReplacing(const std::wstring& target, const std::wstring
     const std::wstring partial = PartialName(target);
     DeleteFileW(partial.c_str());
     DownloadFacts facts;
-    DWORD copyError = 0;
     {
         FILETIME start;
         GetSystemTimeAsFileTime(&start);
-        BindingWatch watch(url, showProgress, sizeLimit);
+        // The body goes straight to the temporary; the watch closes it when it goes.
+        BindingWatch watch(url, showProgress, sizeLimit, partial);
         const HRESULT result = BindFollowingRedirects(url, watch);
         facts = watch.Facts();
         facts.result = result;
         facts.listedSize = listedSize;
-        const std::wstring cacheFile = watch.CacheFile();
-        // A copy cut by a full disk must not read as a short body.
-        if (facts.result == S_OK && facts.cut == DownloadCut::None && !cacheFile.empty() &&
-            !CopyFileW(cacheFile.c_str(), partial.c_str(), FALSE))
-            copyError = GetLastError();
-        // The cache would otherwise hand the same copy, good or broken, to the next pass.
-        DropCachedCopy(url, cacheFile);
+        // Should the platform file an answer all the same, the next pass would get that copy.
+        DropCachedCopy(url);
         const std::set<std::wstring> reached = watch.ReachedHosts();
         ReachedHosts(reached);
-        if (facts.requests > 1 || facts.cut != DownloadCut::None || cacheFile.empty())
+        if (facts.requests > 1 || facts.cut != DownloadCut::None)
             DropCacheEntriesSince(start, reached);
     }
     std::wstring failure;
-    bool local = copyError != 0, refused = false;
-    if (copyError)
-        failure =
-            L"download error: cannot write the file (error " + std::to_wstring(copyError) + L")";
+    bool local = false, refused = false;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (failure.empty() && facts.result == S_OK && facts.cut == DownloadCut::None) {
         if (!Attributes(partial, &data)) {

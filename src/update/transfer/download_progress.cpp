@@ -45,7 +45,7 @@ HRESULT DownloadProgress::OnLowResource(DWORD) {
 HRESULT DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                      LPCWSTR statusText) {
     BindingWatch* watch = CurrentBindingWatch();
-    if (watch && !watch->Reported(progress, statusCode, statusText))
+    if (watch && !watch->Reported(progress, statusCode))
         return E_ABORT;
     if (watch && !watch->showProgress())
         return S_OK;
@@ -60,18 +60,20 @@ HRESULT DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG st
     return S_OK;
 }
 
-HRESULT DownloadProgress::OnStopBinding(HRESULT, LPCWSTR) {
+HRESULT DownloadProgress::OnStopBinding(HRESULT result, LPCWSTR) {
     if (BindingWatch* watch = CurrentBindingWatch())
-        watch->Stopped();
+        watch->Stopped(result);
     return S_OK;
 }
 
 HRESULT DownloadProgress::GetBindInfo(DWORD* flags, BINDINFO* info) {
     if (!flags || !info || info->cbSize < sizeof(BINDINFO))
         return E_INVALIDARG;
-    // Under Wine, a synchronous binding keeps its cache entry whatever NOWRITECACHE says; the
-    // download clears it afterwards.
-    *flags = BINDF_PULLDATA | BINDF_NEEDFILE | BINDF_NOWRITECACHE | BINDF_GETNEWESTVERSION;
+    // Asynchronous, pulled and without a file of the platform's: a synchronous binding, or one
+    // that asks for a file, has the platform write the body into its internet cache whatever
+    // NOWRITECACHE says, and a kill leaves that copy there with no entry to find it by.
+    *flags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE |
+             BINDF_GETNEWESTVERSION;
     const ULONG size = info->cbSize;
     ZeroMemory(info, sizeof(BINDINFO));
     info->cbSize = size;
@@ -80,9 +82,10 @@ HRESULT DownloadProgress::GetBindInfo(DWORD* flags, BINDINFO* info) {
     return S_OK;
 }
 
-HRESULT DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
-    // The platform drains the body into the cache file by itself.
-    return S_OK;
+HRESULT DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) {
+    BindingWatch* watch = CurrentBindingWatch();
+    IStream* stream = medium && medium->tymed == TYMED_ISTREAM ? medium->pstm : nullptr;
+    return !watch || watch->Received(stream) ? S_OK : E_ABORT;
 }
 
 HRESULT DownloadProgress::OnObjectAvailable(REFIID, IUnknown*) {

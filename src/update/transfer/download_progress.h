@@ -9,8 +9,9 @@ namespace Network {
 // offers IBindCallbackRedirect besides. It tells the current download's BindingWatch what
 // happens; OnProgress traces each report and forwards it to DownloadProgressCallback, then
 // pauses for ProgressPauseMs. It asks the platform to stop when the watch has cut the download
-// short. GetBindInfo asks for a file of the body, never a cached copy, and no automatic
-// redirect: Redirect hands each Location to the watch and cancels the redirect.
+// short. GetBindInfo asks for an asynchronous binding whose body is pulled, never a cached
+// copy nor a file of the platform's, and no automatic redirect: OnDataAvailable hands the body to
+// the watch, Redirect hands each Location to it and cancels the redirect.
 class DownloadProgress : public IBindStatusCallback, public IBindCallbackRedirect {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override;

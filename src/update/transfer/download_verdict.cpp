@@ -49,6 +49,9 @@ std::wstring CutText(const DownloadFacts& facts) {
         return StatusText(facts.httpStatus);
     case DownloadCut::TooLong:
         return kContentMismatch;
+    case DownloadCut::NotWritten:
+        return L"download error: cannot write the file (error " +
+               std::to_wstring(facts.writeError) + L")";
     case DownloadCut::None:
         break;
     }

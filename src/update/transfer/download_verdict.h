@@ -12,6 +12,7 @@ enum class DownloadCut {
     NotHttps,         // the answer came without TLS (a redirect to http)
     BadStatus,        // the answer's status is not 200
     TooLong,          // the body grew past the size the list gives
+    NotWritten,       // the body's file could not be written (a full disk)
 };
 
 constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max();
@@ -33,6 +34,7 @@ struct DownloadFacts {
     std::uint64_t receivedBytes = 0;         // the size of the file that arrived
     std::uint64_t listedSize = kNoSizeLimit; // the size the list gives, if any
     std::uint32_t stallLimitMs = 0;          // for the text of a stalled download
+    unsigned long writeError = 0;            // the Windows error of a body not written
 };
 
 // The reason a download failed, or an empty text when it is whole and good. Only a whole 200

@@ -16,12 +16,6 @@ struct CacheFindHandle {
     }
 };
 
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 thread_local CacheSweep* CurrentSweep = nullptr;
 
 } // namespace
@@ -55,16 +49,9 @@ std::wstring CachedUrl(const std::wstring& url) {
     return cached;
 }
 
-void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile) {
+void DropCachedCopy(const std::wstring& url) {
     DeleteUrlCacheEntryW(url.c_str());
     DeleteUrlCacheEntryW(CachedUrl(url).c_str());
-    if (cacheFile.empty() || GetFileAttributesW(cacheFile.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return;
-    for (const CacheEntry& entry : CacheEntries())
-        if (SameFile(entry.file, cacheFile))
-            DeleteUrlCacheEntryW(entry.url.c_str());
-    // An aborted download leaves its cache file without an entry that would ever remove it.
-    DeleteFileW(cacheFile.c_str());
 }
 
 void DropCacheEntriesSince(const FILETIME& since, const std::set<std::wstring>& authorities) {

@@ -20,10 +20,8 @@ std::vector<CacheEntry> CacheEntries();
 // blanks %20.
 std::wstring CachedUrl(const std::wstring& url);
 
-// Removes the cache entry of a download from url, as given and as the platform files it, and
-// every entry that keeps the cache file the platform named; a cache file left without an entry
-// (after an abort) is deleted.
-void DropCachedCopy(const std::wstring& url, const std::wstring& cacheFile);
+// Removes the cache entry of a download from url, as given and as the platform files it.
+void DropCachedCopy(const std::wstring& url);
 
 // Removes every cache entry used since the time given and filed under one of the authorities
 // ("host:port", see UrlAuthority): after a download that may have been filed under another URL

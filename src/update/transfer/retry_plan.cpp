@@ -13,7 +13,8 @@ bool TransientStatus(unsigned long status) {
 } // namespace
 
 FailureKind ClassifyFailure(const DownloadFacts& facts, bool contentRefused, bool local) {
-    if (local)
+    // A body that could not be written is this machine's disk, not the server's fault.
+    if (local || facts.writeError != 0)
         return FailureKind::Local;
     if (contentRefused || facts.cut == DownloadCut::TooLong)
         return FailureKind::WrongBytes;

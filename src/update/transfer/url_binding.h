@@ -9,11 +9,11 @@
 
 namespace Network {
 
-// Binds url and each redirect target in turn, synchronously on this thread, until an answer
-// that is no redirect, reporting to watch through DownloadProgressInstance. A redirect that
-// RedirectCut refuses ends the download with that cut on watch. Returns the platform's result
-// of the last binding (INET_E_REDIRECT_FAILED for a refused redirect); the body stays in the
-// internet-cache file the watch names.
+// Binds url and each redirect target in turn, on this thread, which runs its messages until each
+// binding has ended, until an answer that is no redirect, reporting to watch through
+// DownloadProgressInstance. A redirect that RedirectCut refuses ends the download with that cut
+// on watch. Returns the platform's result of the last binding (INET_E_REDIRECT_FAILED for a
+// refused redirect); the body is in the file the watch wrote.
 long BindFollowingRedirects(std::wstring url, BindingWatch& watch);
 
 } // namespace Network

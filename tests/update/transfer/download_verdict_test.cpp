@@ -72,6 +72,9 @@ TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTextsAndKi
          FailureKind::Refused},
         {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 503; },
          error + L"HTTP status 503", FailureKind::Transient},
+        // A full disk under the body's file.
+        {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::NotWritten, f.writeError = 112; },
+         error + L"cannot write the file (error 112)", FailureKind::Local},
     };
     // clang-format on
     for (std::size_t row = 0; row < std::size(cases); ++row) {
