@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <set>
+#include <vector>
 
 #include "update/base/base.h"
 #include "update/transfer/transfer.h"
@@ -60,11 +61,27 @@ std::uint64_t BytesToStage(const Release& release) {
     return bytes;
 }
 
+namespace {
+
+void LogNotStaged(const ReleaseFile& file, std::wstring message) {
+    if (message.empty())
+        message = L" Start progress download: download error: cannot write the file (error " +
+                  std::to_wstring(GetLastError()) + L")";
+    LogFailure(L"error : No download file " + file.url + L" ->" + message);
+}
+
+} // namespace
+
 bool StageRelease(const std::wstring& setupFolder, Release& release) {
     bool whole = true;
+    std::vector<ReleaseFile*> fetched;
     for (ReleaseFile& file : release.files) {
-        if (file.staged)
+        // A copy staged before may be one a killed pass never flushed: it is flushed again
+        // (at almost no cost when its data is on the disk already).
+        if (file.staged) {
+            fetched.push_back(&file);
             continue;
+        }
         Trace::Narrow(file.relativePath + " <- staging");
         const std::wstring stage = PathInArea(setupFolder, Area::Stage, file.relativePath);
         const Network::BodyCheck matches = [&](const std::wstring& partial) {
@@ -73,16 +90,24 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
         std::wstring message;
         if (MakeAreaFolders(setupFolder, Area::Stage, file.relativePath) &&
             Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches, &message))
-            // On the disk before the stat cache vouches for it and before the commit's journal.
-            file.staged = FlushToDisk(stage);
-        if (file.staged)
-            RecordVerifiedFile(stage, StageKey(file), file.sha256, true);
-        else if (message.empty())
-            message = L" Start progress download: download error: cannot write the file (error " +
-                      std::to_wstring(GetLastError()) + L")";
-        if (!file.staged)
-            LogFailure(L"error : No download file " + file.url + L" ->" + message);
-        whole = whole && file.staged;
+            fetched.push_back(&file);
+        else {
+            LogNotStaged(file, message);
+            whole = false;
+        }
+    }
+    // Each copy goes to the disk before the stat cache vouches for it and before the commit's
+    // journal. Flushed together once the downloads are done, most of the data has been written
+    // out meanwhile: a flush right after each download waits for all of its bytes.
+    for (ReleaseFile* file : fetched) {
+        const std::wstring stage = PathInArea(setupFolder, Area::Stage, file->relativePath);
+        const bool before = file->staged;
+        file->staged = FlushToDisk(stage);
+        if (!file->staged)
+            LogNotStaged(*file, std::wstring());
+        else if (!before)
+            RecordVerifiedFile(stage, StageKey(*file), file->sha256, true);
+        whole = whole && file->staged;
     }
     return whole;
 }
