@@ -3,23 +3,13 @@
 #include <windows.h>
 
 #include "update/base/base.h"
+#include "update/install/program_start.h"
 #include "update/install/self_check_answer.h"
 #include "utility/scoped_handle.h"
 
 namespace {
 
 constexpr DWORD kLimitMs = 20000;
-
-// The short form of a folder past MAX_PATH (ending in a backslash), or the folder itself.
-std::wstring ShortFolder(const std::wstring& folder) {
-    const std::wstring full = L"\\\\?\\" + folder;
-    std::wstring shorter(full.size() + 1, L'\0');
-    shorter.resize(
-        GetShortPathNameW(full.c_str(), shorter.data(), static_cast<DWORD>(shorter.size())));
-    if (shorter.rfind(L"\\\\?\\", 0) == 0)
-        shorter.erase(0, 4);
-    return shorter.empty() ? folder : shorter;
-}
 
 } // namespace
 
@@ -32,32 +22,12 @@ std::wstring CheckNewLauncher(const std::wstring& staged, const std::wstring& se
         DeleteFileW(list.c_str());
         return L"its list cannot be written";
     }
-    // Wine's process start cannot hold an image path past MAX_PATH: from a deeper folder the
-    // staged launcher is named relative to the short form of its folder, made the current one
-    // (the name is taken from the process's current folder) until it has started.
-    const std::size_t cut = staged.find_last_of(L"\\/") + 1;
-    const bool deep = staged.size() >= MAX_PATH;
-    const std::wstring program = deep ? staged.substr(cut) : staged,
-                       folder = deep ? ShortFolder(staged.substr(0, cut)) : std::wstring();
-    std::wstring command =
-        L"\"" + program + L"\" " + kSelfCheckSwitch + L" \"" + list + L"\" \"" + answer + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    const std::wstring arguments =
+        std::wstring(kSelfCheckSwitch) + L" \"" + list + L"\" \"" + answer + L"\"";
     PROCESS_INFORMATION process{};
     std::wstring failure;
-    std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
-    current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
-    if (deep && !SetCurrentDirectoryW(folder.c_str())) {
-        DeleteFileW(list.c_str());
-        return L"it cannot be started (error " + std::to_wstring(GetLastError()) + L")";
-    }
-    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const bool started = StartProgram(staged, arguments, false, StartWindow::Hidden, process);
     const DWORD error = GetLastError();
-    if (deep && !current.empty())
-        SetCurrentDirectoryW(current.c_str());
     if (!started) {
         failure = L"it cannot be started (error " + std::to_wstring(error) + L")";
     } else {

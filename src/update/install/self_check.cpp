@@ -1,21 +1,14 @@
 #include "update/install/self_check.h"
 
-#include <windows.h>
-#include <shellapi.h>
-
 #include "update/base/base.h"
+#include "update/install/program_start.h"
 
 bool AnswerSelfCheckRequest(const wchar_t* commandLine, const LauncherBuild& build) {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
-    if (!arguments)
-        return false;
-    const bool asked = count == 4 && lstrcmpiW(arguments[1], kSelfCheckSwitch) == 0;
+    const std::vector<std::wstring> words = CommandWords(commandLine);
+    const bool asked = words.size() == 4 && lstrcmpiW(words[1].c_str(), kSelfCheckSwitch) == 0;
     if (asked) {
-        const bool hostsAsked = ReadFileBytes(arguments[3]) == kHostsQuestion;
-        ReplaceFileBytes(arguments[3],
-                         SelfCheckAnswer(ReadFileBytes(arguments[2]), build, hostsAsked));
+        const bool hostsAsked = ReadFileBytes(words[3]) == kHostsQuestion;
+        ReplaceFileBytes(words[3], SelfCheckAnswer(ReadFileBytes(words[2]), build, hostsAsked));
     }
-    LocalFree(arguments);
     return asked;
 }
