@@ -171,7 +171,11 @@ void FetchLauncherData(std::wstring url) {
         std::wstring message;
         if (!Network::DownloadListFile(listFile, url, &message)) {
             Trace::Wide(L"list file " + url + L" ->" + message);
-            LogFailure(L"error :No possibility to download data");
+            // A proxy that wants a password is the player's to mend, so the line says why.
+            if (message.find(kProxyAsksPassword) != std::wstring::npos)
+                LogFailure(L"error :No possibility to download data ->" + message);
+            else
+                LogFailure(L"error :No possibility to download data");
             return;
         }
         bytes = ReadFileBytes(listFile);

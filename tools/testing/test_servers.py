@@ -42,6 +42,17 @@ def _die_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)
 
 
+def end_server(process):
+    """Ends a server process that may have been started (None when not), kindly first."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def _openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
 
@@ -164,13 +175,7 @@ http {{
             return []
 
     def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        end_server(self.process)
         subprocess.run(["rm", "-rf", self.prefix])
 
 

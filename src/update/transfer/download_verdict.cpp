@@ -4,12 +4,15 @@
 #include <iterator>
 
 const wchar_t kContentMismatch[] = L"download error: content does not match the list";
+const wchar_t kProxyAsksPassword[] = L"download error: the proxy asks for a user name and "
+                                     L"password (HTTP 407), which the launcher cannot give";
 
 namespace {
 
 constexpr long kOutOfMemory = static_cast<long>(0x8007000E);      // E_OUTOFMEMORY
 constexpr long kDownloadFailure = static_cast<long>(0x800C0008);  // INET_E_DOWNLOAD_FAILURE
 constexpr long kResourceNotFound = static_cast<long>(0x800C0005); // INET_E_RESOURCE_NOT_FOUND
+constexpr unsigned long kProxyAuthRequired = 407;
 
 bool ParseLength(const std::wstring& text, std::uint64_t& length) {
     if (text.empty() || text.size() > 19)
@@ -33,7 +36,17 @@ std::wstring StatusText(unsigned long status) {
         return L"download error: no HTTP answer";
     if (status == 404 || status == 410)
         return ResultText(kResourceNotFound);
+    if (status == kProxyAuthRequired)
+        return kProxyAsksPassword;
     return L"download error: HTTP status " + std::to_wstring(status);
+}
+
+// A proxy answers the request for its https tunnel in the clear, before any TLS: when it wants a
+// password, that is the reason, not the missing TLS.
+std::wstring NotHttpsText(const DownloadFacts& facts) {
+    if (facts.httpStatus == kProxyAuthRequired)
+        return kProxyAsksPassword;
+    return L"download error: the answer did not come over https";
 }
 
 std::wstring CutText(const DownloadFacts& facts) {
@@ -44,7 +57,7 @@ std::wstring CutText(const DownloadFacts& facts) {
     case DownloadCut::TooManyRedirects:
         return L"download error: more than 10 redirects";
     case DownloadCut::NotHttps:
-        return L"download error: the answer did not come over https";
+        return NotHttpsText(facts);
     case DownloadCut::BadStatus:
         return StatusText(facts.httpStatus);
     case DownloadCut::TooLong:
@@ -93,7 +106,7 @@ std::wstring DownloadFailure(const DownloadFacts& facts) {
     if (facts.requests > kMaxRequests)
         return L"download error: more than 10 redirects";
     if (!facts.secure)
-        return L"download error: the answer did not come over https";
+        return NotHttpsText(facts);
     if (facts.httpStatus != 200)
         return StatusText(facts.httpStatus);
     std::uint64_t announced = 0;

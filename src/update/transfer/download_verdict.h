@@ -41,6 +41,8 @@ struct DownloadFacts {
 // answer over TLS stands, after at most ten redirects; a body must be as long as announced,
 // as reported by the platform and as the list says, and empty only when announced so.
 // A download cut short gives its reason first, then a platform failure gives its own text.
+// A 407 (a proxy that wants a password, which the platform is never given) gives
+// kProxyAsksPassword, also when it came in the clear, as a proxy's answer does.
 std::wstring DownloadFailure(const DownloadFacts& facts);
 
 // Whether a download that has followed `followed` redirects may follow one more to target (the
@@ -59,3 +61,6 @@ std::wstring ResultText(long result);
 
 // The reason a body that differs from its list line gives.
 extern const wchar_t kContentMismatch[];
+
+// The reason a download gives when the player's proxy asks for a user name and password.
+extern const wchar_t kProxyAsksPassword[];

@@ -22,7 +22,8 @@ DownloadFacts Good() {
 TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTextsAndKinds) {
     using Facts = DownloadFacts&; // each row changes Good()'s facts
     using Change = std::function<void(Facts)>;
-    const std::wstring mismatch = kContentMismatch, error = L"download error: ";
+    const std::wstring mismatch = kContentMismatch, proxy = kProxyAsksPassword;
+    const std::wstring error = L"download error: ";
     // clang-format off
     const std::tuple<Change, std::wstring, FailureKind> cases[] = {
         {[](Facts) {}, L"", FailureKind::Transient},
@@ -72,6 +73,15 @@ TEST(DownloadVerdict, OnlyAWhole200OverHttpsStandsAndFailuresGiveTheirTextsAndKi
          FailureKind::Refused},
         {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 503; },
          error + L"HTTP status 503", FailureKind::Transient},
+        // The player's proxy wants a password: it answers the tunnel request in the clear, so
+        // the download is cut for the missing TLS, or ends with the proxy's page.
+        {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::NotHttps, f.secure = false,
+                       f.httpStatus = 407; }, proxy, FailureKind::Refused},
+        {[](Facts f) { f.secure = false, f.httpStatus = 407, f.contentLength = L"374"; }, proxy,
+         FailureKind::Refused},
+        {[](Facts f) { f.cut = DownloadCut::BadStatus, f.httpStatus = 407; }, proxy, FailureKind::Refused},
+        {[](Facts f) { f.secure = false, f.httpStatus = 401; }, error + L"the answer did not come over https",
+         FailureKind::Refused},
         // A full disk under the body's file.
         {[](Facts f) { f.result = E_ABORT, f.cut = DownloadCut::NotWritten, f.writeError = 112; },
          error + L"cannot write the file (error 112)", FailureKind::Local},
