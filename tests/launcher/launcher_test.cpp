@@ -141,6 +141,7 @@ TEST_F(LauncherWindow, PassNotesShowOnTheStatusLineButNeverReplaceTheEnd) {
         EXPECT_EQ(Application::StatusText, after) << before;
         EXPECT_EQ(window.progress, 7) << before;
     }
+    SetDisplay(0, L""); // as the next test expects the window
 }
 
 // The tests' update engine asks a loopback port that nothing serves now (see CMakeLists.txt).

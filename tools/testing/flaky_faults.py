@@ -59,14 +59,15 @@ class FlakyFaults:
         self.send_body(200, bytes([data[0] ^ 0x20]) + data[1:])
 
     def fault_die(self, limit, level, segments):
+        """server.dying maps each level to [body bytes sent, dead]."""
         data = self.file_bytes(segments)
         with self.server.lock:
-            served = self.server.__dict__.setdefault("dying", {})
-            sent = served.get("/".join(level), 0)
-            if sent is not None and data is not None:
+            state = self.server.__dict__.setdefault("dying", {}).setdefault("/".join(level), [0, False])
+            sent, dead = state
+            if not dead and data is not None:
                 whole = sent + len(data) < limit
-                served["/".join(level)] = sent + len(data) if whole else None
-        if sent is None:  # gone: the connection closes before any answer
+                state[:] = [sent + len(data), False] if whole else [limit, True]
+        if dead:  # gone: the connection closes before any answer
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
             return
