@@ -1,5 +1,6 @@
 // Runs one update pass and prints how long it took, for the benchmarks in bench/.
-// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] SERVER_URL SETUP_FOLDER
+// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] [--mirror URL]...
+//        SERVER_URL SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
@@ -7,12 +8,14 @@
 // version, no stat cache.
 // --list-key runs the pass as a launcher built with that list key (X then Y, 128 hex digits, as
 // cmake/list_key.py prints it) does: signed lists only, each release installed whole.
+// --mirror adds a base URL asked after SERVER_URL, as a launcher built with several does.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "elapsed.h"
 #include "update/update_worker.h"
@@ -44,10 +47,13 @@ std::string FromHex(const wchar_t* hex) {
 int wmain(int argc, wchar_t** argv) {
     int next = 1;
     PassOptions options;
+    std::vector<std::wstring> mirrors;
     for (; next < argc && std::wcsncmp(argv[next], L"--", 2) == 0; ++next) {
         if (std::wcscmp(argv[next], L"--pause") == 0 && next + 1 < argc) {
             ProgressPauseMs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
             DownloadProgressCallback = CountReport;
+        } else if (std::wcscmp(argv[next], L"--mirror") == 0 && next + 1 < argc) {
+            mirrors.push_back(argv[++next]);
         } else if (std::wcscmp(argv[next], L"--repair") == 0) {
             options.repair = true;
         } else if (std::wcscmp(argv[next], L"--list-key") == 0 && next + 1 < argc) {
@@ -62,12 +68,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc - next != 2) {
         std::fprintf(
-            stderr, "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] SERVER_URL "
-                    "SETUP_FOLDER\n");
+            stderr,
+            "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] [--mirror URL]... "
+            "SERVER_URL SETUP_FOLDER\n");
         return 2;
     }
     UpdateServerSettings =
-        ServerSettings{argv[next], argv[next + 1], L"uploadfile.uda", L"AppGameUpload"};
+        ServerSettings{argv[next], argv[next + 1], L"uploadfile.uda", L"AppGameUpload", mirrors};
     UpdatePassOptions = options;
     const double ms = ElapsedMs(UpdateWorker);
     std::fprintf(stderr, "pass_ms=%.1f entries=%llu reports=%llu\n", ms,

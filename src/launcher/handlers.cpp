@@ -71,8 +71,18 @@ void OnDownloadProgress(std::uint32_t progress, std::uint32_t progressMax, std::
     Repaint();
 }
 
+void OnPassNote(const wchar_t* text) {
+    {
+        const auto lock = LockDisplay();
+        if (DisplayClosed)
+            return;
+        StatusText = StatusAfterNote(StatusText, text);
+    }
+    Repaint();
+}
+
 void OnUpdateEnd() {
-    if (!SetStatus(L"End Process Download."))
+    if (!SetStatus(kPassEndStatus))
         return;
     Repaint();
     StartInstalledGame();

@@ -1,6 +1,6 @@
 #pragma once
-// The launcher's four handlers: the two tiles' clicks (main thread) and the update engine's
-// progress and end reports (update worker thread; the end also on the main thread).
+// The launcher's handlers: the two tiles' clicks (main thread) and the update engine's
+// progress, note and end reports (update worker thread; the end also on the main thread).
 #include <cstdint>
 
 namespace Application {
@@ -21,6 +21,9 @@ void StartInstalledGame();
 // A download report: rewrites the status line, moves the bar for a file, repaints.
 void OnDownloadProgress(std::uint32_t progress, std::uint32_t progressMax, std::uint32_t statusCode,
                         const wchar_t* statusText);
+// A note of the engine's (a retry, a move to another update server): shown on the status line
+// as StatusAfterNote decides, then a repaint.
+void OnPassNote(const wchar_t* text);
 // The end of a pass, this launcher's (on its worker thread) or the one it waited for (on the
 // main thread): status "End Process Download.", repaint, StartInstalledGame.
 void OnUpdateEnd();

@@ -8,7 +8,8 @@ namespace Application {
 
 class GameWindow;
 
-// The status line: empty, "Start", the download reports, "End Process Download.".
+// The status line: empty, "Start", the download reports, the engine's notes, the wait for
+// another launcher, "End Process Download." (kPassEndStatus).
 extern std::wstring StatusText;
 // The studio's contact lines; fixed.
 extern const std::wstring ContactMessengerLine;

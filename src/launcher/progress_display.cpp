@@ -40,4 +40,12 @@ std::wstring ComposeProgressStatus(std::uint32_t progress, std::uint32_t progres
     return status + L"\n";
 }
 
+const wchar_t kPassEndStatus[] = L"End Process Download.";
+
+std::wstring StatusAfterNote(const std::wstring& status, const wchar_t* note) {
+    if (note == nullptr || status == kPassEndStatus)
+        return status;
+    return note;
+}
+
 } // namespace Application

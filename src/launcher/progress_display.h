@@ -31,4 +31,12 @@ bool ReportAdvancesBar(const wchar_t* statusText);
 std::wstring ComposeProgressStatus(std::uint32_t progress, std::uint32_t progressMax,
                                    const wchar_t* statusText);
 
+// The status line once a pass has ended.
+extern const wchar_t kPassEndStatus[];
+
+// The status line after the engine's note (a retry, a move to another update server): the
+// note, unless the line already says that the pass has ended, which it keeps. A null note
+// changes nothing.
+std::wstring StatusAfterNote(const std::wstring& status, const wchar_t* note);
+
 } // namespace Application

@@ -74,7 +74,9 @@ void SetupApplication() {
     window.gameTile->onClick = OnGameTileClick;
 
     ProgressPauseMs = kProgressPauseMs;
+    // Set once, before a click can start a worker that calls them.
     DownloadProgressCallback = OnDownloadProgress;
+    PassNoteCallback = OnPassNote;
     UpdateEndCallback = OnUpdateEnd;
     // Before the message loop, so that no click can start a pass first.
     FolderWritable = CheckInstallFolder();

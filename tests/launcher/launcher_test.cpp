@@ -121,6 +121,29 @@ TEST_F(LauncherWindow, StatusLineAndBarStepFollowEachReport) {
     }
 }
 
+// The engine's notes reach the status line through the callback the set-up installs; the bar
+// stays, and the end of a pass is never overwritten.
+TEST_F(LauncherWindow, PassNotesShowOnTheStatusLineButNeverReplaceTheEnd) {
+    const std::wstring retry = L"Retrying data.pak in 2 s",
+                       next = L"Trying update server 2 of 2 for data.pak";
+    const std::tuple<std::wstring, const wchar_t*, std::wstring> cases[] = {
+        {L"Start", retry.c_str(), retry},
+        {L"1024 of 4096 download : data.pak\n", next.c_str(), next},
+        {retry, next.c_str(), next},
+        {Application::kPassEndStatus, retry.c_str(), Application::kPassEndStatus},
+        {L"Start", nullptr, L"Start"},
+    };
+    ASSERT_NE(PassNoteCallback, nullptr);
+    for (const auto& [before, note, after] : cases) {
+        SetDisplay(7, before);
+        PassNoteCallback(note);
+        const auto lock = Application::LockDisplay();
+        EXPECT_EQ(Application::StatusText, after) << before;
+        EXPECT_EQ(window.progress, 7) << before;
+    }
+    SetDisplay(0, L""); // as the next test expects the window
+}
+
 // The tests' update engine asks a loopback port that nothing serves now (see CMakeLists.txt).
 TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
     ClearErrorLog();

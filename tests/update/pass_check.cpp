@@ -162,12 +162,13 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     const std::wstring upload =
         Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\";
     Place(upload, expand(pass.served));
-    // nginx serves a "sign-N" site's list as the fault server signs it.
-    // (With mirrors, nginx serves the list as it is, which a mirror that signs may follow.)
-    if (serverName == L"NGINX" && mirrors.empty() &&
-        std::string(pass.site).rfind("sign-", 0) == 0) {
+    // nginx serves a "sign-N" site's list as the fault server signs it, untampered; the fault
+    // server, as a mirror of nginx, then tampers with that copy as the site's name says.
+    const bool nginxServes =
+        serverName == L"NGINX" || std::wstring(pass.mirrors).find(L"NGINX") != std::wstring::npos;
+    if (nginxServes && std::string(pass.site).rfind("sign-", 0) == 0) {
         const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
-                                    L"/AppGameUpload/uploadfile.uda";
+                                    L"/AppGameUpload/uploadfile.uda?published";
         const std::wstring signedList = upload + L"signed.uda";
         ASSERT_EQ(URLDownloadToFileW(nullptr, signer.c_str(), signedList.c_str(), 0, nullptr),
                   S_OK);

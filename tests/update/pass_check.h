@@ -28,7 +28,7 @@ void Place(const std::wstring& folder, const std::string& files);
 struct PassCase {
     const char* site = "";            // the site under the server's URL, in the document root
     const wchar_t* server = L"NGINX"; // NGINX, FAULT, UNTRUSTED or DEAD; nginx serves the list of
-                                      // a "sign-N" site as the fault server signs it
+                                      // a "sign-N" site as the fault server signs it, untampered
     // Mirrors of the site, asked after server: names as for server, ";" between them.
     const wchar_t* mirrors = L"";
     const char* served = ""; // the site's files, "name:bytes|..."; the list is uploadfile.uda

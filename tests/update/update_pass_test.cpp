@@ -151,6 +151,22 @@ const PassCase Passes[] = {
      .after = "d.txt:d|update\\update.info:f500\\b.txt;",
      .errors = "{dl}f500\\b.txt{fail}HTTP status 500 (mirrors tried: {base0} {base1})",
      .count = 2, .progress = true, .requested = "uploadfile.uda|f500/b.txt|d.txt"},
+    // A hostile first mirror: its list is the studio's with a byte changed, so it is refused and
+    // the mirror asked nothing more; the release comes whole from the next. Another dies in the
+    // middle of a large file: nothing cut short takes the file's name, the file comes whole from
+    // the next mirror, and so does the rest.
+    {.site = "sign-9-flip", .server = L"FAULT", .mirrors = L"NGINX",
+     .served = "uploadfile.uda:Version = 9;{d}\r\na.txt;{pin:signed a}\r\n|a.txt:signed a",
+     .before = "a.txt:old", .after = "a.txt:signed a|update\\update.info:Version = 9;{d}"
+         "|update\\list.serial:9|update\\hashes.cache:*",
+     .errors = "error : The update list is not signed by the studio", .count = 1,
+     .progress = true, .requested = "uploadfile.uda", .keys = 1},
+    {.site = "mirror-dies/die256", .server = L"FAULT", .mirrors = L"NGINX",
+     .served = "uploadfile.uda:big.exe;{pin:@record_run.exe}\nafter.txt;{pin:after}\n"
+         "|big.exe:@record_run.exe|after.txt:after", .before = "big.exe:previous",
+     .after = "big.exe:*|after.txt:after|update\\update.info:big.exe;{pin:@record_run.exe}"
+         "|update\\hashes.cache:*", .count = 2, .progress = true,
+     .requested = "uploadfile.uda|big.exe"},
     // 100,000 lines: "Version = huge;" and comments, each read and counted.
     {.site = "hugelist", .server = L"FAULT", .after = "update\\update.info:Version = huge;",
      .errors = "{dl}Version = huge{fail}-2146697211", .progress = true},

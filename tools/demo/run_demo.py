@@ -7,7 +7,8 @@ changed settings file, a removed pak), and sets up a player folder that still ha
 --bump, a new version with a changed and a removed file is published first. With --tamper, a
 sequence of changes on the server and in the player folder shows what the launcher refuses
 and what it repairs (see tamper.py). With --self-update, a release that carries a new launcher
-replaces the player's (see self_update.py).
+replaces the player's (see self_update.py). With --mirrors, a launcher built for two update
+servers meets the first going down in the middle of its pass (see mirrors.py).
 
 Every list is signed with the demo's key (--key), which the demo's launcher is built with, and
 the launcher itself with the demo's code-signing certificate (Authenticode). The
@@ -26,6 +27,7 @@ import sys
 import textwrap
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import mirrors  # noqa: E402
 import self_update  # noqa: E402
 import tamper  # noqa: E402
 from pass_report import AccessLog, PassReport  # noqa: E402
@@ -144,6 +146,8 @@ def main():
     mode.add_argument("--tamper", action="store_true", help="show what the launcher refuses and repairs")
     mode.add_argument("--self-update", action="store_true",
                       help="publish a release that carries a new launcher, in a folder of its own")
+    mode.add_argument("--mirrors", action="store_true",
+                      help="two update servers; the first goes down in the middle of the pass")
     parser.add_argument("--reset", action="store_true", help="start over with a fresh demo folder")
     args = parser.parse_args()
     if port_in_use(PORT):
@@ -167,6 +171,10 @@ def main():
         print(f"== signed the launcher with the demo's code-signing certificate: {demo.signature[1]}")
         if args.self_update:
             return 0 if self_update.run(demo, pki, PORT) else 1
+        if args.mirrors:
+            if port_in_use(mirrors.SECOND_PORT):
+                raise SystemExit(f"port {mirrors.SECOND_PORT} is taken; the demo's second update server needs it")
+            return 0 if mirrors.run(demo, pki, PORT) else 1
         minor = demo.state()
         if minor is None:
             minor = demo.first_run()

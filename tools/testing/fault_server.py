@@ -25,8 +25,9 @@ at "\\", since the client may send either):
   endless   chunked 64 KiB chunks until the client goes (or, to spare a test machine's disk
             when a client fails to stop it, 512 MiB have gone: the access log then says
             "ENDLESS BODY RAN OUT")
-  cutN, busyN, garble
-            fail the first N requests of a path (or change its bytes), see flaky_faults.py
+  cutN, busyN, garble, dieK
+            fail the first N requests of a path (or change its bytes, or die after K KiB), see
+            flaky_faults.py
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
   sign-N[-expired][-game|-cad][-otherkey][-flip][-cut]
@@ -34,7 +35,9 @@ at "\\", since the client may send either):
             signs, with serial N, by the list key of --list-keys (or its other key), expired,
             for the product "game" or "cad",
             with a byte flipped after signing, or with its signature line cut short; every
-            other file is served as it is
+            other file is served as it is. A list that is signed already (nginx's copy, as a
+            mirror also serves it) is not signed again, only flipped or cut; with the query
+            "?published" neither is done, which gives the list as the studio published it
 
 Any other path is served from the document root (404 when absent). Python standard library only,
 and Python's cryptography for signed lists. The body faults are in fault_bodies.py.
@@ -64,6 +67,8 @@ FAULTS = ("f404", "f500", "f204", "f206", "redirect", "loop", "tohttp", "moved",
 HOPS = re.compile(r"hops(\d+)$")
 SIGNED = re.compile(r"sign-(\d+)((?:-[a-z]+)*)$")
 HUGE_LIST_LINES = 100_000
+SIGNATURE_LINE = b"'signature ecdsa-p256-sha256 "
+TAMPERING = ("flip", "cut")
 
 
 def signed_list(data, serial, key_file, options):
@@ -73,13 +78,17 @@ def signed_list(data, serial, key_file, options):
 
     if data and not data.endswith(b"\r\n"):
         data += b"\r\n"
-    expiry = b" expires=2000-01-01T00:00:00Z" if "expired" in options else b""
-    product = b"".join(b" product=" + name.encode() for name in ("game", "cad") if name in options)
-    data += b"'tolvane-list serial=%d%s%s\r\n" % (serial, expiry, product)
-    with open(key_file, "rb") as f:
-        key = serialization.load_pem_private_key(f.read(), None)
-    r, s = utils.decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))
-    line = b"'signature ecdsa-p256-sha256 " + base64.b64encode(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
+    signature = data.rfind(b"\n" + SIGNATURE_LINE)
+    if signature >= 0:  # signed already: only tampered with
+        data, line = data[: signature + 1], data[signature + 1 :].rstrip(b"\r\n")
+    else:
+        expiry = b" expires=2000-01-01T00:00:00Z" if "expired" in options else b""
+        product = b"".join(b" product=" + name.encode() for name in ("game", "cad") if name in options)
+        data += b"'tolvane-list serial=%d%s%s\r\n" % (serial, expiry, product)
+        with open(key_file, "rb") as f:
+            key = serialization.load_pem_private_key(f.read(), None)
+        r, s = utils.decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))
+        line = SIGNATURE_LINE + base64.b64encode(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
     if "cut" in options:
         line = line[:-8]
     if "flip" in options:
@@ -106,7 +115,8 @@ class FaultHandler(BodyFaults, FlakyFaults, http.server.BaseHTTPRequestHandler):
         super().end_headers()
 
     def do_GET(self):
-        path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
+        url = urllib.parse.urlsplit(self.path)
+        path, self.query = urllib.parse.unquote(url.path), url.query
         segments = [s for s in path.replace("\\", "/").split("/") if s]
         self.server.record(path, self.requestline)
         fault = next((s for s in segments if s in FAULTS or HOPS.match(s) or SIGNED.match(s)
@@ -163,6 +173,8 @@ class FaultHandler(BodyFaults, FlakyFaults, http.server.BaseHTTPRequestHandler):
         if data is None or segments[-1] != "uploadfile.uda":
             return self.serve_file(segments)
         options = how.group(2).split("-")[1:]
+        if self.query == "published":
+            options = [option for option in options if option not in TAMPERING]
         key = os.path.join(self.server.list_keys, "other.pem" if "otherkey" in options else "list.pem")
         self.send_body(200, signed_list(data, int(how.group(1)), key, options))
 

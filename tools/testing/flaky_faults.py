@@ -7,10 +7,16 @@ request handler.
             an orderly close
   busyN     the first N requests of the path: 503 with "Retry-After: 1"
   garble    the file with its first byte changed, at its full length
+  dieK      a mirror that dies in the middle of a pass: the files below the level are served
+            whole until K KiB of their bodies have gone; the body that reaches K KiB is cut
+            there, as when the server goes down (no TLS close), and from then on every request
+            below the level is dropped unanswered, as by a server that is no longer there
 """
 import re
+import socket
+import time
 
-FLAKY = re.compile(r"(cut|busy)(\d+)$")
+FLAKY = re.compile(r"(cut|busy|die)(\d+)$")
 
 
 class FlakyFaults:
@@ -26,6 +32,9 @@ class FlakyFaults:
 
     def fault_flaky(self, fault, path, segments):
         how = FLAKY.match(fault)
+        if how.group(1) == "die":
+            return self.fault_die(int(how.group(2)) * 1024, segments[: segments.index(fault) + 1],
+                                  segments)
         data = self.file_bytes(segments)
         if data is None or not self.failing_now(path, int(how.group(2))):
             return self.serve_file(segments)
@@ -48,3 +57,28 @@ class FlakyFaults:
         if not data:
             return self.serve_file(segments)
         self.send_body(200, bytes([data[0] ^ 0x20]) + data[1:])
+
+    def fault_die(self, limit, level, segments):
+        """server.dying maps each level to [body bytes sent, dead]."""
+        data = self.file_bytes(segments)
+        with self.server.lock:
+            state = self.server.__dict__.setdefault("dying", {}).setdefault("/".join(level), [0, False])
+            sent, dead = state
+            if not dead and data is not None:
+                whole = sent + len(data) < limit
+                state[:] = [sent + len(data), False] if whole else [limit, True]
+        if dead:  # gone: the connection closes before any answer
+            self.close_connection = True
+            self.connection.shutdown(socket.SHUT_RDWR)
+            return
+        if data is None or whole:
+            return self.serve_file(segments)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data[: limit - sent])
+        self.wfile.flush()
+        time.sleep(0.2)  # the client takes what came
+        self.close_connection = True
+        self.connection.shutdown(socket.SHUT_RDWR)

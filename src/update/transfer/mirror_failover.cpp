@@ -75,11 +75,11 @@ bool PassMirrors::Fetch(const std::wstring& url,
         if (!more)
             break;
         if (next.mirror != at)
-            Note(L"Trying mirror " + std::to_wstring(next.mirror + 1) + L" of " +
-                 std::to_wstring(bases_.size()) + L": " + NameOf(path));
+            Note(L"Trying update server " + std::to_wstring(next.mirror + 1) + L" of " +
+                 std::to_wstring(bases_.size()) + L" for " + NameOf(path));
         if (next.waitMs) {
-            Note(L"Retrying in " + std::to_wstring((next.waitMs + 999) / 1000) + L" s: " +
-                 NameOf(path));
+            Note(L"Retrying " + NameOf(path) + L" in " +
+                 std::to_wstring((next.waitMs + 999) / 1000) + L" s");
             Sleep(next.waitMs);
         }
         at = next.mirror;
