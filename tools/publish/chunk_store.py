@@ -91,11 +91,15 @@ def stage(site, scans, sources):
     except Refused:
         remove(staging)
         raise
+    if not staged:
+        staging.rmdir()
     return staged
 
 
 def move_in(site, staged):
     """Moves the staged chunks, then the indexes that name them, into the store."""
+    if not staged:
+        return
     store = site / FOLDER
     if not is_real(store, stat.S_ISDIR):
         remove(store)
@@ -148,7 +152,9 @@ def prune(site, history, keep):
         kept.update({chunk_name(sha): size for sha, size in entry["chunks"].items()})
         kept.update({index_name(sha): size for sha, size in entry["indexes"].items()})
     store = site / FOLDER
-    if is_real(store, stat.S_ISDIR):
+    if not is_real(store, stat.S_ISDIR):
+        remove(store)  # a link or file the host put there
+    else:
         for root, folders, names in os.walk(store, topdown=False):
             for name in names + folders:
                 path = pathlib.Path(root) / name

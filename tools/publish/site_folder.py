@@ -150,11 +150,14 @@ def publish(release, version, site, signer=None, threshold=DEFAULT_CHUNK_THRESHO
     chunk_store.move_in(site, staged)
     upload_folder.move_in(site, contents, changed)
     # Recorded before the list, so that a stop after it never loses the chunks the list needs.
-    history.append(chunk_store.release_entry(version, scans))
-    chunk_store.write_history(site, history)
+    chunked = bool(scans or history or os.path.lexists(site / chunk_store.FOLDER))
+    if chunked:
+        history.append(chunk_store.release_entry(version, scans))
+        chunk_store.write_history(site, history)
     durable_file.write_atomically(list_path(site), data)
     write_record(site, record)
-    chunk_store.prune(site, history, keep)
+    if chunked:
+        chunk_store.prune(site, history, keep)
     return record, lines, serial, dropped, len(scans)
 
 
