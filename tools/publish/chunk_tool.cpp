@@ -75,8 +75,8 @@ int Scan(const char* path, ChunkSizes sizes) {
         std::uint64_t from = read;
         for (std::uint64_t end : ends) {
             chunk.Add(buffer.data() + (from - read), end - from);
-            lines += std::to_string(start) + " " + std::to_string(end - start) + " " +
-                     chunk.Hex() + "\n";
+            lines += std::to_string(start) + " " + std::to_string(end - start) + " " + chunk.Hex() +
+                     "\n";
             ++count;
             start = from = end;
         }
