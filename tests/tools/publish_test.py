@@ -103,7 +103,8 @@ class Publish(unittest.TestCase):
                 for line in index.read_text().splitlines()[1:]:
                     offset, length, chunk = line.split(" ")
                     expected.add(f"{chunk[:2]}/{chunk}")
-                    self.assertEqual(data[int(offset):int(offset) + int(length)], (store / chunk[:2] / chunk).read_bytes())
+                    stored = (store / chunk[:2] / chunk).read_bytes()
+                    self.assertEqual(data[int(offset):int(offset) + int(length)], stored)
         self.assertFalse([p for p in store.rglob("*") if p.is_symlink()])
         self.assertEqual({p.relative_to(store).as_posix() for p in store.rglob("*") if p.is_file()}, expected)
 
