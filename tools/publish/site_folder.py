@@ -1,6 +1,7 @@
-"""The site folder's files: a release copied into AppGameUpload/, the list written last, and
-publication.json, the record that the next unsigned publication compares with (a signed one
-compares with the site's verified list instead, see site_trust.py)."""
+"""The site folder's files: a release copied into AppGameUpload/, its big files' chunks into
+TolvaneChunks/ (chunk_store.py), the list written last, and publication.json, the record that
+the next unsigned publication compares with (a signed one compares with the site's verified list
+instead, see site_trust.py)."""
 import json
 import os
 import pathlib
@@ -144,7 +145,7 @@ def publish(release, version, site, signer=None, threshold=DEFAULT_CHUNK_THRESHO
     staged = chunk_store.stage(site, scans, sources)
     try:
         changed = upload_folder.stage(site, contents, sources)
-    except Refused:
+    except BaseException:
         upload_folder.remove(chunk_store.stage_folder(site))
         raise
     chunk_store.move_in(site, staged)
