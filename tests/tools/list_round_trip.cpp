@@ -5,17 +5,52 @@
 // list unsigned. Prints one line per list line:
 // "parsed <comment><version><deletion><rewrite><inside> <size> <sha256> <path>", each flag 0
 // or 1, size and sha256 "-" when the line does not pin them (or pins them unreadably).
+//   list_round_trip --indexes LIST_FILE INDEX_FOLDER
+// Judges the chunk index of each file the list pins above the largest chunk, as the launcher
+// reads it from INDEX_FOLDER\<sha256>: "index taken <path>", "index none <path>" without one,
+// or "index refused <path>: <why>".
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "support/test_files.h"
+#include "update/chunks/chunks.h"
 #include "update/launcher_line.h"
 #include "update/update_worker.h"
 #include "utility/string_helpers.h"
 #include "utility/text_file.h"
 
+namespace {
+
+int JudgeIndexes(const std::vector<std::string>& lines, const std::wstring& folder) {
+    for (const std::string& text : lines) {
+        const LauncherLine line = ParseLauncherLine(text);
+        if (!line.fields.hasSize || line.fields.size <= kChunkSizes.max)
+            continue;
+        std::vector<std::string> index;
+        if (!File::ReadTXT(folder + L"\\" + String::ToWstring(line.fields.sha256), index)) {
+            std::printf("index none %s\n", line.relativePath.c_str());
+            continue;
+        }
+        ChunkIndexReader reader(line.fields.size, line.fields.sha256);
+        ChunkEntry entry;
+        bool taken = true;
+        for (std::size_t at = 0; taken && at < index.size(); ++at)
+            taken = reader.Take(index[at], entry);
+        taken = taken && reader.Finish();
+        std::printf("index %s %s%s%s\n", taken ? "taken" : "refused", line.relativePath.c_str(),
+                    taken ? "" : ": ", reader.Error().c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring(argv[1]) == L"--indexes") {
+        std::vector<std::string> lines;
+        return File::ReadTXT(argv[2], lines) ? JudgeIndexes(lines, argv[3]) : 1;
+    }
     if (argc != 4 && argc != 5)
         return 2;
     const std::string key = argc == 5 ? testing_support::FromHex(String::ToString(argv[4])) : "";

@@ -4,8 +4,12 @@ passes against nginx: the player's folder ends up equal to the release, version 
 with no request and no error-log line beyond what the release needs. Signed publications pass
 the launcher's own acceptance (CNG verify, serial, expiry); altered and replayed lists do not.
 
-usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE"""
+A launcher from before chunks (old_launcher.py builds it into OLD_FOLDER) installs chunked sites
+by whole files.
+
+usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE OLD_FOLDER"""
 import hashlib
+import os
 import pathlib
 import shutil
 import subprocess
@@ -17,13 +21,14 @@ import urllib.parse
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path[:0] = [str(ROOT / "tools" / "testing"), str(ROOT / "cmake"), str(ROOT / "tools" / "publish")]
 import list_key  # noqa: E402
+import native_chunker  # noqa: E402
+import old_launcher  # noqa: E402
 import name_rules  # noqa: E402
 import test_servers  # noqa: E402
 from name_table import as_release_file, name_table  # noqa: E402
 from release_folder import publish, signed_by_hand, write_release  # noqa: E402
 
-WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM = sys.argv[1:6]
-ERRORS = pathlib.Path(PROGRAM).parent / "errors.err"
+WINE_RUN, PREFIX, TRUST_CA, PKI, PROGRAM, OLD_FOLDER = sys.argv[1:7]
 LIST = "AppGameUpload/uploadfile.uda"
 
 
@@ -51,22 +56,23 @@ class RoundTrip(unittest.TestCase):
         published = publish(*args)
         self.assertEqual(published.returncode, 0, published.stderr)
 
-    def run_pass(self, player, key=""):
+    def run_pass(self, player, key="", program=PROGRAM):
         """One pass into the player folder, by a launcher with the key (hex) or without one:
         (parsed lines, the player's files, error-log lines, paths requested)."""
         player = self.work / player
         player.mkdir(exist_ok=True)
-        ERRORS.unlink(missing_ok=True)
+        errors_file = pathlib.Path(program).parent / "errors.err"
+        errors_file.unlink(missing_ok=True)
         logged = len(self.nginx.requests())
         list_file = test_servers.windows_path(self.work / "site" / LIST)
-        run = subprocess.run([WINE_RUN, PREFIX, PROGRAM, list_file, self.nginx.url,
+        run = subprocess.run([WINE_RUN, PREFIX, program, list_file, self.nginx.url,
                               test_servers.windows_path(player) + "\\"] + ([key] if key else []),
                              capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stderr)
         parsed = [line.split(" ", 4)[1:] for line in run.stdout.splitlines() if line.startswith("parsed ")]
         in_player = {p.relative_to(player).as_posix(): p.read_bytes() for p in player.rglob("*")
                      if p.is_file() and p.relative_to(player).parts[0] != "update"}
-        errors = ERRORS.read_text().splitlines() if ERRORS.exists() else []
+        errors = errors_file.read_text().splitlines() if errors_file.exists() else []
         requested = {urllib.parse.unquote(line.split(" ")[1]).lstrip("/")
                      for line in self.nginx.requests()[logged:]}
         return parsed, in_player, errors, requested
@@ -160,6 +166,39 @@ class RoundTrip(unittest.TestCase):
         self.publish(v3, "3", *sign)
         self.assertEqual(self.run_pass("signed", key_hex)[1:3], (v3, []))
         self.assertNotIn(b"update\\x.bin", site_list.read_bytes())
+
+    def test_a_launcher_from_before_chunks_installs_chunked_sites_by_whole_files(self):
+        # That launcher refuses a signed line with a field it does not know: chunk data lives
+        # under TolvaneChunks/ alone, where it never looks.
+        program = old_launcher.build(OLD_FOLDER)
+        keys = self.work / "old-keys"
+        self.run_tool("keygen", keys)
+        key_hex = list_key.read_key((keys / "public.pem").read_text()).hex()
+        self.addCleanup(shutil.rmtree, self.work / "site")
+        big = os.urandom(9 << 20)
+        v1 = {"TolvaneGame.exe": b"MZ one", "data/big.pak": big, "it's.txt": b"a name it takes",
+              "data/mid.pak": os.urandom(5 << 20)}
+        patched = big[:3 << 20] + os.urandom(1 << 20) + big[4 << 20:] + b"tail"
+        v2 = dict(v1, **{"data/big.pak": patched, "data/new big.pak": os.urandom(6 << 20)})
+        del v2["data/mid.pak"]
+        # (release, version, options: the default threshold, then one that chunks the 5 and 6 MiB files)
+        for files, version, options in [(v1, "1", ("--new-site",)), (v2, "2", ("--chunk-threshold", 5 << 20))]:
+            with self.subTest(version=version):
+                self.publish(files, version, "--key", keys / "private.pem", *options)
+                # Today's launcher takes every index the publisher wrote, for the file it pins.
+                judged = subprocess.run([WINE_RUN, PREFIX, PROGRAM, "--indexes",
+                                         test_servers.windows_path(self.work / "site" / LIST),
+                                         test_servers.windows_path(self.work / "site" / "TolvaneChunks" / "index")],
+                                        capture_output=True, text=True)
+                # A file above the largest chunk but below the threshold has none: fetched whole.
+                threshold = options[1] if len(options) > 1 else 8 << 20
+                listed = {name.replace("/", "\\"): len(data) for name, data in files.items()}
+                self.assertEqual(judged.stdout.splitlines(), [
+                    f"index {'taken' if size >= threshold else 'none'} {name}"
+                    for name, size in sorted(listed.items()) if size > native_chunker.sizes()[2]])
+                _, player, errors, requested = self.run_pass("old", key_hex, program)
+                self.assertEqual((player, errors), (files, []))
+                self.assertFalse([path for path in requested if path.startswith("TolvaneChunks")])
 
 
 if __name__ == "__main__":

@@ -28,6 +28,7 @@ sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo"), str(ROOT / "t
 import code_signing  # noqa: E402  (the demo's code-signing certificate, made with openssl)
 import list_key  # noqa: E402  (the build's reading of the public key)
 import name_rules  # noqa: E402  (the publisher's reading of the launcher's rules)
+import native_chunker  # noqa: E402  (the launcher's chunker and index reader, built natively)
 import publication  # noqa: E402
 from name_table import as_release_file, name_table  # noqa: E402
 from release_folder import publish, signed_by_hand as signed, write_release  # noqa: E402
@@ -36,6 +37,9 @@ SIGNATURE = b"'signature ecdsa-p256-sha256 "
 LIST = "AppGameUpload/uploadfile.uda"
 EXE = sys.argv[1] if len(sys.argv) > 1 else None
 PASSPHRASE = {"TEST_PASSPHRASE": "correct horse", "WRONG_PASSPHRASE": "secret"}
+# Chunked from just above the largest chunk, so that files of a few MiB are big here.
+CHUNKED = ("--chunk-threshold", native_chunker.sizes()[2] + 1)
+BIG = 5 << 20
 
 
 def run(*args):
@@ -84,6 +88,98 @@ class Publish(unittest.TestCase):
         self.assertEqual(result.returncode, code, result.stdout)
         self.assertRegex(result.stderr, fragment)
         self.assertEqual(self.files(), before)
+
+    def assertStoreServes(self, releases):
+        """TolvaneChunks/ holds exactly the chunks and indexes of the big files of these releases
+        ({path: bytes} each), every chunk's bytes hashing to its name and every index taken by
+        the launcher's reader for its file; nothing in it is a link."""
+        store, expected = self.site / "TolvaneChunks", set()
+        for files in releases:
+            for data in (d for d in files.values() if len(d) > CHUNKED[1] - 1):
+                sha = hashlib.sha256(data).hexdigest()
+                expected.add(f"index/{sha}")
+                index = store / "index" / sha
+                self.assertIsNone(native_chunker.index_refusal(len(data), sha, index))
+                for line in index.read_text().splitlines()[1:]:
+                    offset, length, chunk = line.split(" ")
+                    expected.add(f"{chunk[:2]}/{chunk}")
+                    stored = (store / chunk[:2] / chunk).read_bytes()
+                    self.assertEqual(data[int(offset):int(offset) + int(length)], stored)
+        self.assertFalse([p for p in store.rglob("*") if p.is_symlink()])
+        self.assertEqual({p.relative_to(store).as_posix() for p in store.rglob("*") if p.is_file()}, expected)
+
+    def test_big_files_are_chunked_once_and_pruned_after_the_last_kept_publication(self):
+        big = os.urandom(BIG)
+        # Each a megabyte overwritten and 4 KiB inserted: most chunks stay, and are not rewritten.
+        patched = [big[:n << 20] + os.urandom(4096) + big[(n << 20) + 4096:] for n in range(1, 4)]
+        releases = [{"big.pak": big, "copy.pak": big, "small.txt": b"s", "edge.bin": b"e" * (CHUNKED[1] - 1)}] + [
+            {"big.pak": data, "small.txt": b"s"} for data in patched]
+        for number, files in enumerate(releases):
+            with self.subTest(version=number):
+                before = {p: p.stat().st_mtime_ns for p in (self.site / "TolvaneChunks").rglob("*") if p.is_file()}
+                result = self.publish(str(number), files, *CHUNKED, "--keep", "2")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn(f"{sum(len(d) >= CHUNKED[1] for d in files.values())} chunked", result.stdout)
+                self.assertStoreServes(releases[max(0, number - 1):number + 1])
+                history = json.loads((self.site / "releases.json").read_text())
+                self.assertEqual([entry["version"] for entry in history], [str(n) for n in range(number + 1)][-2:])
+                kept = {p: t for p, t in before.items() if p.exists()}
+                self.assertEqual({p: p.stat().st_mtime_ns for p in kept}, kept, "a chunk is never rewritten")
+                self.assertTrue(number == 0 or len(kept) > len(before) / 3, "an edit moves few cuts")
+        # The list is what it would be without chunks: no field a launcher would not know.
+        self.assertEqual(self.list.read_bytes().decode().split("\r\n")[3:5],
+                         [file_line("big.pak", patched[-1], ";{rw}"), file_line("small.txt", b"s")])
+
+    def test_a_breached_chunk_store_is_written_anew(self):
+        outside = self.dir / "outside"
+        outside.mkdir()
+        (outside / "keep.txt").write_bytes(b"keep")
+        files = {"big.pak": os.urandom(BIG), "a.txt": b"a"}
+        self.assertEqual(self.publish("1", files, *CHUNKED).returncode, 0)
+        published = self.dir / "published"
+        shutil.copytree(self.site, published)
+        store = self.site / "TolvaneChunks"
+        sha = hashlib.sha256(files["big.pak"]).hexdigest()
+        first = (store / "index" / sha).read_text().splitlines()[1].split(" ")[2]
+
+        def swap_for_link(path, target=outside):
+            shutil.rmtree(path) if path.is_dir() and not path.is_symlink() else path.unlink()
+            os.symlink(target, path)
+
+        def put(path, data):
+            return lambda: (path.parent.mkdir(parents=True, exist_ok=True), path.write_bytes(data))
+
+        # (what the host plants, and the pattern of the refusal, or None where the store is made
+        # to serve the release again, links removed and never followed)
+        rows = [(put(store / first[:2] / first, b"planted"), None),  # a chunk's bytes not its name's
+                (put(store / first[:2] / first, b"x" * (store / first[:2] / first).stat().st_size), None),
+                (put(store / "index" / sha, (store / "index" / sha).read_bytes().replace(b" ", b"  ", 1)), None),
+                (lambda: swap_for_link(store / first[:2]), None),
+                (lambda: swap_for_link(store / first[:2] / first, outside / "keep.txt"), None),
+                (lambda: swap_for_link(store), None),
+                (lambda: swap_for_link(store / "index"), None),
+                (put(store / "ab" / ("ab" + "0" * 62), b"a planted chunk no list names"), None),
+                (put(store / "index" / ("0" * 64), b"tolvane-chunk-index 1 size=1 sha256=0 chunks=1\n"), None),
+                (lambda: (shutil.rmtree(store / "index"), (store / "index").write_bytes(b"a file")), None),
+                (put(self.site / "releases.json", b"[{"), "not a readable record of the chunk store"),
+                (put(self.site / "releases.json", b'[{"version": "1", "chunks": {"x": 1}, "indexes": {}}]'),
+                 "not a record of the chunk store"),
+                (lambda: swap_for_link(self.site / "releases.json", outside / "keep.txt"),
+                 "not a readable record")]
+        for number, (plant, pattern) in enumerate(rows):
+            with self.subTest(number=number):
+                shutil.rmtree(self.site)
+                shutil.copytree(published, self.site, symlinks=True)
+                plant()
+                act = lambda: self.publish("2", files, *CHUNKED)  # noqa: E731
+                if pattern:
+                    self.assertRefused(act, f"^tolvane-publish: refused: .*{pattern}.*\n$")
+                    continue
+                result = act()
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertStoreServes([files])
+                self.assertEqual([p.name for p in outside.iterdir()], ["keep.txt"])
+                self.assertEqual((outside / "keep.txt").read_bytes(), b"keep")
 
     def keygen(self, name="keys", *options):
         result = run("keygen", self.dir / name, *options)
@@ -150,7 +246,9 @@ class Publish(unittest.TestCase):
             ((locked, "--key-passphrase-env", "UNSET_VARIABLE"), "not set"),
             ((locked, "--key-passphrase-env", "WRONG_PASSPHRASE"), "does not open"),
             ((private, "--key-passphrase-env", "TEST_PASSPHRASE"), "not protected"),
-            ((private, "--expires-days", "-1"), "whole number"), ((private, "--product", "a b"), "product name")]]
+            ((private, "--expires-days", "-1"), "whole number"), ((private, "--product", "a b"), "product name"),
+            ((private, "--chunk-threshold", CHUNKED[1] - 1), "above the largest chunk"),
+            ((private, "--chunk-threshold", "8M"), "whole number"), ((private, "--keep", "0"), "at least")]]
         # Renewing signs only a list that this key signed: here an unsigned one.
         cases += [(None, None, ("--resign", self.site, "--key", private), "does not verify")]
         self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
@@ -217,6 +315,8 @@ class Publish(unittest.TestCase):
                  "mem.bin: cannot be read"),
                 (lambda: (self.dir / "release" / "big.bin").write_bytes(b"x" * 300000), 200000,
                  "big.bin: cannot be copied into the site .*the site is as it was"),
+                (lambda: (self.dir / "release" / "big.bin").write_bytes(os.urandom(BIG)), 200000,
+                 "cannot be copied into the chunk store .*the site is as it was"),
                 (plant_links, None, None)]
         for prepare, limit, pattern in rows:
             with self.subTest(pattern=pattern):
@@ -230,7 +330,8 @@ class Publish(unittest.TestCase):
                     signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past it fails instead
 
                 act = lambda: subprocess.run(  # noqa: E731
-                    [sys.executable, str(ROOT / "tools" / "tolvane-publish"), str(release), "2", str(self.site)],
+                    [sys.executable, str(ROOT / "tools" / "tolvane-publish"), *map(str, CHUNKED), str(release), "2",
+                     str(self.site)],
                     capture_output=True, text=True, preexec_fn=limited if limit else None)
                 if pattern:
                     self.assertRefused(act, f"^tolvane-publish: refused: .*{pattern}.*\\n$")

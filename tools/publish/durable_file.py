@@ -2,6 +2,7 @@
 temporary beside the file, reach the disk, and are renamed over it; the rename then reaches the
 disk too. A temporary ends like the launcher's downloads (.tolvane-part), a name no release may
 hold, so it never meets a file of the site."""
+import hashlib
 import os
 
 from name_rules import TEMPORARY_ENDING
@@ -20,6 +21,36 @@ def write_synced(path, data, mode=0o666):
         file.write(data)
         file.flush()
         os.fsync(file.fileno())
+
+
+BLOCK = 1 << 20
+
+
+def copy_synced(source, path, offset=0, length=None):
+    """Writes the source file's bytes [offset, offset + length) (to its end without a length) to a
+    new file at path, a block at a time, and flushes it to disk. Returns the SHA-256 (hex) of the
+    bytes written, for the caller to judge: the source may have changed since it was read."""
+    digest = hashlib.sha256()
+    path.unlink(missing_ok=True)
+    with open(source, "rb") as reader, open(path, "xb") as writer:
+        reader.seek(offset)
+        left = length
+        while left is None or left > 0:
+            block = reader.read(BLOCK if left is None else min(BLOCK, left))
+            if not block:
+                break
+            digest.update(block)
+            writer.write(block)
+            left = None if left is None else left - len(block)
+        writer.flush()
+        os.fsync(writer.fileno())
+    return digest.hexdigest()
+
+
+def hash_of(path):
+    """The SHA-256 (hex) of a file, read a block at a time."""
+    with open(path, "rb") as file:
+        return hashlib.file_digest(file, "sha256").hexdigest()
 
 
 def sync_folder(folder):

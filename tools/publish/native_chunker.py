@@ -1,14 +1,16 @@
 """The chunk cuts of a release file, from the native helper (chunk_tool.cpp with the launcher's
 own chunker and index reader, src/update/chunks, and src/update/base/field_text), which is
-built with the host's g++ on first use into a cache folder: $TOLVANE_PUBLISH_CACHE, else $XDG_CACHE_HOME/tolvane-publish, else
+built with the host's g++ on first use into a cache folder: $TOLVANE_PUBLISH_CACHE, else
+$XDG_CACHE_HOME/tolvane-publish, else
 ~/.cache/tolvane-publish. A build is named after the hash of its sources, so a changed chunker
-is built anew and never mixed with an older one. The chunks' SHA-256s come from hashlib."""
+is built anew and never mixed with an older one. It links the host's libcrypto (OpenSSL) for
+SHA-256, so that hashing runs at the processor's speed."""
 import hashlib
-import mmap
 import os
 import pathlib
 import shutil
 import subprocess
+from typing import NamedTuple
 
 from publication import Refused
 
@@ -34,12 +36,12 @@ def tool():
         return built
     compiler = shutil.which(os.environ.get("CXX", "g++"))
     if compiler is None:
-        raise Refused("chunking big files needs a C++ compiler (g++) to build its helper; install "
-                      "g++, or publish whole files alone with --chunk-threshold 0")
+        raise Refused("chunking big files needs a C++ compiler (g++) and OpenSSL's headers (libssl-dev) "
+                      "to build its helper")
     built.parent.mkdir(parents=True, exist_ok=True)
     temporary = built.with_name(built.name + f".{os.getpid()}.tmp")
     result = subprocess.run([compiler, "-std=c++17", "-O2", "-o", temporary, f"-I{ROOT / 'src'}",
-                             *SOURCES], capture_output=True, text=True)
+                             *SOURCES, "-lcrypto"], capture_output=True, text=True)
     if result.returncode != 0:
         temporary.unlink(missing_ok=True)
         raise Refused(f"the chunk helper did not build: {result.stderr.strip()[-300:]}")
@@ -48,33 +50,37 @@ def tool():
 
 
 def run(*args):
-    return subprocess.run([str(tool()), *map(str, args)], capture_output=True, text=True)
+    return subprocess.run([str(tool()), *map(str, args)], capture_output=True)
 
 
-def cuts(path, sizes=None):
-    """[(offset, length)] of the file's chunks, in order; sizes (min, average, max) for a bench."""
-    result = run("cut", *(sizes or ()), path)
+def sizes():
+    """(min, average, max) of the chunker that every site and launcher use, from its own header."""
+    result = run("sizes")
     if result.returncode != 0:
-        raise Refused(f"{path}: cannot be cut into chunks ({result.stderr.strip()})")
-    return [tuple(map(int, line.split())) for line in result.stdout.splitlines()]
+        raise Refused(f"the chunk helper gives no chunk sizes ({result.stderr.decode(errors='replace').strip()})")
+    return tuple(map(int, result.stdout.split()))
 
 
-def chunks(path):
-    """[(offset, length, sha256)] of the file's chunks, hashed from a mapping of the file (never
-    read whole into memory)."""
-    found = cuts(path)
-    if not found:
-        return []
-    with open(path, "rb") as file, mmap.mmap(file.fileno(), 0, access=mmap.ACCESS_READ) as mapped:
-        view = memoryview(mapped)
-        try:
-            return [(offset, length, hashlib.sha256(view[offset:offset + length]).hexdigest())
-                    for offset, length in found]
-        finally:
-            view.release()
+class Scan(NamedTuple):
+    index: bytes  # the chunk index file, as the launcher's reader took it
+    size: int
+    sha256: str
+    chunks: list  # [(offset, length, sha256)] in file order
+
+
+def scan(path, chunk_sizes=None):
+    """The file's size, SHA-256 and chunks, read once by the helper (never into memory here);
+    chunk_sizes (min, average, max) for a bench, else the launcher's."""
+    result = run("scan", *(chunk_sizes or ()), path)
+    if result.returncode != 0:
+        raise Refused(f"{path}: cannot be cut into chunks ({result.stderr.decode(errors='replace').strip()})")
+    header, *lines = result.stdout.decode("ascii").splitlines()
+    fields = dict(field.split("=") for field in header.split(" ")[2:])
+    chunks = [(int(offset), int(length), sha) for offset, length, sha in (line.split(" ") for line in lines)]
+    return Scan(result.stdout, int(fields["size"]), fields["sha256"], chunks)
 
 
 def index_refusal(size, sha256, index_path):
     """None when the launcher's index reader takes the index for that file, else its reason."""
     result = run("check", size, sha256, index_path)
-    return None if result.returncode == 0 else (result.stdout.strip() or result.stderr.strip())
+    return None if result.returncode == 0 else (result.stdout or result.stderr).decode(errors="replace").strip()

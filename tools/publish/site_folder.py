@@ -1,12 +1,15 @@
-"""The site folder's files: a release copied into AppGameUpload/, the list written last, and
-publication.json, the record that the next unsigned publication compares with (a signed one
-compares with the site's verified list instead, see site_trust.py)."""
+"""The site folder's files: a release copied into AppGameUpload/, its big files' chunks into
+TolvaneChunks/ (chunk_store.py), the list written last, and publication.json, the record that
+the next unsigned publication compares with (a signed one compares with the site's verified list
+instead, see site_trust.py)."""
 import json
 import os
 import pathlib
 
+import chunk_store
 import durable_file
 import list_signing
+import native_chunker
 import publication
 import serial_record
 import site_trust
@@ -14,13 +17,16 @@ import upload_folder
 from publication import Refused
 
 RECORD_NAME = "publication.json"
+DEFAULT_CHUNK_THRESHOLD = 8 << 20
+DEFAULT_KEEP = 5
 
 
-def read_release(folder):
-    """{backslash path: {"sha256", "size"}} and {backslash path: file} of every file below the
-    folder. A folder that cannot be read, a link to a folder (which would be passed over) and
-    anything that is neither a file nor a folder are refused."""
-    contents, sources = {}, {}
+def read_release(folder, threshold=DEFAULT_CHUNK_THRESHOLD):
+    """{backslash path: {"sha256", "size"}}, {backslash path: file} of every file below the
+    folder, and {backslash path: native_chunker.Scan} of those of at least threshold bytes, each
+    read once, a block at a time. A folder that cannot be read, a link to a folder (which would
+    be passed over) and anything that is neither a file nor a folder are refused."""
+    contents, sources, scans = {}, {}, {}
 
     def refuse(error):
         raise Refused(f"{error.filename}: the release folder cannot be read ({error.strerror})")
@@ -37,12 +43,34 @@ def read_release(folder):
                 raise Refused(f"{source}: neither a file nor a folder")
             path = publication.relative_name(source.relative_to(folder).parts)
             try:
-                data = source.read_bytes()
+                if source.stat().st_size >= threshold:
+                    scans[path] = native_chunker.scan(source)
+                    contents[path] = {"sha256": scans[path].sha256, "size": scans[path].size}
+                else:
+                    contents[path] = {"sha256": durable_file.hash_of(source), "size": source.stat().st_size}
             except OSError as error:
                 raise Refused(f"{source}: cannot be read ({error.strerror})")
-            contents[path] = {"sha256": publication.content_hash(data), "size": len(data)}
             sources[path] = source
-    return contents, sources
+    return contents, sources, scans
+
+
+def holds_big_file(folder, threshold):
+    """True when a file below the folder (links not followed) has at least threshold bytes."""
+    def size(path):
+        try:
+            return path.stat().st_size
+        except OSError:
+            return 0  # read_release says why
+    return any(size(pathlib.Path(root) / name) >= threshold for root, _, names in os.walk(folder) for name in names)
+
+
+def check_threshold(threshold):
+    """Refuses a threshold at or below the largest chunk: a launcher asks for an index only for a
+    file larger than that."""
+    largest = native_chunker.sizes()[2]
+    if threshold <= largest:
+        raise Refused(f"--chunk-threshold {threshold}: files are chunked only above the largest chunk, "
+                      f"{largest} bytes; give more")
 
 
 def read_baseline(site):
@@ -97,11 +125,14 @@ def sign(lines, signer, site_serial):
     return data, serial
 
 
-def publish(release, version, site, signer=None):
-    """Publishes the release into the site, the list signed when a site_trust.Signer is given.
+def publish(release, version, site, signer=None, threshold=DEFAULT_CHUNK_THRESHOLD, keep=DEFAULT_KEEP):
+    """Publishes the release into the site, the list signed when a site_trust.Signer is given,
+    files of at least threshold bytes also as chunks, which stay for the last keep publications.
     Returns the new record, the list's lines (less the serial and signature lines), the serial
-    (None unsigned) and the baseline's names left out because launchers refuse them."""
-    contents, sources = read_release(release)
+    (None unsigned), the baseline's names left out because launchers refuse them, and the count
+    of files chunked."""
+    contents, sources, scans = read_release(release, threshold)
+    history = chunk_store.read_history(site)
     if signer is None:
         record, lines, dropped = publication.plan(contents, version, read_baseline(site))
         data, serial = publication.list_bytes(lines), None
@@ -109,11 +140,26 @@ def publish(release, version, site, signer=None):
         baseline, site_serial = site_trust.baseline(site, *read_list(site), signer)
         record, lines, dropped = publication.plan(contents, version, baseline)
         data, serial = sign(lines, signer, site_serial)
-    # The list goes last: a server that is read meanwhile never lists a file it lacks.
-    upload_folder.place(site, contents, sources)
+    # Everything is staged before anything moves in, so that a failure leaves the site as it was;
+    # the list goes last: a server that is read meanwhile never lists a file it lacks.
+    staged = chunk_store.stage(site, scans, sources)
+    try:
+        changed = upload_folder.stage(site, contents, sources)
+    except BaseException:
+        upload_folder.remove(chunk_store.stage_folder(site))
+        raise
+    chunk_store.move_in(site, staged)
+    upload_folder.move_in(site, contents, changed)
+    # Recorded before the list, so that a stop after it never loses the chunks the list needs.
+    chunked = bool(scans or history or os.path.lexists(site / chunk_store.FOLDER))
+    if chunked:
+        history.append(chunk_store.release_entry(version, scans))
+        chunk_store.write_history(site, history)
     durable_file.write_atomically(list_path(site), data)
     write_record(site, record)
-    return record, lines, serial, dropped
+    if chunked:
+        chunk_store.prune(site, history, keep)
+    return record, lines, serial, dropped, len(scans)
 
 
 def resign(site, signer):

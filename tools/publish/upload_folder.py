@@ -28,8 +28,7 @@ def holds(upload, parts, content):
     target = upload.joinpath(*parts)
     if not all(is_real(folder, stat.S_ISDIR) for folder in folders) or not is_real(target, stat.S_ISREG):
         return False
-    return target.stat().st_size == content["size"] and \
-        publication.content_hash(target.read_bytes()) == content["sha256"]
+    return target.stat().st_size == content["size"] and durable_file.hash_of(target) == content["sha256"]
 
 
 def remove(path):
@@ -51,17 +50,21 @@ def make_way(upload, parts):
     return folder / parts[-1]
 
 
-def stage_changes(stage, changed, sources):
-    """Writes each changed file whole into the stage folder; on any failure the stage goes."""
+def stage_changes(stage, changed, contents, sources):
+    """Copies each changed file into the stage folder, checked against the hash it was published
+    with (the release may change meanwhile); on any failure the stage goes."""
     remove(stage)  # left by a publication that was stopped
     stage.mkdir(parents=True)
     for number, path in enumerate(changed):
         try:
-            durable_file.write_synced(stage / str(number), sources[path].read_bytes())
+            copied = durable_file.copy_synced(sources[path], stage / str(number))
         except OSError as error:
             remove(stage)
             raise Refused(f"{sources[path]}: cannot be copied into the site ({error.strerror}); the site "
                           "is as it was") from None
+        if copied != contents[path]["sha256"]:
+            remove(stage)
+            raise Refused(f"{sources[path]}: changed while it was published; the site is as it was")
 
 
 def sweep(upload, contents):
@@ -77,12 +80,22 @@ def sweep(upload, contents):
                 path.unlink()
 
 
-def place(site, contents, sources):
-    """Brings site/AppGameUpload to the release ({list path: content}, {list path: source file})."""
+def stage_folder(site):
+    return site / (publication.UPLOAD_FOLDER + TEMPORARY_ENDING)
+
+
+def stage(site, contents, sources):
+    """Stages what site/AppGameUpload lacks of the release ({list path: content}, {list path:
+    source file}) and returns those paths, for move_in(); the site itself is not changed."""
     upload = site / publication.UPLOAD_FOLDER
     changed = [path for path in sorted(sources) if not holds(upload, path.split("\\"), contents[path])]
-    stage = site / (publication.UPLOAD_FOLDER + TEMPORARY_ENDING)
-    stage_changes(stage, changed, sources)
+    stage_changes(stage_folder(site), changed, contents, sources)
+    return changed
+
+
+def move_in(site, contents, changed):
+    """Brings site/AppGameUpload to the release: the staged files moved in, the rest swept."""
+    upload, stage = site / publication.UPLOAD_FOLDER, stage_folder(site)
     if not is_real(upload, stat.S_ISDIR):
         remove(upload)
         upload.mkdir()
