@@ -4,7 +4,7 @@ passes against nginx: the player's folder ends up equal to the release, version 
 with no request and no error-log line beyond what the release needs. Signed publications pass
 the launcher's own acceptance (CNG verify, serial, expiry); altered and replayed lists do not.
 
-A launcher from before chunks (old_launcher.py builds it into OLD_FOLDER) installs chunked sites
+The launchers in players' hands (old_launcher.py builds them into OLD_FOLDER/<commit>) install chunked sites
 by whole files.
 
 usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE OLD_FOLDER"""
@@ -170,11 +170,19 @@ class RoundTrip(unittest.TestCase):
     def test_a_launcher_from_before_chunks_installs_chunked_sites_by_whole_files(self):
         # That launcher refuses a signed line with a field it does not know: chunk data lives
         # under TolvaneChunks/ alone, where it never looks.
-        program = old_launcher.build(OLD_FOLDER)
+        for commit in old_launcher.COMMITS:
+            with self.subTest(launcher=commit):
+                self.install_chunked_sites(old_launcher.build(pathlib.Path(OLD_FOLDER) / commit, commit), commit)
+
+    def install_chunked_sites(self, program, commit):
+        # Each launcher gets a site, a key and a player of its own (a player folder's serial
+        # record outlives the folder).
+        for left in ("old-keys", "site"):
+            shutil.rmtree(self.work / left, ignore_errors=True)
         keys = self.work / "old-keys"
         self.run_tool("keygen", keys)
         key_hex = list_key.read_key((keys / "public.pem").read_text()).hex()
-        self.addCleanup(shutil.rmtree, self.work / "site")
+        self.addCleanup(shutil.rmtree, self.work / "site", True)
         big = os.urandom(9 << 20)
         v1 = {"TolvaneGame.exe": b"MZ one", "data/big.pak": big, "it's.txt": b"a name it takes",
               "data/mid.pak": os.urandom(5 << 20)}
@@ -196,7 +204,7 @@ class RoundTrip(unittest.TestCase):
                 self.assertEqual(judged.stdout.splitlines(), [
                     f"index {'taken' if size >= threshold else 'none'} {name}"
                     for name, size in sorted(listed.items()) if size > native_chunker.sizes()[2]])
-                _, player, errors, requested = self.run_pass("old", key_hex, program)
+                _, player, errors, requested = self.run_pass("old-" + commit, key_hex, program)
                 self.assertEqual((player, errors), (files, []))
                 self.assertFalse([path for path in requested if path.startswith("TolvaneChunks")])
 
