@@ -1,5 +1,6 @@
 // Runs one update pass and prints how long it took, for the benchmarks in bench/.
-// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] SERVER_URL SETUP_FOLDER
+// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] [--limit KIBS] SERVER_URL
+//        SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
@@ -7,6 +8,7 @@
 // version, no stat cache.
 // --list-key runs the pass as a launcher built with that list key (X then Y, 128 hex digits, as
 // cmake/list_key.py prints it) does: signed lists only, each release installed whole.
+// --limit holds the pass's downloads to KIBS KiB/s together, as the launcher's /limit=N does.
 #include <windows.h>
 
 #include <atomic>
@@ -50,6 +52,8 @@ int wmain(int argc, wchar_t** argv) {
             DownloadProgressCallback = CountReport;
         } else if (std::wcscmp(argv[next], L"--repair") == 0) {
             options.repair = true;
+        } else if (std::wcscmp(argv[next], L"--limit") == 0 && next + 1 < argc) {
+            options.limitKiBs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
         } else if (std::wcscmp(argv[next], L"--list-key") == 0 && next + 1 < argc) {
             options.listKey = FromHex(argv[++next]);
             if (options.listKey.empty()) {
@@ -62,8 +66,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc - next != 2) {
         std::fprintf(
-            stderr, "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] SERVER_URL "
-                    "SETUP_FOLDER\n");
+            stderr,
+            "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] [--limit KIBS] "
+            "SERVER_URL SETUP_FOLDER\n");
         return 2;
     }
     UpdateServerSettings =

@@ -1,6 +1,7 @@
-# The check of TOLVANE_DOWNLOAD_LIMIT_KIBS, the build's default bandwidth limit of downloads.
-# Included by src/update/base/CMakeLists.txt; alone it checks one value and prints it:
+# The check of TOLVANE_DOWNLOAD_LIMIT_KIBS, the build's default bandwidth limit of downloads
+# (0: none). Included by src/update/base/CMakeLists.txt; alone it checks one value and prints it:
 #   cmake -DTOLVANE_DOWNLOAD_LIMIT_KIBS=<value> -P download_limit.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/whole_number.cmake)
 
 # The largest limit is the engine's, which the launcher's /limit=N switch keeps to as well.
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../src/update/base/update_settings.h most
@@ -13,19 +14,9 @@ endif()
 
 # Sets out to the value in plain decimal digits, or stops the configuration with a message.
 function(tolvane_check_download_limit value out)
-    set(refusal "TOLVANE_DOWNLOAD_LIMIT_KIBS must be a whole number of KiB/s from 0 (no limit) to")
-    if(NOT value MATCHES "^[0-9]+$")
-        message(FATAL_ERROR
-            "${refusal} ${TOLVANE_MOST_DOWNLOAD_LIMIT}, written in digits only; it is '${value}'")
-    endif()
-    # Leading zeros would make the C++ literal octal.
-    string(REGEX MATCH "^0*([0-9]+)$" value "${value}")
-    set(value "${CMAKE_MATCH_1}")
-    string(LENGTH "${value}" digits)
-    if(digits GREATER 10 OR value GREATER TOLVANE_MOST_DOWNLOAD_LIMIT)
-        message(FATAL_ERROR "${refusal} ${TOLVANE_MOST_DOWNLOAD_LIMIT}; it is ${value}")
-    endif()
-    set(${out} ${value} PARENT_SCOPE)
+    tolvane_check_whole_number(TOLVANE_DOWNLOAD_LIMIT_KIBS KiB/s "${value}"
+        ${TOLVANE_MOST_DOWNLOAD_LIMIT} checked)
+    set(${out} ${checked} PARENT_SCOPE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
