@@ -31,9 +31,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (limit.given)
         DownloadLimitKiBs = limit.kibs;
     if (!limit.refused.empty())
-        LogFailure(L"error : " + limit.refused +
-                   L" is ignored: the limit is a whole number of "
-                   L"KiB/s from 0 (none) to " +
+        LogFailure(L"error : Bandwidth limit ignored: " + limit.refused +
+                   L" is not /limit=N with N a whole number of KiB/s from 0 to " +
                    std::to_wstring(kMostDownloadLimitKiBs));
     // A commit a kill cut short is finished or undone before anything else reads the folder.
     // One handed to the staged launcher ends this one, which that launcher starts again.
