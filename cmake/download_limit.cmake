@@ -1,5 +1,6 @@
 # The check of TOLVANE_DOWNLOAD_LIMIT_KIBS, the build's default bandwidth limit of downloads
-# (0: none). Included by src/update/base/CMakeLists.txt; alone it checks one value and prints it:
+# (0: none), up to TOLVANE_MOST_DOWNLOAD_LIMIT. Included by src/update/base/CMakeLists.txt; alone
+# it checks one value and prints it:
 #   cmake -DTOLVANE_DOWNLOAD_LIMIT_KIBS=<value> -P download_limit.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/whole_number.cmake)
 
@@ -12,14 +13,8 @@ if(NOT TOLVANE_MOST_DOWNLOAD_LIMIT)
     message(FATAL_ERROR "update_settings.h no longer states kMostDownloadLimitKiBs")
 endif()
 
-# Sets out to the value in plain decimal digits, or stops the configuration with a message.
-function(tolvane_check_download_limit value out)
-    tolvane_check_whole_number(TOLVANE_DOWNLOAD_LIMIT_KIBS KiB/s "${value}"
-        ${TOLVANE_MOST_DOWNLOAD_LIMIT} checked)
-    set(${out} ${checked} PARENT_SCOPE)
-endfunction()
-
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-    tolvane_check_download_limit("${TOLVANE_DOWNLOAD_LIMIT_KIBS}" limit)
+    tolvane_check_whole_number(TOLVANE_DOWNLOAD_LIMIT_KIBS KiB/s "${TOLVANE_DOWNLOAD_LIMIT_KIBS}"
+        ${TOLVANE_MOST_DOWNLOAD_LIMIT} limit)
     message(STATUS "TOLVANE_DOWNLOAD_LIMIT_KIBS=${limit}")
 endif()
