@@ -1,6 +1,6 @@
 // Runs one update pass and prints how long it took, for the benchmarks in bench/.
-// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] [--mirror URL]...
-//        SERVER_URL SETUP_FOLDER
+// usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] [--limit KIBS]
+//        [--mirror URL]... SERVER_URL SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
@@ -9,6 +9,7 @@
 // --list-key runs the pass as a launcher built with that list key (X then Y, 128 hex digits, as
 // cmake/list_key.py prints it) does: signed lists only, each release installed whole.
 // --mirror adds a base URL asked after SERVER_URL, as a launcher built with several does.
+// --limit holds the pass's downloads to KIBS KiB/s together, as the launcher's /limit=N does.
 #include <windows.h>
 
 #include <atomic>
@@ -56,6 +57,8 @@ int wmain(int argc, wchar_t** argv) {
             mirrors.push_back(argv[++next]);
         } else if (std::wcscmp(argv[next], L"--repair") == 0) {
             options.repair = true;
+        } else if (std::wcscmp(argv[next], L"--limit") == 0 && next + 1 < argc) {
+            options.limitKiBs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
         } else if (std::wcscmp(argv[next], L"--list-key") == 0 && next + 1 < argc) {
             options.listKey = FromHex(argv[++next]);
             if (options.listKey.empty()) {
@@ -69,7 +72,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc - next != 2) {
         std::fprintf(
             stderr,
-            "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] [--mirror URL]... "
+            "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] [--limit KIBS] "
+            "[--mirror URL]... "
             "SERVER_URL SETUP_FOLDER\n");
         return 2;
     }

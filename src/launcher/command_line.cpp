@@ -1,5 +1,7 @@
 #include "launcher/command_line.h"
 
+#include "update/base/update_settings.h"
+
 namespace Application {
 
 namespace {
@@ -73,6 +75,34 @@ bool AsksForRepair(const wchar_t* commandLine) {
         if (SameIgnoringCase(argument, L"/repair"))
             return true;
     return false;
+}
+
+LimitSwitch AskedDownloadLimit(const wchar_t* commandLine) {
+    LimitSwitch asked;
+    if (commandLine == nullptr)
+        return asked;
+    const std::size_t prefix = 7; // "/limit="
+    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
+        const bool bare = SameIgnoringCase(argument, L"/limit");
+        if (!bare &&
+            (argument.size() < prefix || !SameIgnoringCase(argument.substr(0, prefix), L"/limit=")))
+            continue;
+        const std::wstring digits = bare ? std::wstring() : argument.substr(prefix);
+        // Ten digits hold any 32-bit value, so the sum below cannot overflow.
+        bool number = !digits.empty() && digits.size() <= 10;
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; number && i < digits.size(); ++i) {
+            number = digits[i] >= L'0' && digits[i] <= L'9';
+            value = value * 10 + static_cast<std::uint64_t>(digits[i] - L'0');
+        }
+        if (number && value <= kMostDownloadLimitKiBs) {
+            asked.given = true;
+            asked.kibs = static_cast<std::uint32_t>(value);
+        } else {
+            asked.refused = argument;
+        }
+    }
+    return asked;
 }
 
 } // namespace Application

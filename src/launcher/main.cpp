@@ -4,6 +4,7 @@
 #include "launcher/setup.h"
 #include "launcher/shutdown.h"
 #include "toolkit/window.h"
+#include "update/base/failure_log.h"
 #include "update/base/update_settings.h"
 #include "update/install/launcher_handover.h"
 #include "update/install/self_check.h"
@@ -12,7 +13,8 @@
 // The program's entry: assembles the launcher, shows it and runs its message loop. A close
 // request stops the loop that Show runs; the window stays and the loop runs again, so the
 // second close request ends the program (exit code 1). "/repair" on the command line asks the
-// engine for a repair pass. An update a kill cut short is recovered first.
+// engine for a repair pass, "/limit=N" a bandwidth limit of N KiB/s for its downloads. An update
+// a kill cut short is recovered first.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SystemWindow::InstanceHandle = instance;
     // A launcher staged by an update proves here that it can take the studio's lists.
@@ -24,6 +26,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     if (Application::AsksForRepair(GetCommandLineW()))
         RepairRequested = true;
+    // Before the first pass, which takes the limit into its options.
+    const Application::LimitSwitch limit = Application::AskedDownloadLimit(GetCommandLineW());
+    if (limit.given)
+        DownloadLimitKiBs = limit.kibs;
+    if (!limit.refused.empty())
+        LogFailure(L"error : Bandwidth limit ignored: " + limit.refused +
+                   L" is not /limit=N with N a whole number of KiB/s from 0 to " +
+                   std::to_wstring(kMostDownloadLimitKiBs));
     // A commit a kill cut short is finished or undone before anything else reads the folder.
     // One handed to the staged launcher ends this one, which that launcher starts again.
     if (!RecoverInterruptedUpdate(DefaultServerSettings()))

@@ -68,7 +68,8 @@ ServerSettings DefaultServerSettings() {
 }
 
 PassOptions DefaultPassOptions() {
-    return PassOptions{RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {}};
+    return PassOptions{
+        RepairRequested.load(), BuiltInListKey(), BuiltInProduct(), {}, DownloadLimitKiBs.load()};
 }
 
 PassRequest RequestPass(const ServerSettings& settings, const PassOptions& options) {

@@ -158,25 +158,48 @@ TEST_F(LauncherWindow, GameTileClickShowsStartAndStartsAPass) {
 }
 
 // Only a whole argument "/repair" in any letter case asks for a repair; the program's own name,
-// a quoted part of a longer argument or an escaped quote never do.
-TEST(CommandLine, RepairSwitchIsOneWholeArgumentInAnyCase) {
-    const std::pair<const wchar_t*, bool> cases[] = {
-        {L"\"C:\\Program Files\\Tolvane\\TolvaneLauncher.exe\" /REPAIR", true},
-        {L"launcher.exe\t/Repair  ", true},
-        {L"launcher.exe -x \"/repair\"", true},
-        {L"launcher.exe /rep\"\"air", true},
-        {L"launcher.exe", false},
-        {nullptr, false},
-        {L"launcher.exe /repairs", false},
-        {L"launcher.exe -repair repair /repair:1 \\/repair", false},
-        {L"launcher.exe \"/repair now\"", false},
-        {L"launcher.exe \\\"/repair\\\"", false},
-        {L"\"C:\\a /repair\\TolvaneLauncher.exe\"", false},
-        {L"/repair", false}, // the program's name
-        {L"launcher.exe /repa\x0130r /REPA\x0131R", false},
+// a quoted part of a longer argument or an escaped quote never do. "/limit=N" gives a bandwidth
+// limit when N is a whole number of KiB/s up to the largest; the last good one counts, and the
+// last that is no such switch is named to be logged.
+TEST(CommandLine, RepairAndLimitSwitchesAreWholeArgumentsInAnyCase) {
+    // The line, whether it asks for a repair, the limit given (-1: none), the refused switch.
+    // clang-format off
+    const std::tuple<const wchar_t*, bool, long long, const wchar_t*> cases[] = {
+        {L"\"C:\\Program Files\\Tolvane\\TolvaneLauncher.exe\" /REPAIR", true, -1, L""},
+        {L"launcher.exe\t/Repair  ", true, -1, L""},
+        {L"launcher.exe -x \"/repair\"", true, -1, L""},
+        {L"launcher.exe /rep\"\"air", true, -1, L""},
+        {L"launcher.exe", false, -1, L""},
+        {nullptr, false, -1, L""},
+        {L"launcher.exe /repairs", false, -1, L""},
+        {L"launcher.exe -repair repair /repair:1 \\/repair", false, -1, L""},
+        {L"launcher.exe \"/repair now\"", false, -1, L""},
+        {L"launcher.exe \\\"/repair\\\"", false, -1, L""},
+        {L"\"C:\\a /repair\\TolvaneLauncher.exe\"", false, -1, L""},
+        {L"/repair", false, -1, L""}, // the program's name
+        {L"launcher.exe /repa\x0130r /REPA\x0131R", false, -1, L""},
+        {L"launcher.exe /limit=512 /repair", true, 512, L""},
+        {L"launcher.exe /LIMIT=0", false, 0, L""}, // none, over the build's default
+        {L"launcher.exe /Limit=0004194304 /limit=7", false, 7, L""},
+        {L"launcher.exe \"/limit=2048\"", false, 2048, L""},
+        {L"/limit=5", false, -1, L""}, // the program's name
+        {L"launcher.exe /limits=5 -limit=5 /limit:5", false, -1, L""},
+        {L"launcher.exe /limit=4194305", false, -1, L"/limit=4194305"},
+        {L"launcher.exe /limit=18446744073709551617", false, -1, L"/limit=18446744073709551617"},
+        {L"launcher.exe /limit=9 /limit=", false, 9, L"/limit="},
+        {L"launcher.exe /limit /limit=9", false, 9, L"/limit"},
+        {L"launcher.exe /limit=-1 /limit=+1 /limit=1k", false, -1, L"/limit=1k"},
+        {L"launcher.exe \"/limit= 1\" /limit=\x0661", false, -1, L"/limit=\x0661"},
+        {L"launcher.exe /limit=1\x01", false, -1, L"/limit=1\x01"},
     };
-    for (const auto& [line, repair] : cases)
-        EXPECT_EQ(Application::AsksForRepair(line), repair) << (line ? line : L"(null)");
+    // clang-format on
+    for (const auto& [line, repair, limit, refused] : cases) {
+        SCOPED_TRACE(testing::Message() << (line ? line : L"(null)"));
+        EXPECT_EQ(Application::AsksForRepair(line), repair);
+        const Application::LimitSwitch asked = Application::AskedDownloadLimit(line);
+        EXPECT_EQ(asked.given ? static_cast<long long>(asked.kibs) : -1, limit);
+        EXPECT_EQ(asked.refused, refused);
+    }
     EXPECT_EQ(Application::CommandLineArguments(L"x.exe a\\\\\"b c\" \"\" d\\e"),
               (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
 }

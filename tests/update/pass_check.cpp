@@ -199,7 +199,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     // The pass's trace lines, to count what it hashed.
     std::ostringstream trace;
     std::streambuf* const console = std::cout.rdbuf(trace.rdbuf());
-    PassOptions options{pass.repair, pass.keys > 0 ? BuiltInListKey() : "", pass.product, {}};
+    PassOptions options{
+        pass.repair, pass.keys > 0 ? BuiltInListKey() : "", pass.product, {}, pass.limitKiBs};
     if (pass.keys > 1)
         options.listKey += FromHex(String::ToString(Env(L"TOLVANE_OTHER_LIST_KEY")));
     // A kill is the commit stopped dead at that moment.

@@ -53,6 +53,7 @@ struct PassCase {
     // At that moment of a commit another program acts on the folder (act, in Place's form).
     int actAt = -1;
     const char* act = "";
+    std::uint32_t limitKiBs = 0; // the pass's bandwidth limit; 0: none
 };
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the

@@ -167,6 +167,11 @@ const PassCase Passes[] = {
      .after = "big.exe:*|after.txt:after|update\\update.info:big.exe;{pin:@record_run.exe}"
          "|update\\hashes.cache:*", .count = 2, .progress = true,
      .requested = "uploadfile.uda|big.exe"},
+    // Held to a bandwidth limit, a pass still installs the whole file it paces.
+    {.site = "limited", .served = "uploadfile.uda:paced.bin;{pin:@paced.bin}\n|paced.bin:@paced.bin",
+     .after = "paced.bin:pppppppppppppppp...(40960 bytes)"
+         "|update\\update.info:paced.bin;{pin:@paced.bin}|update\\hashes.cache:*",
+     .count = 1, .progress = true, .limitKiBs = 16},
     // 100,000 lines: "Version = huge;" and comments, each read and counted.
     {.site = "hugelist", .server = L"FAULT", .after = "update\\update.info:Version = huge;",
      .errors = "{dl}Version = huge{fail}-2146697211", .progress = true},
@@ -176,13 +181,15 @@ const PassCase Passes[] = {
 TEST_F(UpdatePass, BringsTheFolderInStepAndFailsCleanlyAndTwoStartsGiveOnePass) {
     const std::wstring canary = Here + L"canary.tolvane-part";
     WriteBytes(canary, "alive");
-    fs::remove_all(Here + L"escaped");    // left by an earlier failing run
-    Network::DownloadStallLimitMs = 3000; // for the reset fault
+    WriteBytes(Here + L"paced.bin", std::string(40960, 'p')); // longer than the limit's bucket
+    fs::remove_all(Here + L"escaped");                        // left by an earlier failing run
+    Network::DownloadStallLimitMs = 3000;                     // for the reset fault
     for (const PassCase& pass : Passes)
         CheckPass(pass, ScratchFolder().path());
     EXPECT_EQ(ReadBytes(canary), "alive");
     EXPECT_FALSE(FileExists(Here + L"escaped"));
     DeleteFileW(canary.c_str());
+    DeleteFileW((Here + L"paced.bin").c_str());
 }
 
 // Run only as a child process by the test below, which kills it in the middle of a download.

@@ -10,6 +10,8 @@ DownloadProgressFunction DownloadProgressCallback = nullptr;
 PassNoteFunction PassNoteCallback = nullptr;
 std::uint32_t ProgressPauseMs = 100;
 std::atomic<bool> RepairRequested{false};
+// Set at configure time; braces refuse a value the limit cannot hold.
+std::atomic<std::uint32_t> DownloadLimitKiBs{std::uint32_t{TOLVANE_DOWNLOAD_LIMIT_KIBS}};
 
 std::vector<std::wstring> BaseUrls(const ServerSettings& settings) {
     std::vector<std::wstring> urls{settings.serverUrl};

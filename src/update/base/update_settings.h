@@ -33,6 +33,8 @@ struct PassOptions {
     std::string listKey;     // the studio's public keys (X then Y, 64 bytes each); empty: unsigned
     std::string product;     // the product whose lists alone are taken; empty: any
     CommitWatch commitWatch; // none in a launcher
+    // The bandwidth limit of the pass's downloads together, in KiB/s; 0: none.
+    std::uint32_t limitKiBs = 0;
 };
 
 // The options of the latest pass. Written only by StartUpdate, and never while a pass runs.
@@ -63,3 +65,11 @@ extern std::uint32_t ProgressPauseMs;
 // starts ignores the early stop of an unchanged version and the stat cache, re-hashes every
 // listed file and fetches what differs. StartUpdate clears it.
 extern std::atomic<bool> RepairRequested;
+
+// The largest bandwidth limit in KiB/s, of the build option and the /limit=N switch alike.
+constexpr std::uint32_t kMostDownloadLimitKiBs = 4194304;
+
+// The bandwidth limit, in KiB/s (0: none), that the passes StartUpdate starts keep to: the
+// build's default (TOLVANE_DOWNLOAD_LIMIT_KIBS) until the launcher's /limit=N switch sets it,
+// before the first pass.
+extern std::atomic<std::uint32_t> DownloadLimitKiBs;

@@ -2,9 +2,13 @@
 
 #include <wininet.h>
 
+#include <algorithm>
+
+#include "update/base/update_settings.h"
 #include "update/transfer/binding_queries.h"
 #include "update/transfer/cache_owner.h"
 #include "update/transfer/connection_breaker.h"
+#include "update/transfer/rate_limit.h"
 
 namespace Network {
 
@@ -17,8 +21,13 @@ namespace {
 constexpr DWORD kCheckMs = 100;
 // How long an aborted download may go on before its connections are shut down.
 constexpr DWORD kCloseAfterMs = 500;
+// How long a download held back by the bandwidth limit sleeps before it looks for a cut again.
+constexpr ULONGLONG kHoldSliceMs = 10;
 
 thread_local BindingWatch* CurrentWatch = nullptr;
+// The bandwidth limit of the pass this thread runs: a pass runs on a thread of its own and its
+// downloads one after another, so one bucket serves them all.
+thread_local RateLimit PassRate;
 
 bool Is(ULONG statusCode, BINDSTATUS status) {
     return statusCode == static_cast<ULONG>(status);
@@ -36,6 +45,9 @@ BindingWatch::BindingWatch(const std::wstring& url, bool showProgress, std::uint
       lastReport_(GetTickCount()), outer_(CurrentWatch) {
     reached_.insert(UrlAuthority(url));
     facts_.stallLimitMs = DownloadStallLimitMs;
+    // The worker reads the pass's options; they never change under it.
+    if (PassRate.kibs() != UpdatePassOptions.limitKiBs)
+        PassRate.Reset(UpdatePassOptions.limitKiBs, GetTickCount64());
     CurrentWatch = this;
     CreateTimerQueueTimer(&timer_, nullptr, Check, this, kCheckMs, kCheckMs, WT_EXECUTEDEFAULT);
 }
@@ -68,9 +80,10 @@ bool BindingWatch::Received(IStream* stream) {
     // The platform hands the body over in pieces and says more only once all that waits has
     // been read: to the end of the stream, or until it has no more for now.
     char buffer[64 * 1024];
+    const ULONG want = static_cast<ULONG>(PassRate.ReadSize(sizeof buffer));
     for (;;) {
         ULONG read = 0;
-        const HRESULT result = stream ? stream->Read(buffer, sizeof buffer, &read) : S_FALSE;
+        const HRESULT result = stream ? stream->Read(buffer, want, &read) : S_FALSE;
         if (read > 0) {
             Heard();
             DownloadCut cut = DownloadCut::None;
@@ -84,9 +97,27 @@ bool BindingWatch::Received(IStream* stream) {
                 Abort(cut);
                 return false;
             }
+            // A pulled body is read from the connection only as it is taken from the stream, so
+            // a hold here keeps the network itself to the limit.
+            if (!Hold(PassRate.Take(read, GetTickCount64())))
+                return false;
         }
         if (result != S_OK || read == 0)
             return true;
+    }
+}
+
+bool BindingWatch::Hold(std::uint32_t ms) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    for (;;) {
+        // Held on purpose: never a stall.
+        Heard();
+        if (cut_ != static_cast<int>(DownloadCut::None))
+            return false;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until)
+            return true;
+        Sleep(static_cast<DWORD>(std::min(until - now, kHoldSliceMs)));
     }
 }
 

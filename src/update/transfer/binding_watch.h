@@ -40,8 +40,9 @@ class BindingWatch {
     void Started(IBinding* binding);
     // False when the download must stop (it has then been aborted).
     bool Reported(ULONG progress, ULONG statusCode);
-    // Body bytes are waiting in the stream: all of them are read and written. False when the
-    // download must stop (it has then been aborted).
+    // Body bytes are waiting in the stream: all of them are read and written, no faster than
+    // the pass's bandwidth limit (PassOptions::limitKiBs) lets them. False when the download
+    // must stop (it has then been aborted).
     bool Received(IStream* stream);
     // The Location of a redirect the platform was told not to follow.
     void Redirected(LPCWSTR location);
@@ -70,6 +71,9 @@ class BindingWatch {
   private:
     static void CALLBACK Check(PVOID watch, BOOLEAN);
     void ReadAnswer();
+    // Sleeps ms while the pass's bandwidth limit holds the download back; false, at once, when
+    // the download is cut meanwhile (an abort, the size limit, the stall watch).
+    bool Hold(std::uint32_t ms);
     void NoteUrl(IBinding* binding);
     void ShutDownReached();
     void Heard() { lastReport_ = GetTickCount(); }
