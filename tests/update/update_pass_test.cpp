@@ -297,6 +297,27 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
                                    String::ToWstring(changed.back().substr(0, 2)) + L"\\" +
                                    String::ToWstring(changed.back());
     const std::string chunk = ReadBytes(hostChunk);
+    Sha256 whole;
+    whole.Add(v2);
+    const std::string sha256 = whole.Finish(),
+                      whole404 =
+                          "uploadfile.uda|/sign-7/TolvaneChunks/index/" + sha256 + "|pack.bin";
+    const std::wstring index = site + L"TolvaneChunks\\index\\" + String::ToWstring(sha256);
+    // What a pass killed while it built the file leaves: the build up to the last changed
+    // chunk and part of the next one, and a chunk download's temporary.
+    std::uint64_t built = 0;
+    for (const std::string& hash : hashes) {
+        built += fs::file_size(site + L"TolvaneChunks\\" +
+                               String::ToWstring(hash.substr(0, 2) + "\\" + hash));
+        if (hash == changed.back())
+            break;
+    }
+    WriteBytes(Here + L"chunk-killed.bin", v2.substr(0, built) + std::string(1000, 'k'));
+    const std::string
+        killed =
+            "pack.bin:@chunk-v1.bin|update\\update.info:Version = 1;{d}|update\\chunks\\" + sha256 +
+            ".build:@chunk-killed.bin|update\\chunks\\" + changed.front() + ".tolvane-part:half",
+        indexOnly = "uploadfile.uda|/sign-7/TolvaneChunks/index/" + sha256;
     // clang-format off
     const char* list = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@chunk-v2.bin}"
                        "|pack.bin:@chunk-v2.bin";
@@ -328,9 +349,11 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
         {{.site = "sign-7", .served = list, .before = "pack.bin:@chunk-damaged.bin",
           .after = installed.c_str(), .count = 1, .progress = true, .keys = 1,
           .sentAtMost = damagedBytes + (64 << 10)}, "", true},
+        {{.site = "sign-7", .served = list, .before = killed.c_str(), .after = installed.c_str(),
+          .count = 1, .progress = true, .requested = indexOnly.c_str(), .keys = 1}, "", true},
         // No index on the host: the whole file, as an older launcher fetches it, and no error.
         {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
-          .count = 1, .progress = true, .keys = 1}, "index", true},
+          .count = 1, .progress = true, .requested = whole404.c_str(), .keys = 1}, "index", true},
         // A wrong chunk holds the release back with one line naming the file.
         {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = heldBack.c_str(),
           .errors = wrong.c_str(), .count = 1, .progress = true, .keys = 1}, "wrong", false},
@@ -340,11 +363,6 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
           .errors = cut.c_str(), .count = 1, .progress = true, .keys = 1}, "cut", false},
     };
     // clang-format on
-    const std::wstring index = site + L"TolvaneChunks\\index\\" + String::ToWstring([&] {
-                                   Sha256 whole;
-                                   whole.Add(v2);
-                                   return whole.Finish();
-                               }());
     for (const Row& row : rows) {
         const ScratchFolder folder;
         const std::string host = row.host;
@@ -374,7 +392,8 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
                   folder.path());
         EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2);
     }
-    for (const wchar_t* name : {L"chunk-v1.bin", L"chunk-v2.bin", L"chunk-damaged.bin"})
+    for (const wchar_t* name :
+         {L"chunk-v1.bin", L"chunk-v2.bin", L"chunk-damaged.bin", L"chunk-killed.bin"})
         DeleteFileW((Here + name).c_str());
     fs::remove_all(site + L"TolvaneChunks");
 }
