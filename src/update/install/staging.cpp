@@ -6,6 +6,8 @@
 
 #include "update/base/base.h"
 #include "update/chunks/chunks.h"
+#include "update/chunks/fetch/chunk_assembly.h"
+#include "update/chunks/fetch/chunk_files.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
 #include "utility/string_helpers.h"

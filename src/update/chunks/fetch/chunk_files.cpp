@@ -1,4 +1,4 @@
-#include "update/chunks/chunk_files.h"
+#include "update/chunks/fetch/chunk_files.h"
 
 #include <windows.h>
 

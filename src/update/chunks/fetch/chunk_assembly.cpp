@@ -1,12 +1,12 @@
-#include "update/chunks/chunk_assembly.h"
+#include "update/chunks/fetch/chunk_assembly.h"
 
 #include <windows.h>
 
 #include "update/base/base.h"
-#include "update/chunks/chunk_files.h"
+#include "update/chunks/fetch/chunk_files.h"
 #include "update/chunks/chunk_index.h"
 #include "update/chunks/chunk_plan.h"
-#include "update/chunks/local_chunks.h"
+#include "update/chunks/fetch/local_chunks.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/hashed_file.h"
 #include "update/trust/sha256.h"

@@ -1,4 +1,4 @@
-#include "update/chunks/local_chunks.h"
+#include "update/chunks/fetch/local_chunks.h"
 
 #include <windows.h>
 
