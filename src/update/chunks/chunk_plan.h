@@ -58,6 +58,8 @@ class LocalChunks {
     void Seal();
     // The place of key in the local file; false when the file does not hold it.
     bool Find(const ChunkKey& key, ChunkSpan& span) const;
+    // Whether the local file holds any chunk the new file needs.
+    bool Any() const { return !spans_.empty(); }
 
   private:
     const ChunkNeeds& needs_;

@@ -277,10 +277,12 @@ TEST(ChunkPlan, WhatAFileAsksForAndWhereItsChunksComeFrom) {
     EXPECT_EQ(needs.Uses(Key(9)), 0u);
     LocalChunks local(needs);
     local.Found(Key(9), {0, 10});
+    EXPECT_FALSE(local.Any()) << "a chunk the file does not need is no source";
     local.Found(Key(2), {10, 20});
     local.Found(Key(2), {30, 20});
     local.Seal();
     ChunkSpan span;
+    EXPECT_TRUE(local.Any());
     EXPECT_FALSE(local.Find(Key(9), span)) << "not needed, not kept";
     EXPECT_FALSE(local.Find(Key(1), span));
     ASSERT_TRUE(local.Find(Key(2), span));

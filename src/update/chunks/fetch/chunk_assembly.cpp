@@ -193,9 +193,16 @@ ChunkBuild BuildFromChunks(const ChunkJob& job, std::string* sha256) {
     *sha256 = fields.sha256;
     if (CopyTwin(job.twins, fields, job.stage) && FlushToDisk(job.stage))
         return ChunkBuild::Built;
+    // With no previous copy and no earlier work there is nothing to take chunks from: one whole
+    // download costs less than the chunks one by one.
+    const auto exists = [](const std::wstring& path) {
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    if (!exists(job.previous) && !exists(buildPath))
+        return ChunkBuild::Whole;
     // The index is kept with the build until the release is in: a resumed pass needs it again.
     std::wstring message;
-    if (GetFileAttributesW(index.c_str()) == INVALID_FILE_ATTRIBUTES &&
+    if (!exists(index) &&
         !Network::DownloadPiece(index, ChunkIndexUrl(job.base, fields.sha256),
                                 ChunkIndexLimit(fields.size), kNoSizeLimit, nullptr, &message)) {
         Trace::Wide(L"no chunk index, fetched whole:" + message);
@@ -217,6 +224,11 @@ ChunkBuild BuildFromChunks(const ChunkJob& job, std::string* sha256) {
     needs.Seal();
     LocalChunks local(needs);
     FindLocalChunks(job.previous, local);
+    if (!local.Any() && !exists(buildPath)) {
+        Trace::Narrow("no chunk of the file is here, fetched whole");
+        DeleteFileW(index.c_str());
+        return ChunkBuild::Whole;
+    }
     std::uint64_t fetched = 0;
     const Assembled assembled = Assemble(job, folder, index, buildPath, needs, local, fetched);
     if (assembled == Assembled::Failed)
