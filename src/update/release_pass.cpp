@@ -47,6 +47,7 @@ bool GatherRelease(const std::vector<std::string>& lines, Release& release, std:
                 release.removals.push_back(file);
         } else if (PinnedCopyPresent(line.target, line.relativePath, line.fields)) {
             Trace::Narrow(line.relativePath + " <- identical");
+            release.present.push_back(file);
         } else {
             release.files.push_back(file);
         }
@@ -82,6 +83,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     std::size_t entries = lines.size();
     Release release;
     if (lines.empty() || !GatherRelease(lines, release, &entries)) {
+        ForgetChunkWork(folder); // the release is in place: no chunk of it is needed
         if (RecordAcceptedSerial(list, folder))
             UpdateEntryCount += entries;
         return false;
@@ -92,6 +94,8 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
         return true;
     }
     FindStagedCopies(folder, release);
+    if (release.files.empty())
+        ForgetChunkWork(folder);
     if (!FitsOnVolume(release) || !RecordAcceptedSerial(list, folder))
         return true;
     UpdateEntryCount += entries;
@@ -128,6 +132,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     }
     if (result != CommitResult::Installed && result != CommitResult::HandOver)
         return true;
+    ForgetChunkWork(folder);
     // The copies moved in were flushed as they were staged; the running launcher's file is
     // vouched for once its successor has taken the name.
     for (const ReleaseFile& file : release.files)

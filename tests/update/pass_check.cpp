@@ -17,6 +17,7 @@
 #include "support/test_files.h"
 #include "update/transfer/binding_watch.h"
 #include "update/transfer/internet_cache.h"
+#include "update/chunks/chunker.h"
 #include "update/trust/sha256.h"
 #include "update/update_worker.h"
 #include "utility/string_helpers.h"
@@ -53,7 +54,11 @@ std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::s
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file())
             continue;
-        const std::string name = String::ToString(entry.path().wstring().substr(folder.size()));
+        std::string name = String::ToString(entry.path().wstring().substr(folder.size()));
+        if (name.rfind("update\\chunks\\", 0) == 0 && expected.count("update\\chunks\\*:*")) {
+            files.insert("update\\chunks\\*:*");
+            continue;
+        }
         std::string bytes = ReadBytes(entry.path().wstring());
         if (expected.count(name + ":*"))
             bytes = "*";
@@ -80,7 +85,48 @@ bool FileCacheEntry(const wchar_t* url) {
                                 nullptr) != FALSE;
 }
 
+// The index's text for the chunk ends of bytes, the chunks' hashes in hashes.
+std::string IndexOf(const std::string& bytes, const std::vector<std::uint64_t>& ends,
+                    std::vector<std::string>& hashes) {
+    Sha256 whole;
+    whole.Add(bytes);
+    std::string lines;
+    std::uint64_t start = 0;
+    for (std::uint64_t end : ends) {
+        Sha256 chunk;
+        chunk.Add(bytes.data() + start, end - start);
+        hashes.push_back(chunk.Finish());
+        lines +=
+            std::to_string(start) + " " + std::to_string(end - start) + " " + hashes.back() + "\n";
+        start = end;
+    }
+    return "tolvane-chunk-index 1 size=" + std::to_string(bytes.size()) +
+           " sha256=" + whole.Finish() + " chunks=" + std::to_string(ends.size()) + "\n" + lines;
+}
+
 } // namespace
+
+std::vector<std::string> ServeChunks(const std::wstring& site, const std::string& bytes) {
+    Chunker chunker;
+    std::vector<std::uint64_t> ends;
+    chunker.Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), ends);
+    chunker.Finish(ends);
+    std::vector<std::string> hashes;
+    const std::string index = IndexOf(bytes, ends, hashes);
+    Sha256 whole;
+    whole.Add(bytes);
+    const fs::path root = site + L"TolvaneChunks";
+    fs::create_directories(root / "index");
+    WriteBytes((root / "index" / whole.Finish()).wstring(), index);
+    std::uint64_t start = 0;
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        fs::create_directories(root / hashes[i].substr(0, 2));
+        WriteBytes((root / hashes[i].substr(0, 2) / hashes[i]).wstring(),
+                   bytes.substr(start, ends[i] - start));
+        start = ends[i];
+    }
+    return hashes;
+}
 
 PassTest::PassTest()
     : stallLimitMs_(Network::DownloadStallLimitMs), progressPauseMs_(ProgressPauseMs),
@@ -250,6 +296,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     const std::string site = "/" + std::string(pass.site) + "/AppGameUpload/";
     std::map<std::string, int> times;
     std::vector<std::string> requested; // below the site's upload folder
+    std::uint64_t sent = 0;
     for (std::size_t i = logStart; i < served.size(); ++i) {
         EXPECT_EQ(served[i].find("ENDLESS BODY RAN OUT"), std::string::npos) << served[i];
         const std::size_t get = served[i].find("\"GET ");
@@ -257,6 +304,12 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
             continue;
         const std::string path = served[i].substr(get + 5, served[i].find(' ', get + 5) - get - 5);
         ++times[path];
+        // "... HTTP/1.1" status bytes "referer" ...
+        std::istringstream answer(served[i].substr(served[i].find('"', get + 1) + 1));
+        int status = 0;
+        std::uint64_t bytes = 0;
+        answer >> status >> bytes;
+        sent += bytes;
         requested.push_back(path.rfind(site, 0) == 0 ? path.substr(site.size()) : path);
     }
     // Each path is asked for once per hop at most: a redirect loop ends at its 11th request.
@@ -264,6 +317,9 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         EXPECT_LE(count, 11) << "asked for " << count << " times: " << path;
     if (pass.requested) {
         EXPECT_EQ(requested, Split(pass.requested));
+    }
+    if (pass.sentAtMost) {
+        EXPECT_LE(sent, pass.sentAtMost) << "bytes sent";
     }
     if (pass.hashed >= 0) {
         int hashed = 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "update/base/update_settings.h"
 #include "update/transfer/retry_plan.h"
@@ -54,7 +55,15 @@ struct PassCase {
     int actAt = -1;
     const char* act = "";
     std::uint32_t limitKiBs = 0; // the pass's bandwidth limit; 0: none
+    // When not 0, the most body bytes the first server may send in the pass, all requests
+    // together.
+    std::uint64_t sentAtMost = 0;
 };
+
+// Lays out bytes under a site's folder (its document root, ending in a backslash) as the
+// publisher chunks a big file: each chunk under TolvaneChunks\<first 2 hex>\<sha>, the index
+// under TolvaneChunks\index\<sha of the bytes>. Gives the chunks' hashes in file order.
+std::vector<std::string> ServeChunks(const std::wstring& site, const std::string& bytes);
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the
 // stall limit, the progress pause, the retry waits, the callbacks), so that no case runs with what
@@ -79,8 +88,9 @@ class PassTest : public testing::Test {
 // endless body runs out: a download is cut where it goes wrong. In the texts, {dl} stands for "No
 // download file" and the site's upload URL, {fail} for the start of a download failure, {out}
 // for a refused path, {nolist} for a list that could not be fetched, {folder} and {canary} for
-// those paths, {base0} for the server's base URL and {base1}, {base2} for the mirrors', {nul} for a
-// NUL byte, {pin:TEXT} for the fields "size=N;sha256=HEX" of the bytes TEXT (or of the file, for
+// those paths, "update\chunks\*:*" in after for whatever lies in update\chunks\, {base0} for the
+// server's base URL and {base1}, {base2} for the mirrors', {nul} for a NUL byte, {pin:TEXT} for the
+// fields "size=N;sha256=HEX" of the bytes TEXT (or of the file, for
 // "@file"), and {wrong} for fields of 65536 bytes that no body has.
 void CheckPass(const PassCase& pass, const std::wstring& folder);
 

@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <set>
 
 #include "pass_check.h"
 #include "support/test_files.h"
 #include "update/pass_wait.h"
 #include "update/transfer/binding_watch.h"
+#include "update/trust/sha256.h"
 #include "update/update_worker.h"
 #include "utility/string_helpers.h"
 
@@ -271,6 +273,152 @@ TEST_F(UpdatePass, APassInAnotherProcessIsRespectedAndWhenKilledKeepsThePrevious
         EXPECT_EQ(FileExists(leftovers + name), kept) << String::ToString(name);
     fs::remove_all(leftovers);
     fs::remove_all(folder);
+}
+
+// Big pinned files built from chunks: a pack of 48 MiB in which 1 MiB changed, served signed
+// with its chunks laid out as the publisher lays them out.
+TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
+    const std::size_t MiB = 1 << 20;
+    std::mt19937_64 random(28);
+    std::string v1(48 * MiB, '\0');
+    for (char& byte : v1)
+        byte = static_cast<char>(random());
+    std::string v2 = v1, damaged;
+    for (std::size_t i = 20 * MiB; i < 21 * MiB; ++i)
+        v2[i] = static_cast<char>(random());
+    damaged = v2;
+    for (std::size_t i = 30 * MiB; i < 30 * MiB + 100; ++i)
+        damaged[i] = static_cast<char>(~damaged[i]);
+    WriteBytes(Here + L"chunk-v1.bin", v1);
+    WriteBytes(Here + L"chunk-v2.bin", v2);
+    WriteBytes(Here + L"chunk-damaged.bin", damaged);
+    const std::wstring site = Env(L"TOLVANE_DOCROOT") + L"\\sign-7\\", aside = Here + L"chunks\\";
+    fs::remove_all(site + L"TolvaneChunks");
+    const std::vector<std::string> hashes = ServeChunks(site, v2);
+    // The chunks of v2 that another copy lacks, and their bytes.
+    const auto missing = [&](const std::string& bytes, std::uint64_t* size) {
+        const std::vector<std::string> had = ServeChunks(aside, bytes);
+        fs::remove_all(aside);
+        std::vector<std::string> lacked;
+        *size = 0;
+        for (const std::string& hash : hashes)
+            if (std::find(had.begin(), had.end(), hash) == had.end()) {
+                lacked.push_back(hash);
+                *size += fs::file_size(site + L"TolvaneChunks\\" +
+                                       String::ToWstring(hash.substr(0, 2) + "\\" + hash));
+            }
+        return lacked;
+    };
+    std::uint64_t changedBytes = 0, damagedBytes = 0;
+    const std::vector<std::string> changed = missing(v1, &changedBytes);
+    missing(damaged, &damagedBytes);
+    ASSERT_FALSE(changed.empty());
+    EXPECT_LE(changedBytes, 12 * MiB) << "an edit of 1 MiB moves a few chunks only";
+    const std::string chunkUrl =
+        "TolvaneChunks/" + changed.back().substr(0, 2) + "/" + changed.back();
+    const std::wstring hostChunk = site + L"TolvaneChunks\\" +
+                                   String::ToWstring(changed.back().substr(0, 2)) + L"\\" +
+                                   String::ToWstring(changed.back());
+    const std::string chunk = ReadBytes(hostChunk);
+    Sha256 whole;
+    whole.Add(v2);
+    const std::string sha256 = whole.Finish(),
+                      whole404 =
+                          "uploadfile.uda|/sign-7/TolvaneChunks/index/" + sha256 + "|pack.bin";
+    const std::wstring index = site + L"TolvaneChunks\\index\\" + String::ToWstring(sha256);
+    // What a pass killed while it built the file leaves: the build up to the last changed
+    // chunk and part of the next one, and a chunk download's temporary.
+    std::uint64_t built = 0;
+    for (const std::string& hash : hashes) {
+        built += fs::file_size(site + L"TolvaneChunks\\" +
+                               String::ToWstring(hash.substr(0, 2) + "\\" + hash));
+        if (hash == changed.back())
+            break;
+    }
+    WriteBytes(Here + L"chunk-killed.bin", v2.substr(0, built) + std::string(1000, 'k'));
+    const std::string
+        killed =
+            "pack.bin:@chunk-v1.bin|update\\update.info:Version = 1;{d}|update\\chunks\\" + sha256 +
+            ".build:@chunk-killed.bin|update\\chunks\\" + changed.front() + ".tolvane-part:half",
+        indexOnly = "uploadfile.uda|/sign-7/TolvaneChunks/index/" + sha256;
+    // clang-format off
+    const char* list = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@chunk-v2.bin}"
+                       "|pack.bin:@chunk-v2.bin";
+    const std::string v1Folder = "pack.bin:@chunk-v1.bin|update\\update.info:Version = 1;{d}",
+        installed = "pack.bin:*|update\\update.info:Version = 2;{d}|update\\list.serial:7"
+                    "|update\\hashes.cache:*",
+        heldBack = "pack.bin:*|update\\update.info:Version = 1;{d}|update\\chunks\\*:*"
+                   "|update\\list.serial:7|update\\hashes.cache:*",
+        failed = "error : No download file {base0}AppGameUpload/pack.bin -> chunk {base0}" +
+                 chunkUrl + " -> Start progress download: download error: ",
+        wrong = failed + "content does not match the list", cut = failed + "-2146697211",
+        resumed = "uploadfile.uda|/sign-7/" + chunkUrl;
+    // (the case, what the host lacks or holds wrong meanwhile, whether it ends with v2 in place)
+    struct Row {
+        PassCase pass;
+        const char* host;
+        bool same;
+    } rows[] = {
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
+          .count = 1, .progress = true, .keys = 1, .sentAtMost = changedBytes + (64 << 10)},
+         "", true},
+        // Another file of the folder holds the bytes: copied, nothing fetched but the list.
+        {{.site = "sign-7",
+          .served = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@chunk-v2.bin}"
+              "\r\nold\\pack.bin;{d}|pack.bin:@chunk-v2.bin",
+          .before = "old\\pack.bin:@chunk-v2.bin|update\\update.info:Version = 1;{d}",
+          .after = installed.c_str(), .count = 2, .requested = "uploadfile.uda", .keys = 1},
+         "", true},
+        {{.site = "sign-7", .served = list, .before = "pack.bin:@chunk-damaged.bin",
+          .after = installed.c_str(), .count = 1, .progress = true, .keys = 1,
+          .sentAtMost = damagedBytes + (64 << 10)}, "", true},
+        {{.site = "sign-7", .served = list, .before = killed.c_str(), .after = installed.c_str(),
+          .count = 1, .progress = true, .requested = indexOnly.c_str(), .keys = 1}, "", true},
+        // No index on the host: the whole file, as an older launcher fetches it, and no error.
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
+          .count = 1, .progress = true, .requested = whole404.c_str(), .keys = 1}, "index", true},
+        // A wrong chunk holds the release back with one line naming the file.
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = heldBack.c_str(),
+          .errors = wrong.c_str(), .count = 1, .progress = true, .keys = 1}, "wrong", false},
+        // A host that stops serving mid-file: the chunks that arrived are kept, and the next
+        // pass fetches only the one still missing.
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = heldBack.c_str(),
+          .errors = cut.c_str(), .count = 1, .progress = true, .keys = 1}, "cut", false},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        const ScratchFolder folder;
+        const std::string host = row.host;
+        if (host == "index")
+            fs::rename(index, index + L".away");
+        if (host == "wrong")
+            WriteBytes(hostChunk, std::string(chunk.size(), 'x'));
+        if (host == "cut")
+            DeleteFileW(hostChunk.c_str());
+        CheckPass(row.pass, folder.path());
+        if (host == "index")
+            fs::rename(index + L".away", index);
+        WriteBytes(hostChunk, chunk);
+        if (row.same) {
+            EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2) << row.pass.site;
+            continue;
+        }
+        EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v1) << "held back: " << host;
+        // The next pass: only what is still missing, then nothing left of the chunk work.
+        CheckPass({.site = "sign-7",
+                   .served = list,
+                   .after = installed.c_str(),
+                   .count = 1,
+                   .progress = true,
+                   .requested = host == "cut" ? resumed.c_str() : nullptr,
+                   .keys = 1},
+                  folder.path());
+        EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2);
+    }
+    for (const wchar_t* name :
+         {L"chunk-v1.bin", L"chunk-v2.bin", L"chunk-damaged.bin", L"chunk-killed.bin"})
+        DeleteFileW((Here + name).c_str());
+    fs::remove_all(site + L"TolvaneChunks");
 }
 
 } // namespace

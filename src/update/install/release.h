@@ -23,6 +23,7 @@ struct Release {
     std::string versionLine;           // written to the version record once installed
     std::vector<ReleaseFile> files;    // to stage, then move in
     std::vector<ReleaseFile> removals; // present now, gone once installed
+    std::vector<ReleaseFile> present;  // listed and in place already: may hold a moved file
 };
 
 // A target of the launcher folder (ending in a backslash) from a list's relative path, exactly

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "update/base/base.h"
+#include "update/chunks/chunks.h"
+#include "update/chunks/fetch/chunk_assembly.h"
+#include "update/chunks/fetch/chunk_files.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
 #include "utility/string_helpers.h"
@@ -29,6 +32,27 @@ void DeleteCopiesBeside(const std::wstring& setupFolder) {
             GetLastError() != ERROR_FILE_NOT_FOUND)
             kept.push_back(name);
     KeepInRecord(setupFolder, kRecord, kept);
+}
+
+// The local files that may hold a file's pinned bytes whole: every other file the list names
+// that lies in the folder now.
+std::vector<std::pair<std::wstring, std::string>> Twins(const Release& release,
+                                                        const ReleaseFile& file) {
+    std::vector<std::pair<std::wstring, std::string>> twins;
+    for (const auto* files : {&release.present, &release.removals, &release.files})
+        for (const ReleaseFile& other : *files)
+            if (&other != &file)
+                twins.emplace_back(other.target, other.relativePath);
+    return twins;
+}
+
+// Builds a big file's stage copy from chunks where the host has them; Whole when it has none.
+ChunkBuild StageFromChunks(const std::wstring& setupFolder, const Release& release,
+                           ReleaseFile& file, const std::wstring& stage) {
+    const ChunkJob job{setupFolder, UpdateServerSettings.serverUrl, file.url,
+                       file.target, Twins(release, file),           stage,
+                       file.fields};
+    return BuildFromChunks(job, &file.sha256);
 }
 
 } // namespace
@@ -55,10 +79,14 @@ void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
 
 std::uint64_t BytesToStage(const Release& release) {
     std::uint64_t bytes = 0;
+    std::vector<std::uint64_t> sizes;
     for (const ReleaseFile& file : release.files)
-        if (!file.staged)
+        if (!file.staged) {
             bytes = file.fields.size > ~bytes ? ~std::uint64_t{0} : bytes + file.fields.size;
-    return bytes;
+            sizes.push_back(file.fields.size);
+        }
+    const std::uint64_t chunks = ChunkRoom(sizes);
+    return chunks > ~bytes ? ~std::uint64_t{0} : bytes + chunks;
 }
 
 namespace {
@@ -88,8 +116,16 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
             return DownloadedCopyMatches(partial, file.fields, &file.sha256);
         };
         std::wstring message;
-        if (MakeAreaFolders(setupFolder, Area::Stage, file.relativePath) &&
-            Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches, &message))
+        const bool folders = MakeAreaFolders(setupFolder, Area::Stage, file.relativePath);
+        const ChunkBuild built =
+            folders ? StageFromChunks(setupFolder, release, file, stage) : ChunkBuild::Whole;
+        if (built == ChunkBuild::Failed) { // logged already
+            whole = false;
+            continue;
+        }
+        if (built == ChunkBuild::Built ||
+            (folders &&
+             Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches, &message)))
             fetched.push_back(&file);
         else {
             LogNotStaged(file, message);
@@ -114,4 +150,8 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
 
 void ForgetStagedFiles(const std::wstring& setupFolder) {
     DeleteFileW((setupFolder + kRecord).c_str());
+}
+
+void ForgetChunkWork(const std::wstring& setupFolder) {
+    ClearChunkWork(setupFolder);
 }

@@ -105,6 +105,11 @@ bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
     return Download(target, url, true, listedSize, listedSize, check, message);
 }
 
+bool DownloadPiece(const std::wstring& target, const std::wstring& url, std::uint64_t sizeLimit,
+                   std::uint64_t listedSize, const BodyCheck& check, std::wstring* message) {
+    return Download(target, url, false, sizeLimit, listedSize, check, message);
+}
+
 bool DownloadListFile(const std::wstring& target, const std::wstring& url, std::wstring* message) {
     return Download(target, url, false, kListLimit, kNoSizeLimit, nullptr, message);
 }

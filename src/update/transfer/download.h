@@ -28,6 +28,12 @@ bool DownloadFile(std::wstring target, std::wstring url, std::wstring* message);
 bool DownloadPinnedFile(const std::wstring& target, const std::wstring& url,
                         std::uint64_t listedSize, const BodyCheck& check, std::wstring* message);
 
+// A piece of a file the caller builds (a chunk, a chunk index): DownloadPinnedFile's checks
+// and replace, cut off past sizeLimit, with a body of listedSize bytes (or kNoSizeLimit: any)
+// and nothing reported to the progress display, since the caller reports the file it builds.
+bool DownloadPiece(const std::wstring& target, const std::wstring& url, std::uint64_t sizeLimit,
+                   std::uint64_t listedSize, const BodyCheck& check, std::wstring* message);
+
 // The list file's download: the same checks and the same replace, with nothing reported to the
 // progress display. A list that grows past 64 MiB is cut off.
 bool DownloadListFile(const std::wstring& target, const std::wstring& url, std::wstring* message);

@@ -233,4 +233,109 @@ TEST(ChunkIndex, OnlyAnIndexOfExactlyThePinnedFileIsTaken) {
     }
 }
 
+ChunkKey Key(unsigned char first) {
+    ChunkKey key{};
+    key[0] = first;
+    return key;
+}
+
+TEST(ChunkPlan, WhatAFileAsksForAndWhereItsChunksComeFrom) {
+    const std::uint64_t five = 5ull << 30;
+    // An index as long as any index of the file may be: the smallest chunks, the longest lines.
+    struct Limit {
+        std::uint64_t size;
+        bool asked;
+    } limits[] = {{0, false}, {Max, false}, {Max + 1, true}, {five, true}, {~0ull, true}};
+    for (const Limit& l : limits) {
+        EXPECT_EQ(WantsChunkIndex(l.size), l.asked) << l.size;
+        const std::uint64_t lines = l.size / Min + (l.size % Min != 0) + 1;
+        if (l.size >= five * 1024)
+            continue;
+        EXPECT_GE(ChunkIndexLimit(l.size), lines * kChunkIndexLineMax) << l.size;
+        // A hostile index costs at most a small share of the file on top of it.
+        if (l.asked) {
+            EXPECT_LE(ChunkIndexLimit(l.size), l.size / 1000) << l.size;
+        }
+    }
+
+    ChunkKey key;
+    EXPECT_TRUE(ChunkKeyFromHex("0f" + std::string(62, 'a'), key));
+    EXPECT_EQ(key[0], 0x0f);
+    EXPECT_EQ(key[31], 0xaa);
+    for (const std::string& bad :
+         {std::string(63, 'a'), std::string(64, 'A'), std::string(64, 'g')})
+        EXPECT_FALSE(ChunkKeyFromHex(bad, key)) << bad;
+
+    // A chunk used three times is one need with three uses; the previous copy's chunks are kept
+    // only where the file needs them, at their first place.
+    ChunkNeeds needs;
+    for (unsigned char first : {3, 1, 3, 2, 3})
+        needs.Add(Key(first));
+    needs.Seal();
+    EXPECT_EQ(needs.Distinct(), 3u);
+    EXPECT_EQ(needs.Uses(Key(3)), 3u);
+    EXPECT_EQ(needs.Uses(Key(9)), 0u);
+    LocalChunks local(needs);
+    local.Found(Key(9), {0, 10});
+    EXPECT_FALSE(local.Any()) << "a chunk the file does not need is no source";
+    local.Found(Key(2), {10, 20});
+    local.Found(Key(2), {30, 20});
+    local.Seal();
+    ChunkSpan span;
+    EXPECT_TRUE(local.Any());
+    EXPECT_FALSE(local.Find(Key(9), span)) << "not needed, not kept";
+    EXPECT_FALSE(local.Find(Key(1), span));
+    ASSERT_TRUE(local.Find(Key(2), span));
+    EXPECT_EQ(span.offset, 10u);
+    EXPECT_EQ(needs.Take(Key(3)), 2u);
+    EXPECT_EQ(needs.Take(Key(3)), 1u);
+    EXPECT_EQ(needs.Take(Key(3)), 0u) << "the last use: its kept copy may go";
+    EXPECT_EQ(needs.Take(Key(3)), 0u);
+    EXPECT_EQ(needs.Take(Key(9)), 0u);
+
+    // (offset, length, stage work reaching, in the previous copy, kept; the sources in order)
+    using S = ChunkSource;
+    struct Sources {
+        std::uint64_t offset, length, built;
+        bool local, kept;
+        std::vector<S> sources;
+    } sources[] = {
+        {0, 10, 0, false, false, {S::Fetched}},
+        {0, 10, 10, true, true, {S::Built, S::Local, S::Kept, S::Fetched}},
+        {5, 10, 14, false, true, {S::Kept, S::Fetched}},
+        {five, Max, five + Max, false, false, {S::Built, S::Fetched}},
+        {~0ull - 5, 10, ~0ull, true, false, {S::Local, S::Fetched}},
+    };
+    for (const Sources& s : sources)
+        EXPECT_EQ(ChunkSources(s.offset, s.length, s.built, s.local, s.kept), s.sources)
+            << s.offset << "+" << s.length;
+
+    // A file's chunks report as one download: 5 reports at fifths, 32-bit figures scaled alike.
+    struct Progress {
+        std::uint64_t done, total;
+        int due;
+        std::uint32_t progress, max;
+    } progress[] = {
+        {0, 100, 0, 0, 100},
+        {19, 100, 0, 19, 100},
+        {20, 100, 1, 20, 100},
+        {99, 100, 4, 99, 100},
+        {100, 100, 5, 100, 100},
+        {0, 0, 5, 0, 0},
+        {five / 2, five, 2, 5u << 28, 5u << 29},
+        {five, five, 5, 5u << 29, 5u << 29},
+        {~0ull, ~0ull, 5, 0xffffffffu, 0xffffffffu},
+    };
+    for (const Progress& p : progress) {
+        EXPECT_EQ(ProgressReportDue(p.done, p.total), p.due) << p.done << " of " << p.total;
+        EXPECT_EQ(ProgressFigures(p.done, p.total), std::make_pair(p.progress, p.max))
+            << p.done << " of " << p.total;
+    }
+
+    // Beside the stage copies: the chunks of the largest file built from chunks.
+    EXPECT_EQ(ChunkRoom({}), 0u);
+    EXPECT_EQ(ChunkRoom({Max, 100}), 0u);
+    EXPECT_EQ(ChunkRoom({Max + 1, five, 100}), five);
+}
+
 } // namespace

@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""What big files built from chunks cost and spare, against one local nginx over HTTPS.
+
+The release: 2 packs of 48 MiB and 20 files of 64 KiB, published with tolvane-publish --key;
+the packs' chunks are laid out under TolvaneChunks/ by the launcher's own chunker (through the
+publisher's native helper). Figures, each a ratio against a baseline of the same run:
+
+  1. the first install from the chunked site against the same site without TolvaneChunks/;
+     with no previous copy the launcher asks for no index and fetches each pack whole, so the
+     two should match; goal at most 1.10;
+  2. a scattered patch (16 places of 64 KiB changed in each pack): the bytes fetched against
+     the bytes of the chunks that changed;
+  3. a retry after a cut: the patch served with one changed chunk missing (the pass holds the
+     release back), then whole: the bytes the retry fetched against the chunks still missing.
+
+Needs a release build: cmake --preset release && cmake --build --preset release.
+Run: bench/chunk_pass_bench.py [--build build/release] [--rounds N]
+Pass times are measured inside the Windows program, so Wine's start-up is not in them.
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pin_bench  # noqa: E402
+import update_bench as ub  # noqa: E402
+from update_bench import ts  # noqa: E402
+
+sys.path.insert(0, os.path.join(ub.root, "tools", "testing"))
+sys.path.insert(0, os.path.join(ub.root, "tools", "publish"))
+from release_folder import publish, write_release  # noqa: E402
+import native_chunker  # noqa: E402
+
+MiB = 1 << 20
+PACKS = ["big/pack%d.bin" % i for i in range(2)]
+SMALL = ["data/file%02d.bin" % i for i in range(20)]
+
+
+def lay_out_chunks(site, release_folder):
+    """TolvaneChunks/ for the packs; returns {sha256: length} of every chunk laid out."""
+    laid = {}
+    for name in PACKS:
+        path = os.path.join(release_folder, *name.split("/"))
+        found = native_chunker.chunks(path)
+        with open(path, "rb") as f:
+            data = f.read()
+        whole = __import__("hashlib").sha256(data).hexdigest()
+        lines = ["tolvane-chunk-index 1 size=%d sha256=%s chunks=%d" % (len(data), whole, len(found))]
+        for offset, length, sha in found:
+            lines.append("%d %d %s" % (offset, length, sha))
+            folder = os.path.join(site, "TolvaneChunks", sha[:2])
+            os.makedirs(folder, exist_ok=True)
+            with open(os.path.join(folder, sha), "wb") as f:
+                f.write(data[offset:offset + length])
+            laid[sha] = length
+        os.makedirs(os.path.join(site, "TolvaneChunks", "index"), exist_ok=True)
+        with open(os.path.join(site, "TolvaneChunks", "index", whole), "w", newline="\n") as f:
+            f.write("\n".join(lines) + "\n")
+    return laid
+
+
+def publish_site(key, release_folder, files, version, site, first):
+    write_release(release_folder, files)
+    result = publish("--key", key, *(["--new-site"] if first else []), release_folder, version, site)
+    if result.returncode != 0:
+        sys.exit("tolvane-publish failed:\n" + result.stderr[-2000:])
+
+
+def fetched(args):
+    """Body bytes nginx served since the last call, the list's included; 404s (an index the
+    whole-file site lacks, a chunk cut away) count nothing."""
+    got = args.fetched.since_last()
+    other = [line for line in got["other"] if '" 404 ' not in line]
+    if other:
+        sys.exit("nginx answered with other than 200 or 404:\n" + "\n".join(other[:5]))
+    return got["bytes"] + got["list"]
+
+
+def run(args, site, folder, logged=None):
+    fetched(args)
+    seconds, _, output = ub.run_pass(args, args.url + site + "/", folder,
+                                     options=["--list-key", args.key_hex], logged=logged)
+    if logged is None and "release installed" not in output:
+        sys.exit("the pass did not install the release from %s:\n%s" % (site, output[-2000:]))
+    return seconds, fetched(args)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(ub.root, "build", "release"))
+    parser.add_argument("--rounds", type=int, default=3, help="rounds of the first install (default 3)")
+    args = parser.parse_args()
+    if args.rounds < 1:
+        parser.error("--rounds must be at least 1")
+    build = os.path.abspath(args.build)
+    args.programs = ub.check_build(build, "chunk_pass_bench")
+    args.prefix = os.path.join(build, "wineprefix")
+    pki = ub.trust_test_ca(args, build)
+    work = tempfile.mkdtemp(prefix="tolvane-chunk-bench-")
+    nginx = None
+    try:
+        keys = os.path.join(work, "key")
+        if publish("keygen", keys).returncode != 0:
+            sys.exit("tolvane-publish keygen failed")
+        args.key_hex = subprocess.run([sys.executable, os.path.join(ub.root, "cmake", "list_key.py"),
+                                       os.path.join(keys, "public.pem")],
+                                      check=True, capture_output=True, text=True).stdout.strip()
+        key, docroot = os.path.join(keys, "private.pem"), os.path.join(work, "docroot")
+        rng = random.Random(28)
+        v1 = {name: rng.randbytes(48 * MiB) for name in PACKS}
+        v1.update({name: rng.randbytes(64 << 10) for name in SMALL})
+        v2 = dict(v1)
+        for name in PACKS:
+            data = bytearray(v1[name])
+            for place in range(16):
+                at = place * 3 * MiB + rng.randrange(MiB)
+                data[at:at + (64 << 10)] = rng.randbytes(64 << 10)
+            v2[name] = bytes(data)
+        sites = {name: os.path.join(docroot, name) for name in ("v1", "v1-whole", "v2", "v2-cut")}
+        publish_site(key, os.path.join(work, "release1"), v1, "1", sites["v1"], True)
+        shutil.copytree(sites["v1"], sites["v1-whole"])
+        laid1 = lay_out_chunks(sites["v1"], os.path.join(work, "release1"))
+        shutil.copytree(sites["v1"], sites["v2"])
+        publish_site(key, os.path.join(work, "release2"), v2, "2", sites["v2"], False)
+        laid2 = lay_out_chunks(sites["v2"], os.path.join(work, "release2"))
+        changed = {sha: length for sha, length in laid2.items() if sha not in laid1}
+        shutil.copytree(sites["v2"], sites["v2-cut"])
+        cut = list(changed)[-1]  # the last changed chunk of the last pack: nothing after it is missing
+        os.remove(os.path.join(sites["v2-cut"], "TolvaneChunks", cut[:2], cut))
+        nginx = ts.Nginx(docroot, pki).start()
+        args.url, args.fetched = nginx.url, pin_bench.Fetched(nginx)
+        first = {"chunked": [], "whole": []}
+        for turn in range(args.rounds):
+            for way, site in (("chunked", "v1"), ("whole", "v1-whole")):
+                folder = os.path.join(work, "player-%s-%d" % (way, turn))
+                first[way].append(run(args, site, folder)[0])
+                shutil.rmtree(folder)
+        folder = os.path.join(work, "player-patch")
+        run(args, "v1", folder)
+        patch_seconds, patch_bytes = run(args, "v2", folder)
+        folder = os.path.join(work, "player-retry")
+        run(args, "v1", folder)
+        logged = []
+        run(args, "v2-cut", folder, logged)
+        if len(logged) != 1:
+            sys.exit("the cut pass did not log one line:\n" + "\n".join(logged))
+        _, retry_bytes = run(args, "v2", folder)
+    finally:
+        if nginx:
+            nginx.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    chunked, whole = statistics.median(first["chunked"]), statistics.median(first["whole"])
+    print("first install, median of %d: chunked %.2f s, whole %.2f s; ratio %.2f (goal at most 1.10)"
+          % (args.rounds, chunked, whole, chunked / whole))
+    changed_bytes = sum(changed.values())
+    print("scattered patch: %d bytes fetched for %d changed chunks of %d bytes; ratio %.3f (%.1f s)"
+          % (patch_bytes, len(changed), changed_bytes, patch_bytes / changed_bytes, patch_seconds))
+    print("retry after a cut: %d bytes fetched, %d missing; ratio %.3f"
+          % (retry_bytes, changed[cut], retry_bytes / changed[cut]))
+
+
+if __name__ == "__main__":
+    main()

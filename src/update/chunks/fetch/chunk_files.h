@@ -1,0 +1,42 @@
+#pragma once
+// Where chunk work lies: the host's chunk layout under a site's base URL, and the launcher's
+// own files under update\chunks\ (the index of the file being built, each chunk fetched and
+// kept until its last use, and the file being built), kept across passes so that a pass cut
+// short is resumed, and cleared once a release is in place.
+#include <cstdint>
+#include <string>
+
+#include "utility/scoped_handle.h"
+
+// TolvaneChunks/<first 2 hex>/<sha> and TolvaneChunks/index/<file sha> under base (ending in /).
+std::wstring ChunkUrl(const std::wstring& base, const std::string& sha256);
+std::wstring ChunkIndexUrl(const std::wstring& base, const std::string& fileSha256);
+
+// update\chunks\ of the folder (ending in a backslash), made when missing; empty when it
+// cannot be made.
+std::wstring ChunkFolder(const std::wstring& setupFolder);
+// Deletes update\chunks\ and everything in it (a file another program holds stays).
+void ClearChunkWork(const std::wstring& setupFolder);
+
+// Reads a file line by line through a small buffer, so that a big index is never held whole.
+class FileLines {
+  public:
+    explicit FileLines(const std::wstring& path);
+    bool IsOpen() const { return file_.valid(); }
+    // The next line without its line feed; a line past `most` bytes is cut there (and refused
+    // by whoever reads it). False at the end of the file or on a read error.
+    bool Next(std::string& line, std::size_t most);
+
+  private:
+    bool Fill();
+    ScopedFile file_;
+    std::string buffer_;
+    std::size_t at_ = 0;
+};
+
+// Reads exactly count bytes at offset into out; false when the file holds fewer or a read fails.
+bool ReadAt(HANDLE file, std::uint64_t offset, std::uint64_t count, std::string& out);
+// Writes the bytes at offset; false when they could not all be written (a full disk).
+bool WriteAt(HANDLE file, std::uint64_t offset, const std::string& bytes);
+// The size of an open file, or 0.
+std::uint64_t OpenFileSize(HANDLE file);
