@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """What big files built from chunks cost and spare, against one local nginx over HTTPS.
 
-The release: 2 packs of 48 MiB and 20 files of 64 KiB, published with tolvane-publish --key;
-the packs' chunks are laid out under TolvaneChunks/ by the launcher's own chunker (through the
-publisher's native helper). Figures, each a ratio against a baseline of the same run:
+The release: 2 packs of 48 MiB and 20 files of 64 KiB, published with tolvane-publish --key.
+Figures, each a ratio against a baseline of the same run:
+
+The publisher cuts the packs (over its threshold) and lays out their chunks under TolvaneChunks/.
 
   1. the first install from the chunked site against the same site without TolvaneChunks/;
      with no previous copy the launcher asks for no index and fetches each pack whole, so the
      two should match; goal at most 1.10;
   2. a scattered patch (16 places of 64 KiB changed in each pack): the bytes fetched against
-     the bytes of the chunks that changed;
+     the bytes of the chunks that changed, and its time against the same patch from the site
+     without TolvaneChunks/ (each pack fetched whole);
   3. a retry after a cut: the patch served with one changed chunk missing (the pass holds the
      release back), then whole: the bytes the retry fetched against the chunks still missing.
 
@@ -18,6 +20,7 @@ Run: bench/chunk_pass_bench.py [--build build/release] [--rounds N]
 Pass times are measured inside the Windows program, so Wine's start-up is not in them.
 """
 import argparse
+import hashlib
 import os
 import random
 import shutil
@@ -34,34 +37,28 @@ from update_bench import ts  # noqa: E402
 sys.path.insert(0, os.path.join(ub.root, "tools", "testing"))
 sys.path.insert(0, os.path.join(ub.root, "tools", "publish"))
 from release_folder import publish, write_release  # noqa: E402
-import native_chunker  # noqa: E402
 
 MiB = 1 << 20
 PACKS = ["big/pack%d.bin" % i for i in range(2)]
 SMALL = ["data/file%02d.bin" % i for i in range(20)]
 
 
-def lay_out_chunks(site, release_folder):
-    """TolvaneChunks/ for the packs; returns {sha256: length} of every chunk laid out."""
+def chunks_of(site, files):
+    """{sha256: length} of every chunk that the indexes the publisher wrote give the packs."""
     laid = {}
     for name in PACKS:
-        path = os.path.join(release_folder, *name.split("/"))
-        found = native_chunker.chunks(path)
-        with open(path, "rb") as f:
-            data = f.read()
-        whole = __import__("hashlib").sha256(data).hexdigest()
-        lines = ["tolvane-chunk-index 1 size=%d sha256=%s chunks=%d" % (len(data), whole, len(found))]
-        for offset, length, sha in found:
-            lines.append("%d %d %s" % (offset, length, sha))
-            folder = os.path.join(site, "TolvaneChunks", sha[:2])
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, sha), "wb") as f:
-                f.write(data[offset:offset + length])
-            laid[sha] = length
-        os.makedirs(os.path.join(site, "TolvaneChunks", "index"), exist_ok=True)
-        with open(os.path.join(site, "TolvaneChunks", "index", whole), "w", newline="\n") as f:
-            f.write("\n".join(lines) + "\n")
+        whole = hashlib.sha256(files[name]).hexdigest()
+        with open(os.path.join(site, "TolvaneChunks", "index", whole)) as index:
+            for line in index.read().splitlines()[1:]:
+                _, length, sha = line.split(" ")
+                laid[sha] = int(length)
     return laid
+
+
+def without_chunks(site, copy):
+    """A copy of the site as a launcher without chunks sees it: no TolvaneChunks/."""
+    shutil.copytree(site, copy)
+    shutil.rmtree(os.path.join(copy, "TolvaneChunks"))
 
 
 def publish_site(key, release_folder, files, version, site, first):
@@ -121,13 +118,14 @@ def main():
                 at = place * 3 * MiB + rng.randrange(MiB)
                 data[at:at + (64 << 10)] = rng.randbytes(64 << 10)
             v2[name] = bytes(data)
-        sites = {name: os.path.join(docroot, name) for name in ("v1", "v1-whole", "v2", "v2-cut")}
+        sites = {name: os.path.join(docroot, name) for name in ("v1", "v1-whole", "v2", "v2-whole", "v2-cut")}
         publish_site(key, os.path.join(work, "release1"), v1, "1", sites["v1"], True)
-        shutil.copytree(sites["v1"], sites["v1-whole"])
-        laid1 = lay_out_chunks(sites["v1"], os.path.join(work, "release1"))
+        without_chunks(sites["v1"], sites["v1-whole"])
+        laid1 = chunks_of(sites["v1"], v1)
         shutil.copytree(sites["v1"], sites["v2"])
         publish_site(key, os.path.join(work, "release2"), v2, "2", sites["v2"], False)
-        laid2 = lay_out_chunks(sites["v2"], os.path.join(work, "release2"))
+        without_chunks(sites["v2"], sites["v2-whole"])
+        laid2 = chunks_of(sites["v2"], v2)
         changed = {sha: length for sha, length in laid2.items() if sha not in laid1}
         shutil.copytree(sites["v2"], sites["v2-cut"])
         cut = list(changed)[-1]  # the last changed chunk of the last pack: nothing after it is missing
@@ -143,6 +141,9 @@ def main():
         folder = os.path.join(work, "player-patch")
         run(args, "v1", folder)
         patch_seconds, patch_bytes = run(args, "v2", folder)
+        folder = os.path.join(work, "player-patch-whole")
+        run(args, "v1-whole", folder)
+        patch_whole_seconds, patch_whole_bytes = run(args, "v2-whole", folder)
         folder = os.path.join(work, "player-retry")
         run(args, "v1", folder)
         logged = []
@@ -160,6 +161,9 @@ def main():
     changed_bytes = sum(changed.values())
     print("scattered patch: %d bytes fetched for %d changed chunks of %d bytes; ratio %.3f (%.1f s)"
           % (patch_bytes, len(changed), changed_bytes, patch_bytes / changed_bytes, patch_seconds))
+    print("the same patch fetched whole: %d bytes (%.1f s); chunked / whole: bytes %.3f, time %.2f"
+          % (patch_whole_bytes, patch_whole_seconds, patch_bytes / patch_whole_bytes,
+             patch_seconds / patch_whole_seconds))
     print("retry after a cut: %d bytes fetched, %d missing; ratio %.3f"
           % (retry_bytes, changed[cut], retry_bytes / changed[cut]))
 
