@@ -25,7 +25,6 @@ import os
 import random
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
 
@@ -94,20 +93,11 @@ def main():
     args = parser.parse_args()
     if args.rounds < 1:
         parser.error("--rounds must be at least 1")
-    build = os.path.abspath(args.build)
-    args.programs = ub.check_build(build, "chunk_pass_bench")
-    args.prefix = os.path.join(build, "wineprefix")
-    pki = ub.trust_test_ca(args, build)
+    pki = ub.prepare(args, "chunk_pass_bench")
     work = tempfile.mkdtemp(prefix="tolvane-chunk-bench-")
     nginx = None
     try:
-        keys = os.path.join(work, "key")
-        if publish("keygen", keys).returncode != 0:
-            sys.exit("tolvane-publish keygen failed")
-        args.key_hex = subprocess.run([sys.executable, os.path.join(ub.root, "cmake", "list_key.py"),
-                                       os.path.join(keys, "public.pem")],
-                                      check=True, capture_output=True, text=True).stdout.strip()
-        key, docroot = os.path.join(keys, "private.pem"), os.path.join(work, "docroot")
+        key, docroot = ub.signing_key(args, work, publish), os.path.join(work, "docroot")
         rng = random.Random(28)
         v1 = {name: rng.randbytes(48 * MiB) for name in PACKS}
         v1.update({name: rng.randbytes(64 << 10) for name in SMALL})

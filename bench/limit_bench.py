@@ -124,10 +124,7 @@ def main():
     limits = [int(n) for n in args.limits.split(",")]
     if not limits or min(limits) <= 0:
         parser.error("--limits takes whole numbers of KiB/s above 0")
-    build = os.path.abspath(args.build)
-    args.programs = ub.check_build(build, "limit_bench")
-    args.prefix = os.path.join(build, "wineprefix")
-    pki = ub.trust_test_ca(args, build)
+    pki = ub.prepare(args, "limit_bench")
 
     work = tempfile.mkdtemp(prefix="tolvane-limit-bench-")
     docroot = os.path.join(work, "docroot")

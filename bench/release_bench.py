@@ -252,22 +252,14 @@ def main():
     args = parser.parse_args()
     if args.rounds < 1:
         parser.error("--rounds must be at least 1")
-    build = os.path.abspath(args.build)
-    args.programs = ub.check_build(build, "release_bench")
-    args.prefix = os.path.join(build, "wineprefix")
-    pki = ub.trust_test_ca(args, build)
+    pki = ub.prepare(args, "release_bench")
 
     work = tempfile.mkdtemp(prefix="tolvane-release-bench-")
     nginx = None
     try:
-        keys = os.path.join(work, "key")
-        if publish("keygen", keys).returncode != 0:
-            sys.exit("tolvane-publish keygen failed")
-        args.key_hex = subprocess.run([sys.executable, os.path.join(ub.root, "cmake", "list_key.py"),
-                                       os.path.join(keys, "public.pem")],
-                                      check=True, capture_output=True, text=True).stdout.strip()
+        key = ub.signing_key(args, work, publish)
         args.no_flush = build_no_flush(work)
-        stores = make_sites(work, os.path.join(keys, "private.pem"))
+        stores = make_sites(work, key)
         nginx = ts.Nginx(os.path.join(work, "docroot"), pki).start()
         args.url, args.fetched = nginx.url, pin_bench.Fetched(nginx)
         got = time_ways(args, stores, work)

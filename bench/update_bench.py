@@ -83,6 +83,27 @@ def trust_test_ca(args, build):
     return pki
 
 
+def prepare(args, name):
+    """Checks the build tree of args.build for name's programs and trusts its test CA: sets
+    args.programs and args.prefix and returns the test PKI."""
+    build = os.path.abspath(args.build)
+    args.programs = check_build(build, name)
+    args.prefix = os.path.join(build, "wineprefix")
+    return trust_test_ca(args, build)
+
+
+def signing_key(args, work, publish):
+    """A studio key made for the run under work/key: sets args.key_hex (X and Y, as the pass
+    runner's --list-key takes them) and returns the private key's path."""
+    keys = os.path.join(work, "key")
+    if publish("keygen", keys).returncode != 0:
+        sys.exit("tolvane-publish keygen failed")
+    args.key_hex = subprocess.run([sys.executable, os.path.join(root, "cmake", "list_key.py"),
+                                   os.path.join(keys, "public.pem")],
+                                  check=True, capture_output=True, text=True).stdout.strip()
+    return os.path.join(keys, "private.pem")
+
+
 def run_windows(args, program, arguments, key):
     """Runs a Windows program under Wine and returns the seconds it printed as KEY_ms=, and
     its standard error followed by its standard output (a pass's trace)."""
