@@ -30,4 +30,23 @@ std::wstring ReachedUrl(IBinding* binding) {
     return url;
 }
 
+void ReadAnswer(IBinding* binding, DownloadFacts& facts) {
+    ComRef<IWinInetHttpInfo> http;
+    ComRef<IWinInetInfo> info;
+    if (binding->QueryInterface(IID_IWinInetHttpInfo, http.put()) == S_OK) {
+        DWORD status = 0, size = sizeof status, flags = 0;
+        if (http->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &flags,
+                            nullptr) == S_OK)
+            facts.httpStatus = status;
+        facts.contentLength = QueryText(http.get(), HTTP_QUERY_CONTENT_LENGTH);
+        facts.contentEncoding = QueryText(http.get(), HTTP_QUERY_CONTENT_ENCODING);
+        facts.retryAfter = QueryText(http.get(), HTTP_QUERY_RETRY_AFTER);
+    }
+    // The flags belong to the answer last received, so a redirect to http clears them.
+    DWORD security = 0, size = sizeof security;
+    facts.secure = binding->QueryInterface(IID_IWinInetInfo, info.put()) == S_OK &&
+                   info->QueryOption(INTERNET_OPTION_SECURITY_FLAGS, &security, &size) == S_OK &&
+                   (security & SECURITY_FLAG_SECURE) != 0;
+}
+
 } // namespace Network

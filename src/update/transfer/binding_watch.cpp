@@ -127,27 +127,6 @@ void BindingWatch::NoteUrl(IBinding* binding) {
         reached_.insert(authority);
 }
 
-void BindingWatch::ReadAnswer() {
-    ComRef<IWinInetHttpInfo> http;
-    ComRef<IWinInetInfo> info;
-    if (!binding_)
-        return;
-    if (binding_->QueryInterface(IID_IWinInetHttpInfo, http.put()) == S_OK) {
-        DWORD status = 0, size = sizeof status, flags = 0;
-        if (http->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &flags,
-                            nullptr) == S_OK)
-            facts_.httpStatus = status;
-        facts_.contentLength = QueryText(http.get(), HTTP_QUERY_CONTENT_LENGTH);
-        facts_.contentEncoding = QueryText(http.get(), HTTP_QUERY_CONTENT_ENCODING);
-        facts_.retryAfter = QueryText(http.get(), HTTP_QUERY_RETRY_AFTER);
-    }
-    // The flags belong to the answer last received, so a redirect to http clears them.
-    DWORD security = 0, size = sizeof security;
-    facts_.secure = binding_->QueryInterface(IID_IWinInetInfo, info.put()) == S_OK &&
-                    info->QueryOption(INTERNET_OPTION_SECURITY_FLAGS, &security, &size) == S_OK &&
-                    (security & SECURITY_FLAG_SECURE) != 0;
-}
-
 bool BindingWatch::Reported(ULONG progress, ULONG statusCode) {
     Heard();
     DownloadCut cut = DownloadCut::None;
@@ -165,15 +144,9 @@ bool BindingWatch::Reported(ULONG progress, ULONG statusCode) {
             facts_.reportedBytes = progress;
         if (Is(statusCode, BINDSTATUS_BEGINDOWNLOADDATA)) {
             // Judged before a byte of the body is kept.
-            ReadAnswer();
-            std::uint64_t announced = 0;
-            if (!facts_.secure)
-                cut = DownloadCut::NotHttps;
-            else if (facts_.httpStatus != 200)
-                cut = DownloadCut::BadStatus;
-            else if (sizeLimit_ != kNoSizeLimit && AnnouncedLength(facts_, announced) &&
-                     announced > sizeLimit_)
-                cut = DownloadCut::TooLong;
+            if (binding_)
+                ReadAnswer(binding_.get(), facts_);
+            cut = AnswerCut(facts_, sizeLimit_);
         }
         if (sizeLimit_ != kNoSizeLimit && facts_.reportedBytes > sizeLimit_)
             cut = DownloadCut::TooLong;
@@ -199,8 +172,8 @@ std::wstring BindingWatch::TakeRedirect() {
 void BindingWatch::Stopped(HRESULT result) {
     std::lock_guard<std::mutex> hold(lock_);
     // The last moment the binding still holds the server's answer.
-    if (cut_ == static_cast<int>(DownloadCut::None))
-        ReadAnswer();
+    if (cut_ == static_cast<int>(DownloadCut::None) && binding_)
+        ReadAnswer(binding_.get(), facts_);
     if (binding_)
         NoteUrl(binding_.get());
     binding_.reset();

@@ -70,7 +70,6 @@ class BindingWatch {
 
   private:
     static void CALLBACK Check(PVOID watch, BOOLEAN);
-    void ReadAnswer();
     // Sleeps ms while the pass's bandwidth limit holds the download back; false, at once, when
     // the download is cut meanwhile (an abort, the size limit, the stall watch).
     bool Hold(std::uint32_t ms);

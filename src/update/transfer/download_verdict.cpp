@@ -124,3 +124,14 @@ std::wstring DownloadFailure(const DownloadFacts& facts) {
         return kContentMismatch;
     return std::wstring();
 }
+
+DownloadCut AnswerCut(const DownloadFacts& facts, std::uint64_t sizeLimit) {
+    std::uint64_t announced = 0;
+    if (!facts.secure)
+        return DownloadCut::NotHttps;
+    if (facts.httpStatus != 200)
+        return DownloadCut::BadStatus;
+    if (sizeLimit != kNoSizeLimit && AnnouncedLength(facts, announced) && announced > sizeLimit)
+        return DownloadCut::TooLong;
+    return DownloadCut::None;
+}

@@ -50,6 +50,11 @@ std::wstring DownloadFailure(const DownloadFacts& facts);
 // TooManyRedirects past the tenth; NotHttps for a target that is not an https URL.
 DownloadCut RedirectCut(unsigned followed, const std::wstring& target);
 
+// How a download whose answer has just come must be cut before a byte of its body is kept:
+// NotHttps without TLS, BadStatus for a status other than 200, TooLong when it announces more
+// than sizeLimit bytes; None when the body may come.
+DownloadCut AnswerCut(const DownloadFacts& facts, std::uint64_t sizeLimit);
+
 // The length the answer announced for the bytes that reach the file: its Content-Length, unless
 // the body was encoded (the length is then that of the encoded bytes). False without one.
 bool AnnouncedLength(const DownloadFacts& facts, std::uint64_t& length);

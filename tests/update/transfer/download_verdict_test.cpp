@@ -119,4 +119,25 @@ TEST(DownloadVerdict, ARedirectIsFollowedOnlyToHttpsAndAtMostTenTimes) {
         EXPECT_EQ(RedirectCut(followed, target), cut) << followed << target;
 }
 
+// An answer is judged before a byte of its body is kept, so a hostile one never fills a file.
+TEST(DownloadVerdict, AnAnswerIsCutBeforeItsBodyWhenItCannotStand) {
+    using Change = std::function<void(DownloadFacts&)>;
+    const std::tuple<Change, std::uint64_t, DownloadCut> cases[] = {
+        {[](DownloadFacts&) {}, 6, DownloadCut::None},
+        {[](DownloadFacts&) {}, kNoSizeLimit, DownloadCut::None},
+        {[](DownloadFacts& f) { f.secure = false; }, 6, DownloadCut::NotHttps},
+        {[](DownloadFacts& f) { f.secure = false, f.httpStatus = 407; }, 6, DownloadCut::NotHttps},
+        {[](DownloadFacts& f) { f.httpStatus = 206; }, 6, DownloadCut::BadStatus},
+        {[](DownloadFacts& f) { f.httpStatus = 0; }, 6, DownloadCut::BadStatus},
+        {[](DownloadFacts&) {}, 5, DownloadCut::TooLong}, // announces more than the list pins
+        {[](DownloadFacts& f) { f.contentLength = L"99999999999999999999"; }, 6, DownloadCut::None},
+        {[](DownloadFacts& f) { f.contentEncoding = L"gzip"; }, 5, DownloadCut::None},
+    };
+    for (const auto& [change, limit, cut] : cases) {
+        DownloadFacts facts = Good();
+        change(facts);
+        EXPECT_EQ(AnswerCut(facts, limit), cut) << facts.httpStatus << " " << limit;
+    }
+}
+
 } // namespace
