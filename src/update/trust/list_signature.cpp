@@ -1,10 +1,11 @@
 #include "update/trust/list_signature.h"
 
-#include <algorithm>
 #include <charconv>
 #include <system_error>
+#include <vector>
 
 #include "update/base/channel_name.h"
+#include "update/trust/comment_fields.h"
 
 namespace {
 
@@ -100,20 +101,11 @@ bool DecodeBase64(const std::string& text, std::string& bytes) {
 
 bool ParseSerialLine(const std::string& line, ListSerial& serial) {
     serial = ListSerial();
-    if (!StartsWith(line, kSerialPrefix) || line.size() == kSerialPrefix.size())
+    std::vector<CommentField> fields;
+    if (!SplitCommentFields(line, kSerialPrefix, fields))
         return false;
     bool hasSerial = false;
-    for (std::size_t at = kSerialPrefix.size(); at < line.size();) {
-        if (line[at] != ' ')
-            return false;
-        const std::size_t end = std::min(line.find(' ', at + 1), line.size());
-        const std::string field = line.substr(at + 1, end - at - 1);
-        at = end;
-        const std::size_t equals = field.find('=');
-        const std::string name = field.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : field.substr(equals + 1);
-        if (equals == std::string::npos)
-            return false;
+    for (const auto& [name, value] : fields) {
         if (name == "serial" && !hasSerial) {
             hasSerial = ParseSerialNumber(value, serial.serial);
             if (!hasSerial)

@@ -1,9 +1,10 @@
 #include "update/trust/rollout.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "update/base/field_text.h"
+#include "update/trust/comment_fields.h"
 #include "update/trust/sha256.h"
 
 const char kReleasePrefix[] = "'tolvane-release";
@@ -24,27 +25,22 @@ bool ParsePercent(const std::string& text, unsigned& percent) {
 
 bool ParseReleaseLine(const std::string& line, ReleaseLine& release) {
     release = ReleaseLine();
-    const std::string prefix = kReleasePrefix;
-    if (line.compare(0, prefix.size(), prefix) != 0)
+    std::vector<CommentField> fields;
+    if (!SplitCommentFields(line, kReleasePrefix, fields))
         return false;
     bool hasPercent = false, hasSalt = false;
-    for (std::size_t at = prefix.size(); at < line.size();) {
-        if (line[at] != ' ')
-            return false;
-        const std::size_t end = std::min(line.find(' ', at + 1), line.size());
-        const std::string field = line.substr(at + 1, end - at - 1);
-        at = end;
-        if (field.rfind("rollout=", 0) == 0 && !hasPercent) {
-            if (!ParsePercent(field.substr(8), release.percent))
+    for (const auto& [name, value] : fields) {
+        if (name == "rollout" && !hasPercent) {
+            if (!ParsePercent(value, release.percent))
                 return false;
             hasPercent = true;
-        } else if (field.rfind("salt=", 0) == 0 && !hasSalt) {
-            release.salt = field.substr(5);
-            if (!IsInstallId(release.salt))
+        } else if (name == "salt" && !hasSalt) {
+            if (!IsInstallId(value))
                 return false;
+            release.salt = value;
             hasSalt = true;
         } else {
-            return false; // unknown, given twice, or a blank too many
+            return false; // unknown, or given twice
         }
     }
     return hasPercent && hasSalt;
