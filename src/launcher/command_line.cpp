@@ -1,5 +1,6 @@
 #include "launcher/command_line.h"
 
+#include "update/base/channel_name.h"
 #include "update/base/update_settings.h"
 
 namespace Application {
@@ -19,6 +20,21 @@ bool SameIgnoringCase(const std::wstring& text, const wchar_t* word) {
             return false;
     }
     return i == text.size() && word[i] == L'\0';
+}
+
+// The value of a "/NAME=VALUE" switch (name given as "/NAME", lower case) in any letter case:
+// true with value set for "/NAME=..." and for a bare "/NAME" (value empty then), false for any
+// other argument.
+bool SwitchValue(const std::wstring& argument, const wchar_t* name, std::wstring& value) {
+    const std::wstring prefix = std::wstring(name) + L"=";
+    value.clear();
+    if (SameIgnoringCase(argument, name))
+        return true;
+    if (argument.size() < prefix.size() ||
+        !SameIgnoringCase(argument.substr(0, prefix.size()), prefix.c_str()))
+        return false;
+    value = argument.substr(prefix.size());
+    return true;
 }
 
 } // namespace
@@ -81,13 +97,10 @@ LimitSwitch AskedDownloadLimit(const wchar_t* commandLine) {
     LimitSwitch asked;
     if (commandLine == nullptr)
         return asked;
-    const std::size_t prefix = 7; // "/limit="
     for (const std::wstring& argument : CommandLineArguments(commandLine)) {
-        const bool bare = SameIgnoringCase(argument, L"/limit");
-        if (!bare &&
-            (argument.size() < prefix || !SameIgnoringCase(argument.substr(0, prefix), L"/limit=")))
+        std::wstring digits;
+        if (!SwitchValue(argument, L"/limit", digits))
             continue;
-        const std::wstring digits = bare ? std::wstring() : argument.substr(prefix);
         // Ten digits hold any 32-bit value, so the sum below cannot overflow.
         bool number = !digits.empty() && digits.size() <= 10;
         std::uint64_t value = 0;
@@ -98,6 +111,24 @@ LimitSwitch AskedDownloadLimit(const wchar_t* commandLine) {
         if (number && value <= kMostDownloadLimitKiBs) {
             asked.given = true;
             asked.kibs = static_cast<std::uint32_t>(value);
+        } else {
+            asked.refused = argument;
+        }
+    }
+    return asked;
+}
+
+ChannelSwitch AskedChannel(const wchar_t* commandLine) {
+    ChannelSwitch asked;
+    if (commandLine == nullptr)
+        return asked;
+    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
+        std::wstring name;
+        if (!SwitchValue(argument, L"/channel", name))
+            continue;
+        if (const std::optional<std::string> channel = ChannelName(name)) {
+            asked.given = true;
+            asked.channel = *channel;
         } else {
             asked.refused = argument;
         }

@@ -24,4 +24,14 @@ struct LimitSwitch {
 // The switches of the command line; every other argument is ignored. None for a null one.
 LimitSwitch AskedDownloadLimit(const wchar_t* commandLine);
 
+// The /channel=NAME switches of a command line: NAME a channel name (ChannelName), "/channel="
+// in any letter case.
+struct ChannelSwitch {
+    bool given = false;   // a good one was there, and channel is the last good one's channel
+    std::string channel;  // in its one spelling
+    std::wstring refused; // the last argument "/channel" or "/channel=..." that is no such switch
+};
+// The switches of the command line; every other argument is ignored. None for a null one.
+ChannelSwitch AskedChannel(const wchar_t* commandLine);
+
 } // namespace Application

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "launcher/channel_choice.h"
 #include "launcher/game_window.h"
 #include "launcher/handlers.h"
 #include "launcher/install_probe.h"
@@ -80,6 +81,8 @@ void SetupApplication() {
     UpdateEndCallback = OnUpdateEnd;
     // Before the message loop, so that no click can start a pass first.
     FolderWritable = CheckInstallFolder();
+    const auto lock = LockDisplay();
+    StatusText = ChannelStatus(FollowedChannel);
 }
 
 } // namespace Application

@@ -7,7 +7,8 @@ namespace Application {
 // Builds the launcher window (hidden), centres it, loads the background and the two tiles from
 // Images\ beside the executable, and installs the handlers into the update engine. A picture
 // that yields no bitmap ends the process with exit code 0; the later pictures are not tried.
-// Last, checks that the launcher can write in its folder (CheckInstallFolder).
+// Then checks that the launcher can write in its folder (CheckInstallFolder); last, shows a
+// followed channel other than stable on the status line.
 void SetupApplication();
 
 // Centres TheGameWindow on the screen, a little below the middle.

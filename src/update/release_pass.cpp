@@ -15,8 +15,10 @@ namespace {
 
 // Walks the lines as the line-by-line pass does, counting comments and the version line off
 // *entries, and gathers the files whose local copy differs and the files to remove.
-// False at a version line equal to the record: the release is in place.
-bool GatherRelease(const std::vector<std::string>& lines, Release& release, std::size_t* entries) {
+// False at a version line equal to the record: the release is in place; and, with heldBack (the
+// trace line of an install outside the release's rollout), at the version line or the end.
+bool GatherRelease(const std::vector<std::string>& lines, const std::string& heldBack,
+                   Release& release, std::size_t* entries) {
     // One file listed twice, in any spelling, is taken as its first line says: a second move
     // aside of one file would lose the copy the first one kept.
     std::set<std::wstring> seen;
@@ -31,6 +33,8 @@ bool GatherRelease(const std::vector<std::string>& lines, Release& release, std:
             --*entries;
             if (ValueAfterEquals(text) == RecordedVersion() && !UpdatePassOptions.repair)
                 return false;
+            if (!heldBack.empty())
+                break;
         }
         if (!seen.insert(ResolvedPath(line.path)).second)
             continue;
@@ -52,7 +56,18 @@ bool GatherRelease(const std::vector<std::string>& lines, Release& release, std:
             release.files.push_back(file);
         }
     }
-    return true;
+    if (!heldBack.empty())
+        Trace::Narrow(heldBack);
+    return heldBack.empty();
+}
+
+// The trace line that keeps the installed release when this install is outside the list's
+// staged rollout; empty when it takes the release. The install id is drawn only for a rollout.
+std::string OutsideRollout(const AcceptedList& list, const std::wstring& folder) {
+    const std::string id = list.release ? InstallId(folder) : std::string();
+    return TakesRelease(list.release, id, !RecordedVersion().empty())
+               ? std::string()
+               : OutsideRolloutTrace(list.release->percent);
 }
 
 bool FitsOnVolume(const Release& release) {
@@ -82,7 +97,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     // The entries are counted as the line-by-line pass counts them, once the list is taken.
     std::size_t entries = lines.size();
     Release release;
-    if (lines.empty() || !GatherRelease(lines, release, &entries)) {
+    if (lines.empty() || !GatherRelease(lines, OutsideRollout(list, folder), release, &entries)) {
         ForgetChunkWork(folder); // the release is in place: no chunk of it is needed
         if (RecordAcceptedSerial(list, folder))
             UpdateEntryCount += entries;

@@ -62,9 +62,12 @@ std::vector<OwnedDownload> DownloadsOfLines(const std::vector<std::string>& line
 
 ServerSettings DefaultServerSettings() {
     const std::vector<std::wstring> urls = BuiltInServerUrls();
-    return ServerSettings{urls.front(), Environment::ExecutableFolder(), L"uploadfile.uda",
-                          L"AppGameUpload",
-                          std::vector<std::wstring>(urls.begin() + 1, urls.end())};
+    return ServerSettings{urls.front(),
+                          Environment::ExecutableFolder(),
+                          L"uploadfile.uda",
+                          String::ToWstring(ChannelFolder(FollowedChannel)),
+                          std::vector<std::wstring>(urls.begin() + 1, urls.end()),
+                          FollowedChannel};
 }
 
 PassOptions DefaultPassOptions() {
@@ -182,7 +185,8 @@ void FetchLauncherData(std::wstring url) {
         bytes = ReadFileBytes(listFile);
         if (!DeleteFileW(listFile.c_str()))
             LogFailure(L"error : No delete file temp");
-        list = AcceptList(bytes, UpdatePassOptions.listKey, UpdatePassOptions.product, setupFolder);
+        list = AcceptList(bytes, UpdatePassOptions.listKey, UpdatePassOptions.product,
+                          UpdateServerSettings.channel, setupFolder);
         if (list.accepted)
             break;
         // A mirror whose list is refused is not asked for anything more in this pass.

@@ -26,7 +26,7 @@ std::string BuiltInListKey();
 std::string BuiltInProduct();
 
 // The settings StartUpdate uses: the base URLs fixed at build time, the executable's folder,
-// "uploadfile.uda" and "AppGameUpload".
+// "uploadfile.uda", and the followed channel (FollowedChannel) and its folder.
 ServerSettings DefaultServerSettings();
 
 // The options StartUpdate uses: the key and product fixed at build time, and a repair when the

@@ -5,6 +5,7 @@
 #include <thread>
 #include <tuple>
 
+#include "launcher/channel_choice.h"
 #include "launcher/command_line.h"
 #include "launcher/game_window.h"
 #include "launcher/handlers.h"
@@ -200,8 +201,80 @@ TEST(CommandLine, RepairAndLimitSwitchesAreWholeArgumentsInAnyCase) {
         EXPECT_EQ(asked.given ? static_cast<long long>(asked.kibs) : -1, limit);
         EXPECT_EQ(asked.refused, refused);
     }
+    // The line, the channel asked for ("" for none) and the refused switch.
+    // clang-format off
+    const std::tuple<const wchar_t*, const char*, const wchar_t*> channels[] = {
+        {L"launcher.exe /channel=beta", "beta", L""}, {L"launcher.exe /CHANNEL=Beta", "beta", L""},
+        {L"launcher.exe /channel=stable /repair", "stable", L""},
+        {L"launcher.exe /channel=qa-2_nightly /channel=beta", "beta", L""},
+        {L"launcher.exe \"/channel=QA\"", "qa", L""}, {nullptr, "", L""},
+        {L"/channel=beta", "", L""}, // the program's name
+        {L"launcher.exe /channels=beta -channel=beta /channel:beta", "", L""},
+        {L"launcher.exe /channel=beta /channel=be.ta", "beta", L"/channel=be.ta"},
+        {L"launcher.exe /channel", "", L"/channel"}, {L"launcher.exe /channel=", "", L"/channel="},
+        {L"launcher.exe /channel=b\x0165ta", "", L"/channel=b\x0165ta"},
+        {L"launcher.exe \"/channel=be ta\"", "", L"/channel=be ta"},
+        {L"launcher.exe /channel=..\\x", "", L"/channel=..\\x"},
+        {L"launcher.exe /channel=abcdefghijklmnopqrstuvwxyz0123456", "",
+         L"/channel=abcdefghijklmnopqrstuvwxyz0123456"},
+    };
+    // clang-format on
+    for (const auto& [line, channel, refused] : channels) {
+        SCOPED_TRACE(testing::Message() << (line ? line : L"(null)"));
+        const Application::ChannelSwitch asked = Application::AskedChannel(line);
+        EXPECT_EQ(asked.given ? asked.channel : "", channel);
+        EXPECT_EQ(asked.refused, refused);
+    }
     EXPECT_EQ(Application::CommandLineArguments(L"x.exe a\\\\\"b c\" \"\" d\\e"),
               (std::vector<std::wstring>{L"a\\b c", L"", L"d\\e"}));
+}
+
+// The channel a launcher follows: a good switch is kept in update\channel for later starts and
+// goes back to stable the same way; a refused switch or a record that names no channel is one
+// error-log line and changes nothing. The tests' build follows stable.
+TEST(CommandLine, TheChannelSwitchIsKeptForLaterStarts) {
+    const std::string refusedLine = "error : Channel switch ignored: /channel=be.ta is not "
+                                    "/channel=NAME with NAME 1 to 32 letters, digits, - or _";
+    // The record before (null: none), the command line, the channel followed, the record after
+    // (null: none), and the error-log line ("" for none; "*" ends its known part).
+    // clang-format off
+    const std::tuple<const char*, const wchar_t*, std::string, const char*, std::string> cases[] = {
+        {nullptr, L"l.exe", "stable", nullptr, ""},
+        {nullptr, L"l.exe /channel=Beta", "beta", "beta\r\n", ""},
+        {"beta\r\n", L"l.exe", "beta", "beta\r\n", ""},
+        {"QA_1", L"l.exe", "qa_1", "QA_1", ""},
+        {"beta\r\n", L"l.exe /channel=stable", "stable", "stable\r\n", ""},
+        {"beta\r\n", L"l.exe /channel=be.ta", "beta", "beta\r\n", refusedLine},
+        {nullptr, L"l.exe /channel=be.ta", "stable", nullptr, refusedLine},
+        {"be.ta", L"l.exe", "stable", "be.ta", "error : The channel record names no channel: *"},
+        {"", L"l.exe", "stable", "", "error : The channel record names no channel: *"},
+        {"beta\r\n\r\n", L"l.exe", "stable", "beta\r\n\r\n",
+         "error : The channel record names no channel: *"},
+    };
+    // clang-format on
+    for (const auto& [before, line, followed, after, error] : cases) {
+        SCOPED_TRACE(testing::Message() << line << " " << (before ? before : "(none)"));
+        ScratchFolder folder;
+        if (before) {
+            std::filesystem::create_directory(folder / L"update");
+            WriteBytes(folder / L"update\\channel", before);
+        }
+        ClearErrorLog();
+        EXPECT_EQ(Application::ChooseChannel(folder.path(), Application::AskedChannel(line)),
+                  followed);
+        EXPECT_EQ(FileExists(folder / L"update\\channel"), after != nullptr);
+        if (after) {
+            EXPECT_EQ(ReadBytes(folder / L"update\\channel"), after);
+        }
+        std::vector<std::string> log = ErrorLogLines();
+        if (!log.empty() && error.back() == '*' &&
+            log[0].rfind(error.substr(0, error.size() - 1), 0) == 0)
+            log[0] = error;
+        EXPECT_EQ(log, error.empty() ? std::vector<std::string>{} : std::vector{error});
+    }
+    EXPECT_STREQ(Application::kBuildChannel, "stable");
+    EXPECT_EQ(Application::ChannelStatus("stable"), L"");
+    EXPECT_EQ(Application::ChannelStatus("beta"), L"Channel: beta");
 }
 
 // The install folder check on folders as an installer or a player may leave them: update\ is

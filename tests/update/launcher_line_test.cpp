@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
-#include <fstream>
 #include <tuple>
 
+#include "support/table_file.h"
+#include "update/base/channel_name.h"
 #include "update/base/path_rules.h"
 #include "update/launcher_line.h"
 #include "update/line_gate.h"
@@ -72,23 +73,9 @@ struct NameRow {
 };
 
 std::vector<NameRow> NameTable() {
-    // The test runs under Wine, which gives the build machine's files drive Z:.
-    std::ifstream file(std::string("Z:") + TOLVANE_NAME_TABLE, std::ios::binary);
     std::vector<NameRow> rows;
-    for (std::string line; std::getline(file, line);) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        const std::size_t kind = line.find('\t'), verdict = line.find('\t', kind + 1);
-        std::string text;
-        for (std::size_t i = verdict + 1; i < line.size(); ++i) {
-            const bool byte =
-                line.compare(i, 2, "{x") == 0 && line.size() > i + 4 && line[i + 4] == '}';
-            text.push_back(byte ? static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16))
-                                : line[i]);
-            i += byte ? 4 : 0;
-        }
-        rows.push_back({line.substr(0, kind), line.substr(kind + 1, verdict - kind - 1), text});
-    }
+    for (const std::vector<std::string>& row : testing_support::ReadTable(TOLVANE_NAME_TABLE))
+        rows.push_back({row.at(0), row.at(1), row.size() > 2 ? row[2] : ""});
     return rows;
 }
 
@@ -135,6 +122,23 @@ TEST(PathRules, TheLauncherJudgesTheSharedNameTableAsItSays) {
     EXPECT_GT(rows.size(), 100u) << TOLVANE_NAME_TABLE;
     for (const NameRow& row : rows)
         EXPECT_EQ(Verdict(row), row.verdict) << row.what << " " << row.text;
+}
+
+// The channel names of the shared table, as the build option, the /channel= switch (wide) and
+// the publisher take them, and the site folder of each channel.
+TEST(ChannelName, TheLauncherJudgesTheSharedChannelTableAsItSays) {
+    const auto rows = testing_support::ReadTable(TOLVANE_CHANNEL_TABLE);
+    EXPECT_GT(rows.size(), 10u) << TOLVANE_CHANNEL_TABLE;
+    for (const std::vector<std::string>& row : rows) {
+        ASSERT_EQ(row.size(), 3u) << row.at(0);
+        const std::optional<std::string> name = ChannelName(row[0]);
+        EXPECT_EQ(name.value_or("refused"), row[1]) << row[0];
+        EXPECT_EQ(ChannelName(String::ToWstring(row[0])), name) << row[0];
+        EXPECT_EQ(name ? ChannelFolder(*name) : "", row[2]) << row[0];
+    }
+    // No unit beyond ASCII passes for the letter its low byte is.
+    EXPECT_EQ(ChannelName(std::wstring(L"b\u0165ta")), std::nullopt);
+    EXPECT_EQ(ChannelName(std::wstring(L"be\0ta", 5)), std::nullopt);
 }
 
 TEST(PathRules, OnePathSplitterAndOneCaseRule) {

@@ -7,6 +7,7 @@
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "support/test_files.h"
 #include "update/transfer/binding_watch.h"
 #include "update/transfer/internet_cache.h"
+#include "update/base/channel_name.h"
 #include "update/chunks/chunker.h"
 #include "update/trust/sha256.h"
 #include "update/update_worker.h"
@@ -179,9 +181,10 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     for (const std::string& name : Split(String::ToString(pass.mirrors), ';'))
         mirrors.push_back(Env(L"TOLVANE_" + String::ToWstring(name) + L"_URL") +
                           String::ToWstring(pass.site) + L"/");
+    const std::string siteFolder = ChannelFolder(pass.channel);
     std::map<std::string, std::string> words = {
         {"{base0}", String::ToString(server) + "/"},
-        {"{dl}", "error : No download file " + String::ToString(server) + "/AppGameUpload/"},
+        {"{dl}", "error : No download file " + String::ToString(server) + "/" + siteFolder + "/"},
         {"{fail}", " -> Start progress download: download error: "},
         {"{out}", "error : Path outside the launcher folder refused: "},
         {"{nolist}", "error :No possibility to download data"},
@@ -205,8 +208,9 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         }
         return text;
     };
-    const std::wstring upload =
-        Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\AppGameUpload\\";
+    std::wstring upload = Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\" +
+                          String::ToWstring(siteFolder) + L"\\";
+    std::replace(upload.begin(), upload.end(), L'/', L'\\');
     Place(upload, expand(pass.served));
     // nginx serves a "sign-N" site's list as the fault server signs it, untampered; the fault
     // server, as a mirror of nginx, then tampers with that copy as the site's name says.
@@ -214,7 +218,8 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         serverName == L"NGINX" || std::wstring(pass.mirrors).find(L"NGINX") != std::wstring::npos;
     if (nginxServes && std::string(pass.site).rfind("sign-", 0) == 0) {
         const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
-                                    L"/AppGameUpload/uploadfile.uda?published";
+                                    L"/" + String::ToWstring(siteFolder) +
+                                    L"/uploadfile.uda?published";
         const std::wstring signedList = upload + L"signed.uda";
         ASSERT_EQ(URLDownloadToFileW(nullptr, signer.c_str(), signedList.c_str(), 0, nullptr),
                   S_OK);
@@ -256,8 +261,9 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
             Place(folder, act);
         return moment != kill;
     };
-    const bool began = BeginUpdatePass(
-        {server + L"/", folder, L"uploadfile.uda", L"AppGameUpload", mirrors}, options);
+    const bool began = BeginUpdatePass({server + L"/", folder, L"uploadfile.uda",
+                                        String::ToWstring(siteFolder), mirrors, pass.channel},
+                                       options);
     if (began && pass.ends) { // the pass waits at its end, so a second start meets it running
         StartUpdate();
         EXPECT_EQ(UpdateServerSettings.setupFolder, folder) << "settings changed under a pass";
@@ -293,7 +299,7 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
     EXPECT_EQ(Reports > 0, pass.progress) << "files report progress, the list never does";
     // Access log lines: "... \"GET /path HTTP/1.1\" ...".
     const std::vector<std::string> served = Split(ReadBytes(accessLog), '\n');
-    const std::string site = "/" + std::string(pass.site) + "/AppGameUpload/";
+    const std::string site = "/" + std::string(pass.site) + "/" + siteFolder + "/";
     std::map<std::string, int> times;
     std::vector<std::string> requested; // below the site's upload folder
     std::uint64_t sent = 0;

@@ -58,6 +58,9 @@ struct PassCase {
     // When not 0, the most body bytes the first server may send in the pass, all requests
     // together.
     std::uint64_t sentAtMost = 0;
+    // The channel the pass follows; the site serves the case's files from its folder
+    // (ChannelFolder), and requested and {dl} name paths below that folder.
+    const char* channel = "stable";
 };
 
 // Lays out bytes under a site's folder (its document root, ending in a backslash) as the

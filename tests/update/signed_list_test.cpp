@@ -92,6 +92,63 @@ TEST_F(SignedList, AnOlderListIsRefusedOnceANewerOneWasInstalled) {
     CheckPass(steps[1], folder.path());
 }
 
+// Channels and staged rollouts. A beta list lives in TolvaneChannels/beta/ and names its channel
+// ("sign-N-beta"); a launcher takes only its own channel's lists, each channel against its own
+// rollback record. A release rolled out to 10 % (the salt below) is taken by the install ids
+// in it and by a folder with no installed release; one outside keeps its release as at an
+// unchanged version, the serial recorded and the game started.
+constexpr const char* kOtherChannel = "error : The update list is for another channel";
+constexpr const char* kBetaInstalled = "new.txt:new|update\\update.info:Version = 1;{d}"
+                                       "|update\\list-beta.serial:5|update\\hashes.cache:*";
+constexpr const char* kRollout = "uploadfile.uda:Version = 2;{d}\r\n'tolvane-release rollout=10 "
+                                 "salt=0123456789abcdef0123456789ab"
+                                 "cdef\r\nnew.txt;{pin:new}\r\n|new.txt:new";
+constexpr const char* kHalted =
+    "uploadfile.uda:Version = 2;{d}\r\n'tolvane-release rollout=0 salt=0123456789abcdef0123456789ab"
+    "cdef\r\nnew.txt;{pin:new}\r\n|new.txt:new";
+// Installs in the rollout (6 % under the salt) and outside it (54 %), with release 1 in place,
+// and the same once they recorded the list's serial.
+const std::string kReleaseOne =
+                      "old.txt:old|update\\update.info:Version = 1;{d}|update\\install.id:",
+                  kIn = kReleaseOne + "4a44dc15364204a80fe80e9039455cc1",
+                  kOut = kReleaseOne + "6b86b273ff34fce19d6b804eff5a3f57",
+                  kInKept = kIn + "|update\\list.serial:5",
+                  kOutKept = kOut + "|update\\list.serial:5";
+
+// clang-format off
+const PassCase Channels[] = {
+    {.site = "sign-5-beta", .served = kList, .before = kBefore, .after = kBetaInstalled,
+     .count = 5 - 3, .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 1,
+     .channel = "beta"},
+    {.site = "sign-5-beta", .served = kList, .before = kBefore, .after = kBefore,
+     .errors = kOtherChannel, .requested = "uploadfile.uda", .keys = 1},
+    {.site = "sign-5", .served = kList, .before = kBefore, .after = kBefore,
+     .errors = kOtherChannel, .requested = "uploadfile.uda", .keys = 1, .channel = "beta"},
+    // A move from stable (serial 9 on record) to beta's serial 5 is no rollback.
+    {.site = "sign-5-beta", .served = kList, .before = "old.txt:old|update\\list.serial:9",
+     .after = "update\\list.serial:9|new.txt:new|update\\update.info:Version = 1;{d}"
+         "|update\\list-beta.serial:5|update\\hashes.cache:*", .count = 5 - 3, .progress = true,
+     .requested = "uploadfile.uda|new.txt", .keys = 1, .channel = "beta"},
+    {.site = "sign-5", .served = kRollout, .before = kOut.c_str(),
+     .after = kOutKept.c_str(), .count = 4 - 1, .requested = "uploadfile.uda", .keys = 1},
+    {.site = "sign-5", .served = kRollout, .before = kIn.c_str(),
+     .after = "old.txt:old|new.txt:new|update\\update.info:Version = 2;{d}|update\\install.id:"
+         "4a44dc15364204a80fe80e9039455cc1|update\\list.serial:5|update\\hashes.cache:*",
+     .count = 4 - 3, .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 1},
+    {.site = "sign-5", .served = kHalted, .before = kIn.c_str(),
+     .after = kInKept.c_str(), .count = 4 - 1, .requested = "uploadfile.uda", .keys = 1},
+    {.site = "sign-5", .served = kHalted,
+     .after = "new.txt:new|update\\update.info:Version = 2;{d}|update\\install.id:*"
+         "|update\\list.serial:5|update\\hashes.cache:*",
+     .count = 4 - 3, .progress = true, .requested = "uploadfile.uda|new.txt", .keys = 1},
+};
+// clang-format on
+
+TEST_F(SignedList, EachLauncherTakesItsChannelsListsAndARolloutTakesOnlyThoseInIt) {
+    for (const PassCase& pass : Channels)
+        CheckPass(pass, ScratchFolder().path());
+}
+
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
 
 // A release may carry the next launcher (here the test program stands for the running one). It

@@ -30,10 +30,10 @@ at "\\", since the client may send either):
             flaky_faults.py
   hugelist  for a list file (uploadfile.uda): 100,000 lines, "Version = huge;" then comment
             lines; 404 for anything else
-  sign-N[-expired][-game|-cad][-otherkey][-flip][-cut]
+  sign-N[-expired][-game|-cad][-beta][-otherkey][-flip][-cut]
             the list file (uploadfile.uda) below it is served signed as the studio's publisher
             signs, with serial N, by the list key of --list-keys (or its other key), expired,
-            for the product "game" or "cad",
+            for the product "game" or "cad", for the channel "beta",
             with a byte flipped after signing, or with its signature line cut short; every
             other file is served as it is. A list that is signed already (nginx's copy, as a
             mirror also serves it) is not signed again, only flipped or cut; with the query
@@ -84,7 +84,8 @@ def signed_list(data, serial, key_file, options):
     else:
         expiry = b" expires=2000-01-01T00:00:00Z" if "expired" in options else b""
         product = b"".join(b" product=" + name.encode() for name in ("game", "cad") if name in options)
-        data += b"'tolvane-list serial=%d%s%s\r\n" % (serial, expiry, product)
+        channel = b" channel=beta" if "beta" in options else b""
+        data += b"'tolvane-list serial=%d%s%s%s\r\n" % (serial, expiry, product, channel)
         with open(key_file, "rb") as f:
             key = serialization.load_pem_private_key(f.read(), None)
         r, s = utils.decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))

@@ -3,6 +3,7 @@
 // writes, folder creation and the rules for list paths. Every wing may use it; it uses nothing
 // of the engine above it.
 
+#include "update/base/channel_name.h"
 #include "update/base/failure_log.h"
 #include "update/base/field_text.h"
 #include "update/base/file_bytes.h"

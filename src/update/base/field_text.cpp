@@ -18,7 +18,11 @@ bool ParseDecimal(const std::string& text, std::uint64_t& number) {
 }
 
 bool IsSha256Hex(const std::string& text) {
-    if (text.size() != 64)
+    return IsLowerHex(text, 64);
+}
+
+bool IsLowerHex(const std::string& text, std::size_t digits) {
+    if (text.size() != digits)
         return false;
     for (char c : text)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))

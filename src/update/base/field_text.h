@@ -6,5 +6,7 @@
 
 // True for a decimal number of 1 to 20 digits that fits in 64 bits, nothing else.
 bool ParseDecimal(const std::string& text, std::uint64_t& number);
+// True for exactly that many lowercase hex digits.
+bool IsLowerHex(const std::string& text, std::size_t digits);
 // True for exactly 64 lowercase hex digits.
 bool IsSha256Hex(const std::string& text);

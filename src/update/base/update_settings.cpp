@@ -4,6 +4,8 @@
 
 ServerSettings UpdateServerSettings TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS);
 PassOptions UpdatePassOptions TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS);
+std::string FollowedChannel TOLVANE_CONSTRUCT_IN_ORDER(TOLVANE_ORDER_UPDATE_SETTINGS){
+    kStableChannel};
 std::atomic<std::uint64_t> UpdateEntryCount{0};
 UpdateEndFunction UpdateEndCallback = nullptr;
 DownloadProgressFunction DownloadProgressCallback = nullptr;

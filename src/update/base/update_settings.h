@@ -7,14 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "update/base/channel_name.h"
+
 // Where the pass fetches from and what it brings in step.
 struct ServerSettings {
     std::wstring serverUrl;    // https base URL ending in "/"; also the connection check's address
     std::wstring setupFolder;  // the launcher's folder, ending in a backslash
     std::wstring listFileName; // "uploadfile.uda"
-    std::wstring uploadFolder; // "AppGameUpload"
+    std::wstring uploadFolder; // the channel's folder on the site: "AppGameUpload" for stable
     // Mirrors: further https base URLs ending in "/", asked in this order after serverUrl.
     std::vector<std::wstring> mirrorUrls = {};
+    // The channel whose lists alone are taken (its one spelling), each with its own rollback
+    // record; uploadFolder is its folder (ChannelFolder).
+    std::string channel = kStableChannel;
 };
 
 // serverUrl, then the mirrors: every base URL a pass may fetch from, in order.
@@ -65,6 +70,11 @@ extern std::uint32_t ProgressPauseMs;
 // starts ignores the early stop of an unchanged version and the stat cache, re-hashes every
 // listed file and fetches what differs. StartUpdate clears it.
 extern std::atomic<bool> RepairRequested;
+
+// The channel the passes StartUpdate starts follow: the build's (TOLVANE_CHANNEL) or the one the
+// player chose with /channel=NAME. Written once by the launcher's start, before any pass or
+// thread; "stable" until then.
+extern std::string FollowedChannel;
 
 // The largest bandwidth limit in KiB/s, of the build option and the /limit=N switch alike.
 constexpr std::uint32_t kMostDownloadLimitKiBs = 4194304;

@@ -14,3 +14,4 @@
 #include "update/install/room.h"
 #include "update/install/staging.h"
 #include "update/install/start_recovery.h"
+#include "update/install/install_id.h"

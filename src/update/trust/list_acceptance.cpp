@@ -31,25 +31,27 @@ bool SignedByAnyKey(const SignedList& list, const std::string& keys) {
 ListVerdict JudgeListBytes(const std::string& listBytes, const std::string& keys,
                            const std::string& product) {
     const SignedList list = SplitSignedList(listBytes);
-    return JudgeList(list, SignedByAnyKey(list, keys), product, std::nullopt, UnixNow());
+    return JudgeList(list, SignedByAnyKey(list, keys), product, "", std::nullopt, UnixNow());
 }
 
 AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
-                        const std::string& product, const std::wstring& setupFolder) {
+                        const std::string& product, const std::string& channel,
+                        const std::wstring& setupFolder) {
     AcceptedList accepted;
+    accepted.channel = channel;
     if (keys.empty()) {
         accepted.accepted = true;
         accepted.bytes = listBytes;
         return accepted;
     }
     const SignedList list = SplitSignedList(listBytes);
-    const RecordedSerial recorded = ReadSerialRecord(setupFolder);
+    const RecordedSerial recorded = ReadSerialRecord(setupFolder, channel);
     ListVerdict verdict =
-        JudgeList(list, SignedByAnyKey(list, keys), product, recorded.serial, UnixNow());
+        JudgeList(list, SignedByAnyKey(list, keys), product, channel, recorded.serial, UnixNow());
     if (verdict == ListVerdict::Accepted && recorded.damaged) {
         // Never a first run by accident: the record is put right by hand, or by a new install.
         LogFailure(L"error : The record of installed lists cannot be read: " +
-                   SerialFilePath(setupFolder));
+                   SerialFilePath(setupFolder, channel));
         return accepted;
     }
     if (verdict != ListVerdict::Accepted) {
@@ -59,6 +61,7 @@ AcceptedList AcceptList(const std::string& listBytes, const std::string& keys,
     accepted.accepted = true;
     accepted.bytes = list.signedBytes;
     accepted.serial = list.serial->serial;
+    accepted.release = list.release;
     return accepted;
 }
 
@@ -67,9 +70,9 @@ bool RecordAcceptedSerial(const AcceptedList& list, const std::wstring& setupFol
         return list.accepted;
     // Both copies are brought up to the serial, also when only one of them fell behind. The
     // value written is the one under the canonical spelling, which comes first.
-    const SerialCopy file = ReadSerialFile(setupFolder),
-                     value = ReadSerialValues(setupFolder).front();
+    const SerialCopy file = ReadSerialFile(setupFolder, list.channel),
+                     value = ReadSerialValues(setupFolder, list.channel).front();
     const bool current = file.state == SerialCopy::State::Present && file.serial == *list.serial &&
                          value.state == SerialCopy::State::Present && value.serial == *list.serial;
-    return current || WriteSerialRecord(setupFolder, *list.serial);
+    return current || WriteSerialRecord(setupFolder, *list.serial, list.channel);
 }

@@ -1,8 +1,11 @@
 #include "update/trust/list_signature.h"
 
-#include <algorithm>
 #include <charconv>
 #include <system_error>
+#include <vector>
+
+#include "update/base/channel_name.h"
+#include "update/trust/comment_fields.h"
 
 namespace {
 
@@ -33,42 +36,11 @@ bool ParseSerialNumber(const std::string& text, std::uint64_t& value) {
     return read.ec == std::errc() && read.ptr == end;
 }
 
-// Exactly `width` digits; leading zeros allowed, as in dates.
-int FixedDigits(const std::string& text, std::size_t at, std::size_t width) {
-    int value = 0;
-    for (std::size_t i = at; i < at + width; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-bool LeapYear(int year) {
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
-
-int DaysInMonth(int year, int month) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to the given proleptic Gregorian date, counted in 400-year eras of
-// 146097 days, each year starting on March 1 so that the leap day comes last.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-// The one serial line among the lines of the signed part, if there is exactly one and it is
-// well formed.
-std::optional<ListSerial> FindSerial(const std::string& bytes) {
-    std::optional<ListSerial> found;
-    int candidates = 0;
+// The lines of the signed part that start a serial or a release line, read into the list: the
+// serial when there is exactly one and it is well formed, the release line likewise.
+void FindSerialAndRelease(SignedList& list) {
+    const std::string& bytes = list.signedBytes;
+    int serials = 0, releases = 0;
     for (std::size_t start = 0; start < bytes.size();) {
         std::size_t end = bytes.find('\n', start);
         const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
@@ -77,14 +49,18 @@ std::optional<ListSerial> FindSerial(const std::string& bytes) {
             --end;
         const std::string line = bytes.substr(start, end - start);
         start = next;
-        if (!StartsWith(line, kSerialPrefix))
-            continue;
         ListSerial serial;
-        if (++candidates > 1 || !ParseSerialLine(line, serial))
-            return std::nullopt;
-        found = serial;
+        ReleaseLine release;
+        if (StartsWith(line, kSerialPrefix) && ++serials == 1 && ParseSerialLine(line, serial))
+            list.serial = serial;
+        if (StartsWith(line, kReleasePrefix) && ++releases == 1 && ParseReleaseLine(line, release))
+            list.release = release;
     }
-    return found;
+    if (serials != 1)
+        list.serial.reset();
+    list.releaseMalformed = releases > 1 || (releases == 1 && !list.release);
+    if (list.releaseMalformed)
+        list.release.reset();
 }
 
 } // namespace
@@ -123,37 +99,13 @@ bool DecodeBase64(const std::string& text, std::string& bytes) {
     return true;
 }
 
-bool UtcToUnixSeconds(const std::string& text, std::int64_t& seconds) {
-    // YYYY-MM-DDTHH:MM:SSZ
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-        text[13] != ':' || text[16] != ':' || text[19] != 'Z')
-        return false;
-    const int year = FixedDigits(text, 0, 4), month = FixedDigits(text, 5, 2),
-              day = FixedDigits(text, 8, 2), hour = FixedDigits(text, 11, 2),
-              minute = FixedDigits(text, 14, 2), second = FixedDigits(text, 17, 2);
-    if (year < 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-        return false;
-    seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    return true;
-}
-
 bool ParseSerialLine(const std::string& line, ListSerial& serial) {
     serial = ListSerial();
-    if (!StartsWith(line, kSerialPrefix) || line.size() == kSerialPrefix.size())
+    std::vector<CommentField> fields;
+    if (!SplitCommentFields(line, kSerialPrefix, fields))
         return false;
     bool hasSerial = false;
-    for (std::size_t at = kSerialPrefix.size(); at < line.size();) {
-        if (line[at] != ' ')
-            return false;
-        const std::size_t end = std::min(line.find(' ', at + 1), line.size());
-        const std::string field = line.substr(at + 1, end - at - 1);
-        at = end;
-        const std::size_t equals = field.find('=');
-        const std::string name = field.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : field.substr(equals + 1);
-        if (equals == std::string::npos)
-            return false;
+    for (const auto& [name, value] : fields) {
         if (name == "serial" && !hasSerial) {
             hasSerial = ParseSerialNumber(value, serial.serial);
             if (!hasSerial)
@@ -166,6 +118,11 @@ bool ParseSerialLine(const std::string& line, ListSerial& serial) {
             if (!IsProductName(value))
                 return false;
             serial.product = value;
+        } else if (name == "channel" && serial.channel.empty()) {
+            // One spelling per channel in lists, and none for stable.
+            if (ChannelName(value) != value || value == kStableChannel)
+                return false;
+            serial.channel = value;
         } else {
             return false; // unknown, or given twice
         }
@@ -202,16 +159,25 @@ SignedList SplitSignedList(const std::string& list) {
     } else {
         result.signedBytes = list;
     }
-    result.serial = FindSerial(result.signedBytes);
+    FindSerialAndRelease(result);
     return result;
 }
 
+std::string ListChannel(const ListSerial& serial) {
+    return serial.channel.empty() ? kStableChannel : serial.channel;
+}
+
 ListVerdict JudgeList(const SignedList& list, bool signatureVerified, const std::string& product,
-                      std::optional<std::uint64_t> storedSerial, std::int64_t now) {
+                      const std::string& channel, std::optional<std::uint64_t> storedSerial,
+                      std::int64_t now) {
     if (list.signature.empty() || !signatureVerified || !list.serial)
         return ListVerdict::NotSigned;
+    if (list.releaseMalformed)
+        return ListVerdict::BadRelease;
     if (!product.empty() && list.serial->product != product)
         return ListVerdict::OtherProduct;
+    if (!channel.empty() && ListChannel(*list.serial) != channel)
+        return ListVerdict::OtherChannel;
     if (storedSerial && list.serial->serial < *storedSerial)
         return ListVerdict::Older;
     if (list.serial->expires && list.serial->expiry <= now)
@@ -223,8 +189,12 @@ std::wstring ListRefusalText(ListVerdict verdict) {
     switch (verdict) {
     case ListVerdict::NotSigned:
         return L"error : The update list is not signed by the studio";
+    case ListVerdict::BadRelease:
+        return L"error : The update list has a malformed or second release line";
     case ListVerdict::OtherProduct:
         return L"error : The update list is for another product";
+    case ListVerdict::OtherChannel:
+        return L"error : The update list is for another channel";
     case ListVerdict::Older:
         return L"error : The update list is older than the one installed";
     case ListVerdict::Expired:

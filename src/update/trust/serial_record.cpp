@@ -9,6 +9,7 @@
 #include "update/trust/list_fields.h"
 #include "update/trust/sha256.h"
 #include "utility/scoped_handle.h"
+#include "utility/string_helpers.h"
 
 namespace {
 
@@ -66,8 +67,10 @@ RecordedSerial CombineSerialCopies(const std::vector<SerialCopy>& copies) {
 }
 
 // The platform ignores case in value names, and so the name is in lower case.
-std::wstring SerialValueName(const std::wstring& spelling) {
+std::wstring SerialValueName(const std::wstring& spelling, const std::string& channel) {
     std::wstring name = L"list serial ";
+    if (channel != kStableChannel)
+        name += String::ToWstring(channel) + L" ";
     for (wchar_t c : spelling)
         name.push_back(c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c);
     if (name.size() < 16000)
@@ -98,12 +101,14 @@ std::wstring CanonicalFolder(const std::wstring& setupFolder) {
     return path.back() == L'\\' ? path : path + L'\\';
 }
 
-std::wstring SerialFilePath(const std::wstring& setupFolder) {
-    return setupFolder + L"update\\list.serial";
+std::wstring SerialFilePath(const std::wstring& setupFolder, const std::string& channel) {
+    const std::wstring file =
+        channel == kStableChannel ? L"list" : L"list-" + String::ToWstring(channel);
+    return setupFolder + L"update\\" + file + L".serial";
 }
 
-SerialCopy ReadSerialFile(const std::wstring& setupFolder) {
-    const std::wstring path = SerialFilePath(setupFolder);
+SerialCopy ReadSerialFile(const std::wstring& setupFolder, const std::string& channel) {
+    const std::wstring path = SerialFilePath(setupFolder, channel);
     SerialCopy copy;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
@@ -116,25 +121,28 @@ SerialCopy ReadSerialFile(const std::wstring& setupFolder) {
     return copy;
 }
 
-std::vector<SerialCopy> ReadSerialValues(const std::wstring& setupFolder) {
-    const std::wstring canonical = SerialValueName(CanonicalFolder(setupFolder)),
-                       spelt = SerialValueName(setupFolder);
+std::vector<SerialCopy> ReadSerialValues(const std::wstring& setupFolder,
+                                         const std::string& channel) {
+    const std::wstring canonical = SerialValueName(CanonicalFolder(setupFolder), channel),
+                       spelt = SerialValueName(setupFolder, channel);
     std::vector<SerialCopy> copies{ReadSerialValue(canonical)};
     if (spelt != canonical)
         copies.push_back(ReadSerialValue(spelt));
     return copies;
 }
 
-RecordedSerial ReadSerialRecord(const std::wstring& setupFolder) {
-    std::vector<SerialCopy> copies = ReadSerialValues(setupFolder);
-    copies.push_back(ReadSerialFile(setupFolder));
+RecordedSerial ReadSerialRecord(const std::wstring& setupFolder, const std::string& channel) {
+    std::vector<SerialCopy> copies = ReadSerialValues(setupFolder, channel);
+    copies.push_back(ReadSerialFile(setupFolder, channel));
     return CombineSerialCopies(copies);
 }
 
-bool WriteSerialRecord(const std::wstring& setupFolder, std::uint64_t serial) {
-    const bool file = ReplaceFileBytes(SerialFilePath(setupFolder), std::to_string(serial));
+bool WriteSerialRecord(const std::wstring& setupFolder, std::uint64_t serial,
+                       const std::string& channel) {
+    const bool file =
+        ReplaceFileBytes(SerialFilePath(setupFolder, channel), std::to_string(serial));
     const RegistryKey key(KEY_SET_VALUE, true);
-    const std::wstring name = SerialValueName(CanonicalFolder(setupFolder));
+    const std::wstring name = SerialValueName(CanonicalFolder(setupFolder), channel);
     const bool value = key.get() && RegSetValueExW(key.get(), name.c_str(), 0, REG_QWORD,
                                                    reinterpret_cast<const BYTE*>(&serial),
                                                    sizeof serial) == ERROR_SUCCESS;

@@ -4,3 +4,4 @@
 #include "update/trust/content_check.h"
 #include "update/trust/list_acceptance.h"
 #include "update/trust/list_fields.h"
+#include "update/trust/rollout.h"

@@ -71,7 +71,13 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         {"serial=3 product=cad product=cad", ""}, {"serial=3 serial=3", ""},
         {"serial=3 Product=cad", ""}, {"serial=3 product=", ""}, {"serial=3 product=caf\xe9", ""},
         {"serial=3 product=a/b", ""}, {"serial=3 product=" + std::string(65, 'p'), ""},
-        {"serial=3  product=cad", ""}, {"serial=3 channel=beta", ""}, {"serial=0", "0"},
+        {"serial=3  product=cad", ""}, {"serial=0", "0"},
+        // A channel in its one spelling, never stable (which a list names by naming none).
+        {"channel=beta serial=3 product=cad", "3#cad%beta"},
+        {"serial=3 channel=" + std::string(32, 'q'), "3%" + std::string(32, 'q')},
+        {"serial=3 channel=" + std::string(33, 'q'), ""}, {"serial=3 channel=stable", ""},
+        {"serial=3 channel=Beta", ""}, {"serial=3 channel=beta channel=beta", ""},
+        {"serial=3 channel=", ""}, {"serial=3 channel=be.ta", ""}, {"serial=3 Channel=beta", ""},
         {"serial=18446744073709551615", "18446744073709551615"},
         {"serial=18446744073709551616", ""}, {"serial=007", ""}, {"serial=", ""}, {"serial=-1", ""},
         {"serial=1a", ""}, {"serial=1 ", ""}, {"serial=1 expiry=2024-01-01T00:00:00Z", ""},
@@ -93,7 +99,8 @@ TEST(ListSignature, SerialLinesAndExpiryTimesAreReadStrictly) {
         if (ParseSerialLine(line, read))
             got = std::to_string(read.serial) +
                   (read.expires ? "@" + std::to_string(read.expiry) : "") +
-                  (read.product.empty() ? "" : "#" + read.product);
+                  (read.product.empty() ? "" : "#" + read.product) +
+                  (read.channel.empty() ? "" : "%" + read.channel);
         EXPECT_EQ(got, expected) << line;
     }
 }
@@ -106,11 +113,15 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
                        notSigned = prefix + L"is not signed by the studio",
                        older = prefix + L"is older than the one installed",
                        expired = prefix + L"has expired",
-                       other = prefix + L"is for another product";
+                       other = prefix + L"is for another product",
+                       channel = prefix + L"is for another channel",
+                       release = prefix + L"has a malformed or second release line";
     const std::optional<std::uint64_t> none;
+    const std::string salt = "salt=" + std::string(32, 'a'),
+                      rollout = "'tolvane-release rollout=10 " + salt + "\r\n";
     const std::string expiring = body + serial("serial=5 expires=2031-05-06T07:08:09Z") + line;
-    // The list, whether its signature verified, the stored serial, now, and the refusal; the
-    // launcher takes any product but where a case names one after the list.
+    // The list, whether its signature verified, the stored serial, now, the refusal, and the
+    // launcher's product and, after "@", the channel it follows (none: any product, any channel).
     using Case = std::tuple<std::string, bool, std::optional<std::uint64_t>, std::int64_t,
                             std::wstring, std::string>;
     // clang-format off
@@ -131,12 +142,41 @@ TEST(ListSignature, VerdictNeedsAVerifiedSignatureOneSerialLineAndNoRollBack) {
         {body + serial("serial=5") + "'tolvane-listing\r\n" + line, true, none, 0, notSigned, ""},
         {expiring, true, 5, kExpiry - 1, L"", ""}, {expiring, true, 5, kExpiry, expired, ""},
         {expiring, true, 9, kExpiry, older, ""},
+        // A list names its channel, stable by naming none; its rollback record is the channel's.
+        {body + serial("serial=5 channel=beta") + line, true, none, 0, L"", "@beta"},
+        {body + serial("serial=5 channel=beta") + line, true, none, 0, channel, "@stable"},
+        {body + serial("serial=5") + line, true, none, 0, channel, "@beta"},
+        {body + serial("serial=5") + line, true, 4, 0, L"", "@stable"},
+        {body + serial("serial=5 channel=beta") + line, true, none, 0, L"", ""},
+        {body + serial("serial=5 channel=beta product=cad") + line, true, none, 0, other,
+         "game@beta"},
+        {body + serial("serial=5 channel=beta") + line, true, 9, 0, older, "@beta"},
+        {body + serial("serial=5 channel=Beta") + line, true, none, 0, notSigned, "@beta"},
+        // At most one release line, well formed, inside the signed part.
+        {body + rollout + serial("serial=5") + line, true, none, 0, L"", "@stable"},
+        {body + serial("serial=5") + "'tolvane-release rollout=101 " + salt + "\r\n" + line,
+         true, none, 0, release, ""},
+        {body + rollout + serial("serial=5") + rollout + line, true, none, 0, release, ""},
+        {body + "'tolvane-releases\r\n" + serial("serial=5") + line, true, none, 0, release, ""},
+        {body + "'tolvane-release\r\n" + serial("serial=5 product=cad") + line, true, none, 0,
+         release, "game"},
+        {body + "'tolvane-release\r\n" + serial("serial=5") + line, false, none, 0, notSigned, ""},
     };
     // clang-format on
-    for (const auto& [list, verified, stored, now, refusal, product] : cases)
-        EXPECT_EQ(ListRefusalText(JudgeList(SplitSignedList(list), verified, product, stored, now)),
+    for (const auto& [list, verified, stored, now, refusal, launcher] : cases) {
+        const std::string product = launcher.substr(0, launcher.find('@')),
+                          channel = launcher.find('@') == std::string::npos
+                                        ? ""
+                                        : launcher.substr(launcher.find('@') + 1);
+        EXPECT_EQ(ListRefusalText(
+                      JudgeList(SplitSignedList(list), verified, product, channel, stored, now)),
                   refusal)
-            << list;
+            << list << " " << launcher;
+    }
+    const SignedList split = SplitSignedList(body + rollout + serial("serial=5") + line);
+    ASSERT_TRUE(split.release);
+    EXPECT_EQ(split.release->percent, 10u);
+    EXPECT_EQ(split.release->salt, std::string(32, 'a'));
 }
 
 TEST(SerialRecord, TheHigherCopyCountsAndAnUnreadableOneIsNeverAFirstRun) {
@@ -204,6 +244,35 @@ TEST(SerialRecord, EverySpellingOfTheFolderFindsTheRegistryCopy) {
             RegDeleteKeyValueW(HKEY_CURRENT_USER, key, SerialValueName(spelling).c_str());
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key, SerialValueName(CanonicalFolder(full)).c_str());
     }
+}
+
+// Each channel keeps its own record, so a move between channels is never a rollback; stable's
+// is the one launchers before channels kept.
+TEST(SerialRecord, EachChannelHasARecordOfItsOwn) {
+    const ScratchFolder scratch;
+    const std::wstring folder = scratch.path();
+    ASSERT_TRUE(CreateDirectoryW((folder + L"update").c_str(), nullptr));
+    // The channel, its file, and the start of its value's name.
+    const std::tuple<std::string, std::wstring, std::wstring> names[] = {
+        {"stable", L"update\\list.serial", L"list serial "},
+        {"beta", L"update\\list-beta.serial", L"list serial beta "},
+        {"qa-2_x", L"update\\list-qa-2_x.serial", L"list serial qa-2_x "},
+    };
+    for (const auto& [channel, file, value] : names) {
+        EXPECT_EQ(SerialFilePath(folder, channel), folder + file);
+        EXPECT_EQ(SerialValueName(L"C:\\Games\\", channel), value + L"c:\\games\\");
+    }
+    EXPECT_EQ(SerialFilePath(folder), folder + L"update\\list.serial");
+    ASSERT_TRUE(WriteSerialRecord(folder, 7, "stable"));
+    ASSERT_TRUE(WriteSerialRecord(folder, 9, "beta"));
+    // The channel read, and the serial it holds (0: none).
+    const std::pair<std::string, std::uint64_t> reads[] = {{"stable", 7}, {"beta", 9}, {"qa", 0}};
+    for (const auto& [channel, serial] : reads)
+        EXPECT_EQ(ReadSerialRecord(folder, channel).serial.value_or(0), serial) << channel;
+    EXPECT_EQ(testing_support::ReadBytes(folder + L"update\\list-beta.serial"), "9");
+    for (const auto& [channel, file, value] : names)
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\TolvaneSoft\\Launcher",
+                           SerialValueName(CanonicalFolder(folder), channel).c_str());
 }
 
 TEST(SignatureCheck, AcceptsTheStudiosSignatureAndNoFlippedBit) {
