@@ -15,6 +15,7 @@ sys.path.insert(0, str(TOOLS / "testing"))
 import test_servers  # noqa: E402
 from launcher_driver import BACKGROUND, CAD, GAME, Launcher, check, wait_until  # noqa: E402
 from launcher_replacement import case_update_self  # noqa: E402
+from release_channels import case_release_channels  # noqa: E402
 from served_release import ServedRelease, click_game  # noqa: E402
 
 
@@ -277,7 +278,7 @@ CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "update-after-session-end": (case_update_after_session_end, 0),
          "update-after-kill": (case_update_after_kill, 0),
          "update-after-wait": (case_update_after_wait, 300),
-         "update-self": (case_update_self, 300),
+         "update-self": (case_update_self, 300), "release-channels": (case_release_channels, 0),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 

@@ -83,9 +83,10 @@ class Launcher:
             values.setdefault(key, []).append(value)
         return values
 
-    def start(self, window=True):
-        """Starts the launcher; waits for its window and returns its client area x, y, w, h."""
-        self.process = self.wine(self.folder / self.exe, wait=False)
+    def start(self, window=True, arguments=()):
+        """Starts the launcher with arguments on its command line; waits for its window and
+        returns its client area x, y, w, h."""
+        self.process = self.wine(self.folder / self.exe, *arguments, wait=False)
         if window:
             values = self.probe("window", "20000")
             check(values["exit"] == [0], f"no launcher window: {values}")
