@@ -167,3 +167,19 @@ class Launcher:
             self.process.kill()
         subprocess.run(["wineserver", "-k"], env=self.env)
         self.xvfb.terminate()
+
+
+def run_one_case(args, case, units=0):
+    """Runs case(launcher) on a launcher of args (args.work, args.case) in a fresh folder, with
+    units as in Launcher, and clears it all away however the case ends."""
+    args.work = pathlib.Path(args.work)
+    (args.work / "artifacts").mkdir(parents=True, exist_ok=True)
+    # A stop from outside (CTest's time-out) still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    launcher = Launcher(args, units)
+    try:
+        case(launcher)
+    finally:
+        launcher.stop()
+    shutil.rmtree(launcher.top)
+    print("passed", args.case)
