@@ -1,14 +1,19 @@
 """A studio runs its releases, and players meet them through the real window: a beta release
 that a beta player takes, promoted to stable as a rollout to half the players, widened to all,
 then rolled back. Which players a rollout takes is planted through their install ids."""
+import hashlib
+import itertools
 import pathlib
 import shutil
+import sys
 
 import release_folder
-import rollout_rule
 import test_servers
-from launcher_driver import Launcher, check
+from launcher_driver import Launcher, check, wait_until
 from served_release import ServedRelease, click_game, game_ran
+
+sys.path.insert(0, str(release_folder.PUBLISH.parent / "publish"))
+import rollout  # noqa: E402
 
 LIST = "AppGameUpload/uploadfile.uda"
 
@@ -30,22 +35,26 @@ class Studio:
     def command(self, name, *options):
         self.run(name, self.site.webroot, "--key", self.site.key, *options)
 
-    def salt(self):
-        """The salt of the stable list's rollout."""
-        for line in (self.site.webroot / LIST).read_text("ascii").split("\r\n"):
-            if line.startswith("'tolvane-release "):
-                return dict(f.split("=", 1) for f in line.split()[1:])["salt"]
-        check(False, "the stable list has no rollout")
+    def install_id(self, inside):
+        """An install id that the stable list's rollout takes in, or leaves out."""
+        percent, salt = rollout.read((self.site.webroot / LIST).read_text("ascii").split("\r\n"))
+        for n in itertools.count():
+            candidate = hashlib.sha256(b"install %d" % n).hexdigest()[:32]
+            if rollout.takes(candidate, salt, percent) == inside:
+                return candidate
 
 
-def player_pass(site, launcher, files, version, arguments=(), install_id=None):
-    """Plants install_id, runs one pass through the game tile, and checks that the folder then
-    holds files at version and that the game ran."""
+def player_pass(site, launcher, files, version, arguments=(), install_id=None, status=None):
+    """Plants install_id, runs one pass through the game tile (the status line at start showing
+    status, when given), and checks that the folder then holds files at version and that the
+    game ran."""
     if install_id:
         (launcher.folder / "update" / "install.id").write_text(install_id)
     nginx = test_servers.Nginx(str(site.webroot), site.pki, port=int(launcher.args.port)).start()
     try:
         launcher.start(arguments=arguments)
+        check(status is None or wait_until(lambda: launcher.shows_status(status), 20),
+              f"the status line at start is not {status!r}")
         click_game(launcher)
         launcher.exits_with(0, seconds=120)
     finally:
@@ -72,7 +81,7 @@ def case_release_channels(launcher):
 
         # A beta player takes the beta release; its status line says where it is.
         studio.publish(second, "1.1", "--channel", "beta")
-        player_pass(site, launcher, second, "1.1", arguments=("/channel=beta",))
+        player_pass(site, launcher, second, "1.1", arguments=("/channel=beta",), status="Channel: beta")
         check((launcher.folder / "update" / "channel").read_text().strip() == "beta",
               "the channel was not kept")
         # Back on stable: the older serial of stable's list is no rollback.
@@ -80,11 +89,10 @@ def case_release_channels(launcher):
 
         # Promoted to half of stable: a player outside keeps 1.0 and plays, one inside takes 1.1.
         studio.command("promote", "--from", "beta", "--to", "stable", "--rollout", "50")
-        salt = studio.salt()
-        outside = rollout_rule.install_id_for(salt, 50, inside=False)
+        outside = studio.install_id(inside=False)
         other = Launcher(launcher.args)
         shutil.copytree(launcher.folder, other.folder, dirs_exist_ok=True)
-        player_pass(site, other, second, "1.1", install_id=rollout_rule.install_id_for(salt, 50, inside=True))
+        player_pass(site, other, second, "1.1", install_id=studio.install_id(inside=True))
         player_pass(site, launcher, first, "1.0", install_id=outside)
 
         # Widened to all: the same player is in now.
