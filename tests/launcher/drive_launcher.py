@@ -4,7 +4,6 @@ as a person would: through launcher_probe.exe and screenshots. One case (--case)
 import argparse
 import pathlib
 import shutil
-import signal
 import subprocess
 import sys
 import time
@@ -13,8 +12,9 @@ TOOLS = pathlib.Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS / "testing"))
 
 import test_servers  # noqa: E402
-from launcher_driver import BACKGROUND, CAD, GAME, Launcher, check, wait_until  # noqa: E402
+from launcher_driver import BACKGROUND, CAD, GAME, check, run_one_case, wait_until  # noqa: E402
 from launcher_replacement import case_update_self  # noqa: E402
+from release_channels import case_release_channels  # noqa: E402
 from served_release import ServedRelease, click_game  # noqa: E402
 
 
@@ -277,7 +277,7 @@ CASES = {"window": (case_window, 300), "escape": (case_escape, 0),
          "update-after-session-end": (case_update_after_session_end, 0),
          "update-after-kill": (case_update_after_kill, 0),
          "update-after-wait": (case_update_after_wait, 300),
-         "update-self": (case_update_self, 300),
+         "update-self": (case_update_self, 300), "release-channels": (case_release_channels, 0),
          "not-writable": (case_not_writable, 300), "not-writable-box": (case_not_writable_box, 0)}
 
 
@@ -289,19 +289,8 @@ def main():
     for name in ("port", "trust-ca", "pki", "game", "list-key", "next-launcher"):
         parser.add_argument("--" + name)
     args = parser.parse_args()
-    args.work = pathlib.Path(args.work)
-    (args.work / "artifacts").mkdir(parents=True, exist_ok=True)
-    # A stop from outside (CTest's time-out) still runs the clean-up below.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     case, units = CASES[args.case]
-    launcher = Launcher(args, units)
-    try:
-        case(launcher)
-    finally:
-        launcher.stop()
-    shutil.rmtree(launcher.top)
-    print("passed", args.case)
-
+    run_one_case(args, case, units)
 
 if __name__ == "__main__":
     main()

@@ -5,14 +5,13 @@ on loopback, through which every download of a pass must tunnel (CONNECT) to ngi
 import argparse
 import pathlib
 import shutil
-import signal
 import sys
 
 TOOLS = pathlib.Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS / "testing"))
 
 import test_servers  # noqa: E402
-from launcher_driver import Launcher, check  # noqa: E402
+from launcher_driver import check, run_one_case  # noqa: E402
 from proxy_server import SystemProxy, TinyProxy  # noqa: E402
 from served_release import ServedRelease, game_ran  # noqa: E402
 
@@ -81,18 +80,8 @@ def main():
                  "game", "list-key"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
-    args.work = pathlib.Path(args.work)
-    args.work.mkdir(parents=True, exist_ok=True)
-    # A stop from outside (CTest's time-out) still puts the prefix's settings back.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    launcher = Launcher(args)
-    try:
-        run_case(launcher, *CASES[args.case])
-    finally:
-        launcher.stop()
-    shutil.rmtree(launcher.top)
-    print("passed", args.case)
-
+    # The prefix's settings are put back by the case's own clean-up, also after a stop from outside.
+    run_one_case(args, lambda launcher: run_case(launcher, *CASES[args.case]))
 
 if __name__ == "__main__":
     main()

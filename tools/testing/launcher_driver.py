@@ -83,9 +83,10 @@ class Launcher:
             values.setdefault(key, []).append(value)
         return values
 
-    def start(self, window=True):
-        """Starts the launcher; waits for its window and returns its client area x, y, w, h."""
-        self.process = self.wine(self.folder / self.exe, wait=False)
+    def start(self, window=True, arguments=()):
+        """Starts the launcher with arguments on its command line; waits for its window and
+        returns its client area x, y, w, h."""
+        self.process = self.wine(self.folder / self.exe, *arguments, wait=False)
         if window:
             values = self.probe("window", "20000")
             check(values["exit"] == [0], f"no launcher window: {values}")
@@ -166,3 +167,19 @@ class Launcher:
             self.process.kill()
         subprocess.run(["wineserver", "-k"], env=self.env)
         self.xvfb.terminate()
+
+
+def run_one_case(args, case, units=0):
+    """Runs case(launcher) on a launcher of args (args.work, args.case) in a fresh folder, with
+    units as in Launcher, and clears it all away however the case ends."""
+    args.work = pathlib.Path(args.work)
+    (args.work / "artifacts").mkdir(parents=True, exist_ok=True)
+    # A stop from outside (CTest's time-out) still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    launcher = Launcher(args, units)
+    try:
+        case(launcher)
+    finally:
+        launcher.stop()
+    shutil.rmtree(launcher.top)
+    print("passed", args.case)
