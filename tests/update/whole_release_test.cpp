@@ -467,10 +467,10 @@ TEST_F(WholeRelease, ABigFileBuiltFromChunksLandsWholeOrNotAtAll) {
     DeleteFileW((Here + L"pack-v1.index").c_str());
 }
 
-using ChildProcess = PassTest;
+using BigFileChild = PassTest;
 
 // Run only as a child process by the case below, which kills it while it builds the pack.
-TEST_F(ChildProcess, DISABLED_BuildsABigFileUntilKilled) {
+TEST_F(BigFileChild, DISABLED_BuildsABigFileUntilKilled) {
     PassOptions options;
     options.listKey = BuiltInListKey();
     options.limitKiBs = 2048; // half a second a chunk, so that the kill falls mid-file
@@ -494,7 +494,7 @@ TEST_F(WholeRelease, APassKilledWhileItBuildsABigFileResumesWhereItStopped) {
     const std::wstring exe = Here + L"update_server_tests.exe";
     const auto child = reinterpret_cast<HANDLE>(
         _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"--gtest_also_run_disabled_tests",
-                 L"--gtest_filter=ChildProcess.DISABLED_BuildsABigFileUntilKilled", nullptr));
+                 L"--gtest_filter=BigFileChild.DISABLED_BuildsABigFileUntilKilled", nullptr));
     ASSERT_NE(child, INVALID_HANDLE_VALUE);
     for (int i = 0; i < 600 && BigPack::ChunksAsked(start).size() < 3; ++i)
         Sleep(100);
