@@ -87,46 +87,49 @@ bool FileCacheEntry(const wchar_t* url) {
                                 nullptr) != FALSE;
 }
 
-// The index's text for the chunk ends of bytes, the chunks' hashes in hashes.
-std::string IndexOf(const std::string& bytes, const std::vector<std::uint64_t>& ends,
-                    std::vector<std::string>& hashes) {
-    Sha256 whole;
-    whole.Add(bytes);
-    std::string lines;
-    std::uint64_t start = 0;
-    for (std::uint64_t end : ends) {
-        Sha256 chunk;
-        chunk.Add(bytes.data() + start, end - start);
-        hashes.push_back(chunk.Finish());
-        lines +=
-            std::to_string(start) + " " + std::to_string(end - start) + " " + hashes.back() + "\n";
-        start = end;
-    }
-    return "tolvane-chunk-index 1 size=" + std::to_string(bytes.size()) +
-           " sha256=" + whole.Finish() + " chunks=" + std::to_string(ends.size()) + "\n" + lines;
-}
-
-} // namespace
-
-std::vector<std::string> ServeChunks(const std::wstring& site, const std::string& bytes) {
+// The chunk ends of bytes, as the publisher cuts them.
+std::vector<std::uint64_t> ChunkEnds(const std::string& bytes) {
     Chunker chunker;
     std::vector<std::uint64_t> ends;
     chunker.Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), ends);
     chunker.Finish(ends);
+    return ends;
+}
+
+} // namespace
+
+std::vector<std::string> ChunkHashes(const std::string& bytes) {
     std::vector<std::string> hashes;
-    const std::string index = IndexOf(bytes, ends, hashes);
+    std::uint64_t start = 0;
+    for (std::uint64_t end : ChunkEnds(bytes)) {
+        Sha256 chunk;
+        chunk.Add(bytes.data() + start, end - start);
+        hashes.push_back(chunk.Finish());
+        start = end;
+    }
+    return hashes;
+}
+
+std::vector<std::string> ServeChunks(const std::wstring& site, const std::string& bytes) {
+    const std::vector<std::uint64_t> ends = ChunkEnds(bytes);
+    const std::vector<std::string> hashes = ChunkHashes(bytes);
     Sha256 whole;
     whole.Add(bytes);
+    const std::string sha256 = whole.Finish();
+    std::string index = "tolvane-chunk-index 1 size=" + std::to_string(bytes.size()) +
+                        " sha256=" + sha256 + " chunks=" + std::to_string(ends.size()) + "\n";
     const fs::path root = site + L"TolvaneChunks";
-    fs::create_directories(root / "index");
-    WriteBytes((root / "index" / whole.Finish()).wstring(), index);
     std::uint64_t start = 0;
     for (std::size_t i = 0; i < ends.size(); ++i) {
+        index +=
+            std::to_string(start) + " " + std::to_string(ends[i] - start) + " " + hashes[i] + "\n";
         fs::create_directories(root / hashes[i].substr(0, 2));
         WriteBytes((root / hashes[i].substr(0, 2) / hashes[i]).wstring(),
                    bytes.substr(start, ends[i] - start));
         start = ends[i];
     }
+    fs::create_directories(root / "index");
+    WriteBytes((root / "index" / sha256).wstring(), index);
     return hashes;
 }
 
@@ -172,15 +175,24 @@ void Place(const std::wstring& folder, const std::string& files) {
     }
 }
 
-void CheckPass(const PassCase& pass, const std::wstring& folder) {
-    SCOPED_TRACE(pass.site);
-    const std::wstring serverName(pass.server);
-    const std::wstring server =
-        Env(L"TOLVANE_" + serverName + L"_URL") + String::ToWstring(pass.site);
+namespace {
+
+// The server's URL for the case's site, and its mirrors' (each ending in /).
+std::wstring ServerOf(const PassCase& pass) {
+    return Env(L"TOLVANE_" + std::wstring(pass.server) + L"_URL") + String::ToWstring(pass.site);
+}
+std::vector<std::wstring> MirrorsOf(const PassCase& pass) {
     std::vector<std::wstring> mirrors;
     for (const std::string& name : Split(String::ToString(pass.mirrors), ';'))
         mirrors.push_back(Env(L"TOLVANE_" + String::ToWstring(name) + L"_URL") +
                           String::ToWstring(pass.site) + L"/");
+    return mirrors;
+}
+
+// The case's texts with the words CheckPass names replaced.
+std::string Expand(const PassCase& pass, const std::wstring& folder, std::string text) {
+    const std::wstring server = ServerOf(pass);
+    const std::vector<std::wstring> mirrors = MirrorsOf(pass);
     const std::string siteFolder = ChannelFolder(pass.channel);
     std::map<std::string, std::string> words = {
         {"{base0}", String::ToString(server) + "/"},
@@ -194,39 +206,55 @@ void CheckPass(const PassCase& pass, const std::wstring& folder) {
         {"{canary}", String::ToString(Here) + "canary.tolvane-part"}};
     for (std::size_t i = 0; i < mirrors.size(); ++i)
         words["{base" + std::to_string(i + 1) + "}"] = String::ToString(mirrors[i]);
-    auto expand = [&](std::string text) {
-        for (const auto& [word, value] : words)
-            for (std::size_t at; (at = text.find(word)) != std::string::npos;)
-                text.replace(at, word.size(), value);
-        for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
-            const std::size_t end = text.find('}', at);
-            const std::string bytes = Bytes(text.substr(at + 5, end - at - 5));
-            Sha256 hash;
-            hash.Add(bytes);
-            text.replace(at, end + 1 - at,
-                         "size=" + std::to_string(bytes.size()) + ";sha256=" + hash.Finish());
-        }
-        return text;
-    };
+    for (const auto& [word, value] : words)
+        for (std::size_t at; (at = text.find(word)) != std::string::npos;)
+            text.replace(at, word.size(), value);
+    for (std::size_t at; (at = text.find("{pin:")) != std::string::npos;) {
+        const std::size_t end = text.find('}', at);
+        const std::string bytes = Bytes(text.substr(at + 5, end - at - 5));
+        Sha256 hash;
+        hash.Add(bytes);
+        text.replace(at, end + 1 - at,
+                     "size=" + std::to_string(bytes.size()) + ";sha256=" + hash.Finish());
+    }
+    return text;
+}
+
+} // namespace
+
+bool Serve(const PassCase& pass) {
+    const std::string siteFolder = ChannelFolder(pass.channel);
     std::wstring upload = Env(L"TOLVANE_DOCROOT") + L"\\" + String::ToWstring(pass.site) + L"\\" +
                           String::ToWstring(siteFolder) + L"\\";
     std::replace(upload.begin(), upload.end(), L'/', L'\\');
-    Place(upload, expand(pass.served));
+    Place(upload, Expand(pass, L"", pass.served));
     // nginx serves a "sign-N" site's list as the fault server signs it, untampered; the fault
     // server, as a mirror of nginx, then tampers with that copy as the site's name says.
-    const bool nginxServes =
-        serverName == L"NGINX" || std::wstring(pass.mirrors).find(L"NGINX") != std::wstring::npos;
+    const bool nginxServes = std::wstring(pass.server) == L"NGINX" ||
+                             std::wstring(pass.mirrors).find(L"NGINX") != std::wstring::npos;
     if (nginxServes && std::string(pass.site).rfind("sign-", 0) == 0) {
         const std::wstring signer = Env(L"TOLVANE_FAULT_URL") + String::ToWstring(pass.site) +
                                     L"/" + String::ToWstring(siteFolder) +
                                     L"/uploadfile.uda?published";
         const std::wstring signedList = upload + L"signed.uda";
-        ASSERT_EQ(URLDownloadToFileW(nullptr, signer.c_str(), signedList.c_str(), 0, nullptr),
-                  S_OK);
+        const HRESULT fetched =
+            URLDownloadToFileW(nullptr, signer.c_str(), signedList.c_str(), 0, nullptr);
         DeleteUrlCacheEntryW(signer.c_str());
-        ASSERT_TRUE(MoveFileExW(signedList.c_str(), (upload + L"uploadfile.uda").c_str(),
-                                MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(fetched, S_OK) << "the list was not signed";
+        return fetched == S_OK &&
+               MoveFileExW(signedList.c_str(), (upload + L"uploadfile.uda").c_str(),
+                           MOVEFILE_REPLACE_EXISTING);
     }
+    return true;
+}
+
+void CheckPass(const PassCase& pass, const std::wstring& folder) {
+    SCOPED_TRACE(pass.site);
+    const std::wstring serverName(pass.server), server = ServerOf(pass);
+    const std::vector<std::wstring> mirrors = MirrorsOf(pass);
+    const auto expand = [&](const std::string& text) { return Expand(pass, folder, text); };
+    const std::string siteFolder = ChannelFolder(pass.channel);
+    ASSERT_TRUE(Serve(pass));
     Place(folder, pass.before);
     ClearErrorLog();
     Ends = Reports = 0;

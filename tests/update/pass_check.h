@@ -67,6 +67,12 @@ struct PassCase {
 // publisher chunks a big file: each chunk under TolvaneChunks\<first 2 hex>\<sha>, the index
 // under TolvaneChunks\index\<sha of the bytes>. Gives the chunks' hashes in file order.
 std::vector<std::string> ServeChunks(const std::wstring& site, const std::string& bytes);
+// The hashes of the chunks the publisher cuts bytes into, in file order.
+std::vector<std::string> ChunkHashes(const std::string& bytes);
+
+// Serves the case's files on its site as CheckPass does, for a pass the case runs itself.
+// False when the list could not be signed.
+bool Serve(const PassCase& pass);
 
 // Every test of passes: it puts back each process-wide setting a test or a pass changes (the
 // stall limit, the progress pause, the retry waits, the callbacks), so that no case runs with what

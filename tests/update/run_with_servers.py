@@ -10,7 +10,8 @@
 # The program finds the servers in TOLVANE_NGINX_URL, TOLVANE_FAULT_URL, TOLVANE_UNTRUSTED_URL
 # (https://localhost:PORT/), TOLVANE_DEAD_URL (a port nobody listens on), their access logs in
 # TOLVANE_NGINX_LOG and TOLVANE_FAULT_LOG, and the document root in TOLVANE_DOCROOT (Windows
-# paths). With --list-keys, the fault server signs the lists of "sign-N" sites with DIR/list.pem
+# paths), and a volume of 200 MiB that a case may fill in TOLVANE_SMALL_VOLUME (empty where
+# this user may not mount one). With --list-keys, the fault server signs the lists of "sign-N" sites with DIR/list.pem
 # and DIR/other.pem (see fault_server.py). With --nginx-port, nginx listens on that port (the
 # others on free ones).
 import os
@@ -29,7 +30,7 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None, nginx_port=N
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # runs the finally block below
     prefix, pki = os.path.abspath(prefix), ts.TestPki(pki)
     subprocess.run([wine_run, prefix, trust_ca, ts.windows_path(pki.ca)], check=True)
-    docroot, servers = tempfile.mkdtemp(prefix="tolvane-docroot-"), []
+    docroot, servers, small = tempfile.mkdtemp(prefix="tolvane-docroot-"), [], ts.SmallVolume(200)
     try:
         fault_log = os.path.join(docroot, "fault-access.log")
         servers.append(ts.Nginx(docroot, pki, int(nginx_port) if nginx_port else None).start())
@@ -43,6 +44,7 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None, nginx_port=N
                    TOLVANE_NGINX_LOG=ts.windows_path(servers[0].access_log),
                    TOLVANE_FAULT_LOG=ts.windows_path(fault_log),
                    TOLVANE_DOCROOT=ts.windows_path(docroot),
+                   TOLVANE_SMALL_VOLUME=ts.windows_path(small.path) if small.path else "",
                    TOLVANE_DEAD_URL="https://localhost:%d/" % ts.free_port())
         if list_keys:  # X||Y of the other key, in hex, as the build reads a key
             env["TOLVANE_OTHER_LIST_KEY"] = subprocess.run(
@@ -54,6 +56,7 @@ def main(wine_run, prefix, trust_ca, pki, *program, list_keys=None, nginx_port=N
         for server in reversed(servers):
             server.stop()
         shutil.rmtree(docroot, ignore_errors=True)
+        small.remove()
 
 
 if __name__ == "__main__":

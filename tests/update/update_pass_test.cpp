@@ -292,13 +292,12 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
     WriteBytes(Here + L"chunk-v1.bin", v1);
     WriteBytes(Here + L"chunk-v2.bin", v2);
     WriteBytes(Here + L"chunk-damaged.bin", damaged);
-    const std::wstring site = Env(L"TOLVANE_DOCROOT") + L"\\sign-7\\", aside = Here + L"chunks\\";
+    const std::wstring site = Env(L"TOLVANE_DOCROOT") + L"\\sign-7\\";
     fs::remove_all(site + L"TolvaneChunks");
     const std::vector<std::string> hashes = ServeChunks(site, v2);
     // The chunks of v2 that another copy lacks, and their bytes.
     const auto missing = [&](const std::string& bytes, std::uint64_t* size) {
-        const std::vector<std::string> had = ServeChunks(aside, bytes);
-        fs::remove_all(aside);
+        const std::vector<std::string> had = ChunkHashes(bytes);
         std::vector<std::string> lacked;
         *size = 0;
         for (const std::string& hash : hashes)

@@ -1,19 +1,30 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <process.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "pass_check.h"
 #include "support/test_files.h"
 #include "update/install/install.h"
+#include "update/trust/sha256.h"
+#include "update/update_worker.h"
+#include "utility/scoped_handle.h"
+#include "utility/string_helpers.h"
 
 // Signed releases (signed lists, served as in signed_list_test.cpp) installed whole into a
 // folder: whatever stops a commit, a kill at any of its moments or a file another program holds
 // at any step, and whatever shape the release gives the folder, the folder holds the previous
 // release or the new one.
 using namespace pass_check;
-using testing_support::ScratchFolder;
+using namespace testing_support;
 
 namespace {
 
@@ -274,3 +285,243 @@ TEST_F(WholeRelease, NoCommitStartsWhileAnEarlierOneIsLeft) {
 }
 
 } // namespace
+
+namespace {
+
+// A big pack built from chunks: 24 MiB in which eight places of 64 KiB change, served signed
+// on sign-8 with its chunks laid out as the publisher lays them out.
+struct BigPack {
+    std::string v1, v2, sha256;
+    std::vector<std::string> changed; // the chunks of v2 that v1 lacks
+    std::wstring site = Env(L"TOLVANE_DOCROOT") + L"\\sign-8\\";
+
+    BigPack() {
+        std::mt19937_64 random(8);
+        v1.resize(24 << 20);
+        for (char& byte : v1)
+            byte = static_cast<char>(random());
+        v2 = v1;
+        for (std::size_t place = 0; place < 8; ++place)
+            for (std::size_t i = 0; i < 64 << 10; ++i)
+                v2[(place * 3 + 1) * (1 << 20) + i] = static_cast<char>(random());
+        WriteBytes(Here + L"pack-v1.bin", v1);
+        WriteBytes(Here + L"pack-v2.bin", v2);
+        std::filesystem::remove_all(site + L"TolvaneChunks");
+        const std::vector<std::string> had = ChunkHashes(v1);
+        for (const std::string& hash : ServeChunks(site, v2))
+            if (std::find(had.begin(), had.end(), hash) == had.end())
+                changed.push_back(hash);
+        Sha256 whole;
+        whole.Add(v2);
+        sha256 = whole.Finish();
+    }
+    ~BigPack() {
+        std::filesystem::remove_all(site + L"TolvaneChunks");
+        DeleteFileW((Here + L"pack-v1.bin").c_str());
+        DeleteFileW((Here + L"pack-v2.bin").c_str());
+    }
+    // The nginx log's chunk requests (not the index's) from line `from` on.
+    static std::vector<std::string> ChunksAsked(std::size_t from) {
+        std::vector<std::string> asked;
+        std::istringstream log(ReadBytes(Env(L"TOLVANE_NGINX_LOG")));
+        std::size_t at = 0;
+        for (std::string line; std::getline(log, line); ++at) {
+            const std::size_t chunk = line.find("/sign-8/TolvaneChunks/");
+            if (at >= from && chunk != std::string::npos && line.find("/index/") == line.npos)
+                asked.push_back(line.substr(chunk + 25, 64));
+        }
+        return asked;
+    }
+    static std::size_t Lines() {
+        const std::string log = ReadBytes(Env(L"TOLVANE_NGINX_LOG"));
+        return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+    }
+};
+
+constexpr const char* kPackList = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@pack-v2.bin}"
+                                  "|pack.bin:@pack-v2.bin";
+constexpr const char* kPackV1 = "pack.bin:@pack-v1.bin|update\\update.info:Version = 1;{d}";
+constexpr const char* kPackV2 = "pack.bin:*|update\\update.info:Version = 2;{d}"
+                                "|update\\list.serial:8|update\\hashes.cache:*";
+
+// Writes a file of no use on the volume of folder until `room` bytes are left on it.
+void FillVolume(const std::wstring& folder, std::uint64_t room) {
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr));
+    const std::wstring path = folder + L"filler.bin";
+    const ScopedFile filler(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::string block(1 << 20, 'f');
+    DWORD written = 0;
+    for (std::uint64_t left = free.QuadPart; left > room + block.size(); left -= block.size())
+        ASSERT_TRUE(WriteFile(filler.get(), block.data(), block.size(), &written, nullptr));
+}
+
+} // namespace
+
+// Whatever goes wrong on the player's side while a big file is built from chunks (a disk that
+// fills, a previous copy another program holds, files planted in update\chunks\), the folder
+// holds the previous release or the new one, nothing planted lands, and the next pass installs
+// the release.
+TEST_F(WholeRelease, ABigFileBuiltFromChunksLandsWholeOrNotAtAll) {
+    const BigPack pack;
+    ASSERT_GE(pack.changed.size(), 3u);
+    const std::wstring small = Env(L"TOLVANE_SMALL_VOLUME");
+    const std::string chunks = "update\\chunks\\", v1 = kPackV1,
+                      records = "|update\\list.serial:8|update\\hashes.cache:*",
+                      // The disk stays full: the hashes cannot be recorded either.
+        full = "pack.bin:*|update\\update.info:Version = 1;{d}|update\\chunks\\*:*"
+               "|update\\list.serial:8",
+                      fullErrors = "{dl}pack.bin -> chunk *|error : No write file {folder}update"
+                                   "\\hashes.cache",
+                      held = v1 + "|pack.bin",
+                      heldAfter = "pack.bin:*|update\\update.info:Version = 1;{d}"
+                                  "|update\\stage\\pack.bin:*" +
+                                  records,
+                      planted = v1 + "|" + chunks + pack.changed[0] + ":wrong bytes|" + chunks +
+                                pack.changed[1] + "\\x:planted",
+                      plantedAfter = std::string(kPackV2) + "|" + chunks + pack.changed[1] +
+                                     ".planted\\x:planted",
+                      index = v1 + "|" + chunks + pack.sha256 + ".index:@pack-v1.index";
+    // The chunk lines of the previous copy under the header of the new one.
+    ServeChunks(Here + L"aside\\", pack.v1);
+    for (const auto& entry :
+         std::filesystem::directory_iterator(Here + L"aside\\TolvaneChunks\\index")) {
+        std::string text = ReadBytes(entry.path().wstring());
+        const std::size_t at = text.find("sha256=") + 7;
+        WriteBytes(Here + L"pack-v1.index", text.replace(at, 64, pack.sha256));
+    }
+    std::filesystem::remove_all(Here + L"aside");
+    // clang-format off
+    struct Row {
+        const char* what;
+        PassCase pass;
+        const char* next; // what the next pass asks for below the upload folder; null: unchecked
+    } rows[] = {
+        // The disk fills after the room check: the build cannot be written; the next pass,
+        // with room again, goes on from what was built.
+        {"full disk", {.site = "sign-8", .served = kPackList, .before = kPackV1,
+          .after = full.c_str(), .errors = fullErrors.c_str(), .count = 1, .progress = true,
+          .keys = 1}, nullptr},
+        // Held without sharing: no chunk is read from it, so the file comes whole and waits in
+        // the stage until the copy is free.
+        {"held", {.site = "sign-8", .served = kPackList, .before = held.c_str(),
+          .after = heldAfter.c_str(), .errors = "error : The release was not installed: pack.bin"
+              " is held by another program (error 32)", .count = 1, .progress = true, .keys = 1},
+         "uploadfile.uda"},
+        // A chunk under its name with wrong bytes, a folder and a huge file where chunks go:
+        // each is fetched; the chunk lines of the previous copy under the new one's header:
+        // the chunks do not make the pinned file, which comes whole.
+        {"planted", {.site = "sign-8", .served = kPackList, .before = planted.c_str(),
+          .after = plantedAfter.c_str(), .count = 1, .progress = true, .keys = 1}, nullptr},
+        {"planted index", {.site = "sign-8", .served = kPackList, .before = index.c_str(),
+          .after = kPackV2, .count = 1, .progress = true,
+          .requested = "uploadfile.uda|pack.bin", .keys = 1}, nullptr},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string what = row.what;
+        const ScratchFolder scratch;
+        std::wstring folder = scratch.path();
+        if (what == "full disk") {
+            if (small.empty()) {
+                std::cout << "no volume to fill: this user may not mount one\n";
+                continue;
+            }
+            folder = small + L"\\folder\\";
+            std::filesystem::remove_all(folder);
+            Place(folder, kPackV1);
+            FillVolume(small + L"\\", 8 << 20);
+            VolumeFreeBytesOverride = std::uint64_t{1} << 40; // the room check saw room
+        }
+        if (what == "planted") { // 256 MiB, sparse
+            std::filesystem::create_directories(folder + L"update\\chunks");
+            const ScopedFile file(
+                CreateFileW((folder + String::ToWstring(chunks + pack.changed[2])).c_str(),
+                            GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            LARGE_INTEGER end;
+            end.QuadPart = std::int64_t{256} << 20;
+            ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) &&
+                        SetEndOfFile(file.get()));
+        }
+        CheckPass(row.pass, folder);
+        VolumeFreeBytesOverride = 0;
+        DeleteFileW((small + L"\\filler.bin").c_str());
+        const bool installed = std::string(row.pass.after).find("Version = 2") != std::string::npos;
+        EXPECT_TRUE(ReadBytes(folder + L"pack.bin") == (installed ? pack.v2 : pack.v1));
+        if (!installed) {
+            CheckPass({.site = "sign-8",
+                       .served = kPackList,
+                       .after = kPackV2,
+                       .count = 1,
+                       .progress = row.next == nullptr,
+                       .requested = row.next,
+                       .keys = 1},
+                      folder);
+            EXPECT_TRUE(ReadBytes(folder + L"pack.bin") == pack.v2);
+        }
+        if (what == "full disk")
+            std::filesystem::remove_all(folder);
+    }
+    DeleteFileW((Here + L"pack-v1.index").c_str());
+}
+
+using BigFileChild = PassTest;
+
+// Run only as a child process by the case below, which kills it while it builds the pack.
+TEST_F(BigFileChild, DISABLED_BuildsABigFileUntilKilled) {
+    PassOptions options;
+    options.listKey = BuiltInListKey();
+    options.limitKiBs = 2048; // half a second a chunk, so that the kill falls mid-file
+    ASSERT_TRUE(BeginUpdatePass({Env(L"TOLVANE_NGINX_URL") + L"sign-8/", Here + L"pack-killed\\",
+                                 L"uploadfile.uda", L"AppGameUpload"},
+                                options));
+    while (UpdatePassRunning())
+        Sleep(100);
+}
+
+// A pass killed hard in another process while it builds a big file from chunks leaves the
+// previous release; the next pass fetches only what was still missing (at most the chunk that
+// was in flight once more) and installs the release whole, with nothing of the chunk work left.
+TEST_F(WholeRelease, APassKilledWhileItBuildsABigFileResumesWhereItStopped) {
+    const BigPack pack;
+    const std::wstring folder = Here + L"pack-killed\\";
+    std::filesystem::remove_all(folder);
+    Place(folder, kPackV1);
+    ASSERT_TRUE(Serve({.site = "sign-8", .served = kPackList}));
+    const std::size_t start = BigPack::Lines();
+    const std::wstring exe = Here + L"update_server_tests.exe";
+    const auto child = reinterpret_cast<HANDLE>(
+        _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"--gtest_also_run_disabled_tests",
+                 L"--gtest_filter=BigFileChild.DISABLED_BuildsABigFileUntilKilled", nullptr));
+    ASSERT_NE(child, INVALID_HANDLE_VALUE);
+    for (int i = 0; i < 600 && BigPack::ChunksAsked(start).size() < 3; ++i)
+        Sleep(100);
+    TerminateProcess(child, 9);
+    WaitForSingleObject(child, INFINITE);
+    CloseHandle(child);
+    Sleep(1000); // nginx logs the request the kill cut once it sees the connection gone
+    const std::vector<std::string> first = BigPack::ChunksAsked(start);
+    ASSERT_GE(first.size(), 3u) << "the child fetched no chunks in 60 s";
+    ASSERT_LT(first.size(), pack.changed.size()) << "the child finished before the kill";
+    EXPECT_TRUE(ReadBytes(folder + L"pack.bin") == pack.v1);
+    EXPECT_EQ(ReadBytes(folder + L"update\\update.info"), "Version = 1;{d}");
+    const std::size_t resumed = BigPack::Lines();
+    CheckPass({.site = "sign-8",
+               .served = kPackList,
+               .after = kPackV2,
+               .count = 1,
+               .progress = true,
+               .keys = 1},
+              folder);
+    EXPECT_TRUE(ReadBytes(folder + L"pack.bin") == pack.v2);
+    const std::vector<std::string> second = BigPack::ChunksAsked(resumed);
+    EXPECT_LE(second.size(), pack.changed.size() - first.size() + 1) << "fetched again";
+    for (const std::string& hash : pack.changed)
+        EXPECT_TRUE(std::count(first.begin(), first.end(), hash) +
+                        std::count(second.begin(), second.end(), hash) >
+                    0)
+            << hash;
+    std::filesystem::remove_all(folder);
+}

@@ -53,6 +53,26 @@ def end_server(process):
             process.wait()
 
 
+class SmallVolume:
+    """A volume of its own with little room (a tmpfs of size_mib MiB on a temporary folder), so
+    that a case fills a real disk: writes past its room fail with ENOSPC, which Wine gives as
+    ERROR_DISK_FULL. None in path where this user may not mount one (then the case says so)."""
+
+    def __init__(self, size_mib):
+        self.path = tempfile.mkdtemp(prefix="tolvane-small-")
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dm" % size_mib, "tmpfs",
+                                  self.path], capture_output=True).returncode == 0
+        if not mounted:
+            os.rmdir(self.path)
+            self.path = None
+
+    def remove(self):
+        if self.path:
+            subprocess.run(["umount", "-l", self.path], capture_output=True)
+            os.rmdir(self.path)
+            self.path = None
+
+
 def _openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
 

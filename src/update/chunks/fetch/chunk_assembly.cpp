@@ -116,6 +116,12 @@ class ChunkBuilder {
         };
         url_ = ChunkUrl(job_.base, entry.sha256);
         message_.clear();
+        // A folder someone made where the chunk is kept would refuse it at every pass: an empty
+        // one (or a link) goes, a full one is moved aside, never searched.
+        const DWORD attributes = GetFileAttributesW(kept.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !RemoveDirectoryW(kept.c_str()))
+            MoveFileW(kept.c_str(), (kept + L".planted").c_str());
         if (!Network::DownloadPiece(kept, url_, entry.length, entry.length, matches, &message_))
             return false;
         fetched_ += entry.length;
