@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """The update pass's memory while it installs a 4.5 GiB pack, against the same program idle.
 
-The release: one pack of 4.5 GiB (pseudo-random bytes) and a small file, published with
+The release: one pack of 4.5 GiB (pseudo-random bytes) and two small files, published with
 tolvane-publish --key, served by one local nginx over HTTPS. In one run, with the pass runner
 (the launcher's pass code, bench/pass_runner.cpp):
 
-  1. the runner idle (--idle: started, no pass), and a pass over a release of one small file;
+  1. the runner idle (--idle: started, no pass), and a pass over a release of two small files;
   2. a first install: no previous copy, so the pack is fetched whole;
   3. a patch: 16 places of 64 KiB overwritten across the pack (the last ones past 4 GiB) and
      4 KiB inserted past 4 GiB, so the new file is built from the old copy's chunks and the
@@ -194,7 +194,7 @@ def main():
     idle_ws, idle_hwm = rows["idle"][:2]
     print("pack: %d bytes (%.2f GiB); working sets in MiB, peak less the idle runner's in brackets"
           % (size, size / (1 << 30)))
-    labels = {"idle": "runner idle, no pass", "small": "pass, one small release",
+    labels = {"idle": "runner idle, no pass", "small": "pass, two small files",
               "whole": "first install, pack fetched whole", "patch": "patch built from chunks"}
     for way, (ws, hwm, served, _) in rows.items():
         print("%-34s peak working set %7.1f (%+6.1f)  VmHWM %7.1f (%+6.1f)  served %d bytes"
