@@ -1,6 +1,7 @@
-// Runs one update pass and prints how long it took, for the benchmarks in bench/.
+// Runs one update pass and prints how long it took and the process's peak working set, for the
+// benchmarks in bench/.
 // usage: update_pass_runner.exe [--pause MS] [--repair] [--list-key HEX] [--limit KIBS]
-//        [--mirror URL]... SERVER_URL SETUP_FOLDER
+//        [--mirror URL]... [--idle] SERVER_URL SETUP_FOLDER
 // SERVER_URL ends in "/" and holds AppGameUpload/uploadfile.uda; SETUP_FOLDER ends in "\".
 // Without --pause no progress callback is installed; with it, a callback that only counts the
 // reports is, and the engine pauses MS milliseconds after each one, as in the launcher.
@@ -10,7 +11,10 @@
 // cmake/list_key.py prints it) does: signed lists only, each release installed whole.
 // --mirror adds a base URL asked after SERVER_URL, as a launcher built with several does.
 // --limit holds the pass's downloads to KIBS KiB/s together, as the launcher's /limit=N does.
+// --idle runs no pass: the figures of the program that only started, the baseline of a pass's.
 #include <windows.h>
+// psapi.h after windows.h, which it needs.
+#include <psapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -49,6 +53,7 @@ int wmain(int argc, wchar_t** argv) {
     int next = 1;
     PassOptions options;
     std::vector<std::wstring> mirrors;
+    bool idle = false;
     for (; next < argc && std::wcsncmp(argv[next], L"--", 2) == 0; ++next) {
         if (std::wcscmp(argv[next], L"--pause") == 0 && next + 1 < argc) {
             ProgressPauseMs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
@@ -57,6 +62,8 @@ int wmain(int argc, wchar_t** argv) {
             mirrors.push_back(argv[++next]);
         } else if (std::wcscmp(argv[next], L"--repair") == 0) {
             options.repair = true;
+        } else if (std::wcscmp(argv[next], L"--idle") == 0) {
+            idle = true;
         } else if (std::wcscmp(argv[next], L"--limit") == 0 && next + 1 < argc) {
             options.limitKiBs = static_cast<std::uint32_t>(std::wcstoul(argv[++next], nullptr, 10));
         } else if (std::wcscmp(argv[next], L"--list-key") == 0 && next + 1 < argc) {
@@ -73,15 +80,20 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(
             stderr,
             "usage: update_pass_runner [--pause MS] [--repair] [--list-key HEX] [--limit KIBS] "
-            "[--mirror URL]... "
-            "SERVER_URL SETUP_FOLDER\n");
+            "[--mirror URL]... [--idle] SERVER_URL SETUP_FOLDER\n");
         return 2;
     }
     UpdateServerSettings =
         ServerSettings{argv[next], argv[next + 1], L"uploadfile.uda", L"AppGameUpload", mirrors};
     UpdatePassOptions = options;
-    const double ms = ElapsedMs(UpdateWorker);
-    std::fprintf(stderr, "pass_ms=%.1f entries=%llu reports=%llu\n", ms,
-                 static_cast<unsigned long long>(UpdateEntryCount.load()), Reports.load());
+    const double ms = idle ? 0.0 : ElapsedMs(UpdateWorker);
+    // The most memory the process held at once, the pass included (0 when it cannot be read).
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        memory.PeakWorkingSetSize = 0;
+    std::fprintf(stderr, "pass_ms=%.1f entries=%llu reports=%llu peak_working_set=%llu\n", ms,
+                 static_cast<unsigned long long>(UpdateEntryCount.load()), Reports.load(),
+                 static_cast<unsigned long long>(memory.PeakWorkingSetSize));
     return 0;
 }

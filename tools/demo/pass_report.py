@@ -17,6 +17,10 @@ class AccessLog:
 
     def new_requests(self):
         """(method, path, status) of each request logged since the last call."""
+        return [request[:3] for request in self.new_transfers()]
+
+    def new_transfers(self):
+        """(method, path, status, body bytes) of each request logged since the last call."""
         try:
             with open(self.path, encoding="latin-1") as log:
                 lines = log.read().splitlines()
@@ -31,7 +35,8 @@ class AccessLog:
                 continue
             request = parts[1].split(" ")
             path = urllib.parse.unquote(request[1]).replace("\\", "/") if len(request) > 1 else ""
-            requests.append((request[0], path, (parts[2].split() or ["?"])[0]))
+            answer = parts[2].split() + ["?", "0"]
+            requests.append((request[0], path, answer[0], int(answer[1]) if answer[1].isdigit() else 0))
         return requests
 
 

@@ -8,7 +8,8 @@ changed settings file, a removed pak), and sets up a player folder that still ha
 sequence of changes on the server and in the player folder shows what the launcher refuses
 and what it repairs (see tamper.py). With --self-update, a release that carries a new launcher
 replaces the player's (see self_update.py). With --mirrors, a launcher built for two update
-servers meets the first going down in the middle of its pass (see mirrors.py).
+servers meets the first going down in the middle of its pass (see mirrors.py). With --pack, a
+256 MiB pack is installed, then patched by fetching only the chunks that changed (see pack.py).
 
 Every list is signed with the demo's key (--key), which the demo's launcher is built with, and
 the launcher itself with the demo's code-signing certificate (Authenticode). The
@@ -28,6 +29,7 @@ import textwrap
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import mirrors  # noqa: E402
+import pack  # noqa: E402
 import self_update  # noqa: E402
 import tamper  # noqa: E402
 from pass_report import AccessLog, PassReport  # noqa: E402
@@ -148,6 +150,8 @@ def main():
                       help="publish a release that carries a new launcher, in a folder of its own")
     mode.add_argument("--mirrors", action="store_true",
                       help="two update servers; the first goes down in the middle of the pass")
+    mode.add_argument("--pack", action="store_true",
+                      help="a big pack installed, then patched by fetching only the chunks that changed")
     parser.add_argument("--reset", action="store_true", help="start over with a fresh demo folder")
     args = parser.parse_args()
     if port_in_use(PORT):
@@ -175,6 +179,8 @@ def main():
             if port_in_use(mirrors.SECOND_PORT):
                 raise SystemExit(f"port {mirrors.SECOND_PORT} is taken; the demo's second update server needs it")
             return 0 if mirrors.run(demo, pki, PORT) else 1
+        if args.pack:
+            return 0 if pack.run(demo, pki, PORT) else 1
         minor = demo.state()
         if minor is None:
             minor = demo.first_run()
