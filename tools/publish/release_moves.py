@@ -29,7 +29,8 @@ def served(site, channel, signer):
 
 
 def files_of(own):
-    return {path: {"sha256": e["sha256"], "size": e["size"]} for path, e in publication.read_lines(own)["files"].items()}
+    files = publication.read_lines(own)["files"]
+    return {path: {"sha256": e["sha256"], "size": e["size"]} for path, e in files.items()}
 
 
 def serve(site, channel, signer, contents, version, kind, pieces, keep, release=None, folders=()):
