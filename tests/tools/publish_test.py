@@ -486,7 +486,8 @@ class Publish(unittest.TestCase):
 
         # (what is done, and what it gives: a check of the result, the pattern of a refusal (which
         # leaves the site and the key's record as they were), (exit code, pattern), or None)
-        rows = [(published("1", v1), lambda r: (serves("stable", "1", v1), stable.update(self.files(self.site / "AppGameUpload")))),
+        rows = [(published("1", v1),
+                 lambda r: (serves("stable", "1", v1), stable.update(self.files(self.site / "AppGameUpload")))),
                 (published("2", v2, "--channel", "Beta"),
                  lambda r: (serves("beta", "2", v2), self.assertEqual(self.files(self.site / "AppGameUpload"), stable))),
                 (lambda: shutil.rmtree(self.dir / "release"), None),  # nothing below is read from it

@@ -110,8 +110,11 @@ def stage(site, contents, sources, folder=publication.UPLOAD_FOLDER):
     """Stages what the site's upload folder lacks of the release ({list path: content}, {list
     path: source file, or [files to try]}) and returns those paths, for move_in(); the site
     itself is not changed."""
-    upload = site.joinpath(*folder.split("/"))
-    changed = [path for path in sorted(sources) if not holds(upload, path.split("\\"), contents[path])]
+    levels = folder.split("/")
+    upload = site.joinpath(*levels)
+    # A link above the upload folder (planted by the host) leads out of the site: nothing there counts.
+    inside = all(is_real(site.joinpath(*levels[:end]), stat.S_ISDIR) for end in range(1, len(levels)))
+    changed = [path for path in sorted(sources) if not (inside and holds(upload, path.split("\\"), contents[path]))]
     stage_changes(stage_folder(site, folder), changed, contents, sources)
     return changed
 
