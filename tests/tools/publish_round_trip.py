@@ -5,7 +5,8 @@ with no request and no error-log line beyond what the release needs. Signed publ
 the launcher's own acceptance (CNG verify, serial, expiry); altered and replayed lists do not.
 
 The launchers in players' hands (old_launcher.py builds them into OLD_FOLDER/<commit>) install
-chunked sites, those from before chunks by whole files.
+chunked sites (those from before chunks by whole files), rollouts at once, promoted and
+rolled-back releases, and refuse a beta list.
 
 usage: publish_round_trip.py WINE_RUN PREFIX TRUST_CA PKI_FOLDER LIST_ROUND_TRIP_EXE OLD_FOLDER"""
 import hashlib
@@ -189,26 +190,49 @@ class RoundTrip(unittest.TestCase):
         patched = big[:3 << 20] + os.urandom(1 << 20) + big[4 << 20:] + b"tail"
         v2 = dict(v1, **{"data/big.pak": patched, "data/new big.pak": os.urandom(6 << 20)})
         del v2["data/mid.pak"]
-        # (release, version, options: the default threshold, then one that chunks the 5 and 6 MiB files)
-        for files, version, options in [(v1, "1", ("--new-site",)), (v2, "2", ("--chunk-threshold", 5 << 20))]:
-            with self.subTest(version=version):
-                self.publish(files, version, "--key", keys / "private.pem", *options)
-                # Today's launcher takes every index the publisher wrote, for the file it pins.
-                judged = subprocess.run([WINE_RUN, PREFIX, PROGRAM, "--indexes",
-                                         test_servers.windows_path(self.work / "site" / LIST),
-                                         test_servers.windows_path(self.work / "site" / "TolvaneChunks" / "index")],
-                                        capture_output=True, text=True)
-                # A file above the largest chunk but below the threshold has none: fetched whole.
-                threshold = options[1] if len(options) > 1 else 8 << 20
-                listed = {name.replace("/", "\\"): len(data) for name, data in files.items()}
-                self.assertEqual(judged.stdout.splitlines(), [
-                    f"index {'taken' if size >= threshold else 'none'} {name}"
-                    for name, size in sorted(listed.items()) if size > native_chunker.sizes()[2]])
+        site, sign = self.work / "site", ("--key", keys / "private.pem")
+        v3 = dict(v2, **{"data/rolled.txt": b"r"})
+        v4 = dict(v3, **{"TolvaneGame.exe": b"MZ four"})
+        # (release, version or None for a command on the site, options: the default threshold, then one that
+        # chunks the 5 and 6 MiB files; a rollout, which that launcher reads as a comment and takes at once; a
+        # beta list, which it refuses whole for its channel field when a host serves it as stable's; beta's
+        # release promoted to stable, and stable rolled back)
+        for files, version, options in [(v1, "1", ("--new-site",)), (v2, "2", ("--chunk-threshold", 5 << 20)),
+                                        (v3, "3", ("--rollout", "50")), (v4, "4", ("--channel", "beta")),
+                                        (v4, None, ("promote", site, "--from", "beta", "--to", "stable")),
+                                        (v3, None, ("rollback", site, "--channel", "stable", "--to", "3"))]:
+            with self.subTest(version=version, options=options):
+                if version:
+                    self.publish(files, version, *sign, *options)
+                else:
+                    self.run_tool(*options, *sign)
+                if version in ("1", "2"):
+                    self.judge_indexes(files, options)
+                if version == "4":  # beta
+                    stable = (site / LIST).read_bytes()
+                    (site / LIST).write_bytes((site / "TolvaneChannels" / "beta" / "uploadfile.uda").read_bytes())
+                    _, player, errors, requested = self.run_pass("old-" + commit, key_hex, program)
+                    (site / LIST).write_bytes(stable)
+                    self.assertEqual((player, requested), (v3, {LIST}))
+                    self.assertRegex("\n".join(errors), "^error : The update list [^\n]*$")
+                    continue
                 _, player, errors, requested = self.run_pass("old-" + commit, key_hex, program)
                 self.assertEqual((player, errors), (files, []))
                 if commit in old_launcher.BEFORE_CHUNKS:
                     self.assertFalse([path for path in requested if path.startswith("TolvaneChunks")])
 
+    def judge_indexes(self, files, options):
+        """Today's launcher takes every index the publisher wrote, for the file it pins."""
+        judged = subprocess.run([WINE_RUN, PREFIX, PROGRAM, "--indexes",
+                                 test_servers.windows_path(self.work / "site" / LIST),
+                                 test_servers.windows_path(self.work / "site" / "TolvaneChunks" / "index")],
+                                capture_output=True, text=True)
+        # A file above the largest chunk but below the threshold has none: fetched whole.
+        threshold = options[1] if len(options) > 1 else 8 << 20
+        listed = {name.replace("/", "\\"): len(data) for name, data in files.items()}
+        self.assertEqual(judged.stdout.splitlines(), [
+            f"index {'taken' if size >= threshold else 'none'} {name}"
+            for name, size in sorted(listed.items()) if size > native_chunker.sizes()[2]])
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -28,9 +28,11 @@ sys.path[:0] = [str(ROOT / "cmake"), str(ROOT / "tools" / "demo"), str(ROOT / "t
 import code_signing  # noqa: E402  (the demo's code-signing certificate, made with openssl)
 import list_key  # noqa: E402  (the build's reading of the public key)
 import name_rules  # noqa: E402  (the publisher's reading of the launcher's rules)
+import channels  # noqa: E402
 import native_chunker  # noqa: E402  (the launcher's chunker and index reader, built natively)
 import publication  # noqa: E402
-from name_table import as_release_file, name_table  # noqa: E402
+import rollout  # noqa: E402
+from name_table import as_release_file, channel_table, name_table, rollout_table  # noqa: E402
 from release_folder import publish, signed_by_hand as signed, write_release  # noqa: E402
 
 SIGNATURE = b"'signature ecdsa-p256-sha256 "
@@ -248,7 +250,13 @@ class Publish(unittest.TestCase):
             ((private, "--key-passphrase-env", "TEST_PASSPHRASE"), "not protected"),
             ((private, "--expires-days", "-1"), "whole number"), ((private, "--product", "a b"), "product name"),
             ((private, "--chunk-threshold", CHUNKED[1] - 1), "above the largest chunk"),
-            ((private, "--chunk-threshold", "8M"), "whole number"), ((private, "--keep", "0"), "at least")]]
+            ((private, "--chunk-threshold", "8M"), "whole number"), ((private, "--keep", "0"), "at least")]
+            + [((private, "--rollout", text), "whole percentage") for text in ("0.1", "0", "101", "50%", "050", "")]
+            + [((private, "--channel", name), "a channel name is") for name, channel, _ in channel_table()
+               if channel == "refused"]]
+        # A channel and a rollout are bound by the signature alone.
+        cases += [({"a.txt": b"a"}, "2", options, "need --key") for options in (("--channel", "beta"),
+                                                                                ("--rollout", "50"))]
         # Renewing signs only a list that this key signed: here an unsigned one.
         cases += [(None, None, ("--resign", self.site, "--key", private), "does not verify")]
         self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
@@ -261,7 +269,14 @@ class Publish(unittest.TestCase):
                 self.assertRefused(lambda: self.publish(version, files, *options) if files else run(*options),
                                    "^tolvane-publish: refused: .*" + pattern + ".*\n$")
 
-    def test_the_shared_name_table_is_judged_as_the_launcher_judges_it(self):
+    def test_the_shared_tables_are_judged_as_the_launcher_judges_them(self):
+        for name, channel, folder in channel_table():
+            with self.subTest(channel=name):
+                self.assertEqual(channels.canonical(name), None if channel == "refused" else channel)
+                self.assertEqual(channel == "refused" or channels.folder_name(channel), folder or True)
+        for install_id, salt, percent, taken in rollout_table():
+            with self.subTest(install_id=install_id, salt=salt, percent=percent):
+                self.assertEqual(rollout.takes(install_id, salt, percent), taken)
         taken = {"name": [], "version": []}
         for what, verdict, text in name_table():
             with self.subTest(what=what, text=text):
@@ -430,6 +445,90 @@ class Publish(unittest.TestCase):
             with self.subTest(fragment):
                 self.list.write_bytes(data)
                 self.assertRefused(lambda: run(*resign), fragment)
+
+    def test_channels_promote_roll_back_widen_and_halt_releases(self):
+        private, public = self.keygen()
+        public_key = serialization.load_pem_public_key(public.read_bytes())
+        big = os.urandom(BIG)
+        v1 = {"a.txt": b"a1", "same.txt": b"s", "big.pak": big}
+        v2 = {"a.txt": b"a2", "same.txt": b"s", "new/n.txt": b"n",
+              "big.pak": big[:1 << 20] + os.urandom(9) + big[2 << 20:]}
+        key, salts, stable = ("--key", private), [], {}
+        a1 = self.site / "TolvaneStore" / hashlib.sha256(b"a1").hexdigest()[:2] / hashlib.sha256(b"a1").hexdigest()
+
+        def published(version, files, *options):
+            return lambda: self.publish(version, files, *CHUNKED, *key, *options)
+
+        def command(name, *args):
+            return lambda: run(name, self.site, *args, *key)
+
+        def serves(channel, version, files, percent=None, removed=(), salt=None):
+            """The channel's verified list pins these files (and removes those), bound to the
+            channel, at that rollout (salt: "same" as the last, or "new"); its folder holds them."""
+            data = channels.list_path(self.site, channel).read_bytes()
+            self.assertTrue(verifies(data, public_key))
+            lines = data.decode().split("\r\n")[:-1]
+            fields = dict(field.split("=") for field in lines[-2].split(" ")[1:])
+            record, release = publication.read_lines(lines[:-3 if percent is not None else -2]), rollout.read(lines)
+            self.assertEqual((publication.version_of(lines), sorted(record["removed"]), fields.get("channel")),
+                             (version, list(removed), None if channel == "stable" else channel))
+            self.assertEqual({p: (e["sha256"], e["size"]) for p, e in record["files"].items()},
+                             {n.replace("/", "\\"): (hashlib.sha256(d).hexdigest(), len(d)) for n, d in files.items()})
+            self.assertEqual(self.files(channels.folder(self.site, channel)), dict(files, **{"uploadfile.uda": data}))
+            self.assertEqual(release and release[0], percent)
+            if salt:
+                self.assertEqual(release[1] == salts[-1], salt == "same")
+            salts.append(release and release[1])
+
+        def kinds(channel):
+            return [e.get("kind") for e in json.loads((self.site / "releases.json").read_text())
+                    if e.get("channel") == channel]
+
+        # (what is done, and what it gives: a check of the result, the pattern of a refusal (which
+        # leaves the site and the key's record as they were), (exit code, pattern), or None)
+        rows = [(published("1", v1),
+                 lambda r: (serves("stable", "1", v1), stable.update(self.files(self.site / "AppGameUpload")))),
+                (published("2", v2, "--channel", "Beta"),
+                 lambda r: (serves("beta", "2", v2), self.assertEqual(self.files(self.site / "AppGameUpload"), stable))),
+                (lambda: shutil.rmtree(self.dir / "release"), None),  # nothing below is read from it
+                (command("promote", "--from", "qa", "--to", "stable"), "channel qa has no list"),
+                (command("promote", "--from", "beta", "--to", "be ta"), "a channel name is"),
+                (command("widen", "--channel", "beta", "--rollout", "50"), "no rollout to widen"),
+                (command("halt", "--channel", "nightly"), "channel nightly has no list"),
+                (command("rollback", "--channel", "nightly", "--to", "1"), "channel nightly has no list"),
+                (command("widen", "--channel", "beta"), (2, "(?s)^usage: tolvane-publish widen .*required: --rollout")),
+                (command("promote", "--from", "beta", "--to", "stable", "--rollout", "50"),
+                 lambda r: (serves("stable", "2", v2, 50), self.assertIn("serial 3", r.stdout))),
+                (command("widen", "--channel", "stable", "--rollout", "50"), "to 50 % already"),
+                (command("widen", "--channel", "stable", "--rollout", "0.1"), "whole percentage"),
+                (command("widen", "--channel", "stable", "--rollout", "100"),
+                 lambda r: serves("stable", "2", v2, 100, salt="same")),
+                (command("halt", "--channel", "stable"), lambda r: serves("stable", "2", v2, 0, salt="same")),
+                (command("rollback", "--channel", "stable", "--to", "9"), "not kept .*kept: '2', '1'$"),
+                (lambda: a1.write_bytes(b"planted"), None),  # the store's only copy of v1's a.txt
+                (command("rollback", "--channel", "stable", "--to", "1"), "no copy of 'a.txt'"),
+                (lambda: a1.write_bytes(b"a1"), None),
+                (command("rollback", "--channel", "stable", "--to", "1"),
+                 lambda r: (serves("stable", "1", v1, removed=["new\\n.txt"]),
+                            self.assertEqual(kinds("stable"), ["publish", "promote", "widen", "halt", "rollback"]))),
+                (command("rollback", "--channel", "stable", "--to", "2", "--keep", "1"), "kept: '1'$"),
+                (published("3", v1, "--channel", "beta", "--rollout", "10"), lambda r: serves(
+                    "beta", "3", v1, 10, removed=["new\\n.txt"], salt="new")),
+                (lambda: run("status", self.site), lambda r: self.assertRegex(
+                    r.stdout, "^stable: version '1', serial 6, rollout whole, expires .*, 2 releases kept \\('1', '2'\\)"
+                    ".* bytes on the host \\(unverified.*\nbeta: version '3', serial 7, rollout 10 %.*\nshared: ")),
+                (lambda: run("promote", "--help"), lambda r: self.assertIn("--from CHANNEL", r.stdout))]
+        for number, (act, expected) in enumerate(rows):
+            with self.subTest(number=number):
+                if isinstance(expected, (str, tuple)):
+                    refused = (1, "^tolvane-publish: refused: .*" + str(expected))
+                    code, pattern = expected if isinstance(expected, tuple) else refused
+                    self.assertRefused(act, pattern, code)
+                    continue
+                result = act()
+                if expected:
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    expected(result)
 
     def test_a_signed_publication_takes_only_the_verified_list_from_the_site(self):
         private, _ = self.keygen()

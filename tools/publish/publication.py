@@ -151,6 +151,14 @@ def read_line(line):
     return "file", path, {"sha256": fields[3], "size": int(fields[2]), "rewrite": bool(fields[1])}
 
 
+def version_of(lines):
+    """The version text of a list's lines (less its signing lines), as it was published."""
+    first = VERSION_LINE.fullmatch(lines[0]) if lines else None
+    if not first:
+        raise Refused(f"the list's first line {lines[:1]!r} is not a version line this tool writes")
+    return first[1]
+
+
 def read_lines(lines):
     """A list's lines (less its serial and signature lines) read back as the record plan()
     takes for a baseline; raises Refused on any line this tool would not write. Its names are

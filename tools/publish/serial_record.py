@@ -1,6 +1,8 @@
 """The highest serial signed for each product, kept beside the private key (serials.json), on
 the studio's side: the site folder lives on the host, and a serial taken from there could be
-planted, or be an older list put back."""
+planted, or be an older list put back. Serials are one sequence per product across channels;
+the last serial signed for each channel is kept too (as "PRODUCT channel=NAME", a name no
+product has), so that an older list of that channel put back is still found out."""
 import contextlib
 import json
 
@@ -46,16 +48,29 @@ def next_serial(key_path, product, site_serial):
     return highest + 1
 
 
+def channel_key(product, channel):
+    return f"{product or ''} channel={channel}"
+
+
+def channel_highest(key_path, product, channel):
+    """The last serial signed for the product on the channel; a record from before channels knew
+    stable alone."""
+    record = read(key_path)
+    return record.get(channel_key(product, channel), record.get(product or "", 0) if channel == "stable" else 0)
+
+
 def product_text(product):
     return f"product {product!r}" if product else "lists without a product"
 
 
-def write(key_path, product, serial):
-    """Records the serial as the product's highest, so that a crash leaves the old record or the
-    new one (durable_file.write_atomically)."""
+def write(key_path, product, serial, channel="stable"):
+    """Records the serial as the product's highest and the channel's last, so that a crash leaves
+    the old record or the new one (durable_file.write_atomically)."""
     path = record_path(key_path)
     record = read(key_path)
+    record.setdefault(channel_key(product, "stable"), record.get(product or "", 0))
     record[product or ""] = max(serial, record.get(product or "", 0))
+    record[channel_key(product, channel)] = max(serial, record.get(channel_key(product, channel), 0))
     durable_file.write_atomically(path, json.dumps(record, indent=1, sort_keys=True).encode("utf-8"), 0o600)
 
 
@@ -80,7 +95,8 @@ def raised_to(key_path, old_folder):
     carried, path = carried_over(old_folder), record_path(key_path)
     before = path.read_bytes() if path.exists() else None
     for product, serial in sorted(carried.items()):
-        write(key_path, product, serial)
+        if " " not in product:  # a channel's last list is the old key's, on sites started over
+            write(key_path, product, serial)
     try:
         yield
     except BaseException:

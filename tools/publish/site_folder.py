@@ -6,14 +6,17 @@ import json
 import os
 import pathlib
 
+import channels
 import chunk_store
 import durable_file
 import list_signing
 import native_chunker
 import publication
+import release_history
+import rollout
 import serial_record
+import site_landing
 import site_trust
-import upload_folder
 from publication import Refused
 
 RECORD_NAME = "publication.json"
@@ -94,13 +97,9 @@ def read_baseline(site):
     return read
 
 
-def list_path(site):
-    return publication.list_path(site)
-
-
-def read_list(site):
-    """The bytes and lines of the list in the site; b"" and [] without one."""
-    path = list_path(site)
+def read_list(site, channel=channels.STABLE):
+    """The bytes and lines of the channel's list in the site; b"" and [] without one."""
+    path = channels.list_path(site, channel)
     if not path.exists():
         return b"", []
     data = path.read_bytes()
@@ -116,62 +115,64 @@ def write_record(site, record):
                                   json.dumps(record, indent=1, sort_keys=True).encode("utf-8"))
 
 
-def sign(lines, signer, site_serial):
-    """The signed list file, under the next serial, which is recorded beside the key before
-    anything in the site changes (a failed write afterwards costs a serial, never reuses one)."""
+def sign(lines, signer, site_serial, release=None):
+    """The signed list file for the signer's channel, with the release line of (percentage,
+    salt) when given, under the next serial, which is recorded beside the key before anything in
+    the site changes (a failed write afterwards costs a serial, never reuses one)."""
     serial = serial_record.next_serial(signer.key_path, signer.product, site_serial)
-    data = list_signing.signed_list(lines, signer.key, serial, signer.expires, signer.product)
-    serial_record.write(signer.key_path, signer.product, serial)
+    data = list_signing.signed_list(lines, signer.key, serial, signer.expires, signer.product,
+                                    channels.binding(signer.channel), release)
+    serial_record.write(signer.key_path, signer.product, serial, signer.channel)
     return data, serial
 
 
-def publish(release, version, site, signer=None, threshold=DEFAULT_CHUNK_THRESHOLD, keep=DEFAULT_KEEP):
-    """Publishes the release into the site, the list signed when a site_trust.Signer is given,
-    files of at least threshold bytes also as chunks, which stay for the last keep publications.
-    Returns the new record, the list's lines (less the serial and signature lines), the serial
-    (None unsigned), the baseline's names left out because launchers refuse them, and the count
-    of files chunked."""
+def publish(release, version, site, signer=None, threshold=DEFAULT_CHUNK_THRESHOLD, keep=DEFAULT_KEEP,
+            percent=None):
+    """Publishes the release into the site, to the signer's channel, the list signed when a
+    site_trust.Signer is given, to percent of the players (a new salt) when given and below 100,
+    files of at least threshold bytes also as chunks and, signed, the others into the file store,
+    which stay for the last keep releases of each channel. Returns the new record, the list's
+    lines (less the serial, release and signature lines), the serial (None unsigned), the
+    baseline's names left out because launchers refuse them, and the count of files chunked."""
     contents, sources, scans = read_release(release, threshold)
-    history = chunk_store.read_history(site)
+    history = release_history.read(site)
+    channel = signer.channel if signer else channels.STABLE
     if signer is None:
         record, lines, dropped = publication.plan(contents, version, read_baseline(site))
         data, serial = publication.list_bytes(lines), None
     else:
-        baseline, site_serial = site_trust.baseline(site, *read_list(site), signer)
+        baseline, site_serial = site_trust.baseline(site, *read_list(site, channel), signer)
         record, lines, dropped = publication.plan(contents, version, baseline)
-        data, serial = sign(lines, signer, site_serial)
-    # Everything is staged before anything moves in, so that a failure leaves the site as it was;
-    # the list goes last: a server that is read meanwhile never lists a file it lacks.
-    staged = chunk_store.stage(site, scans, sources)
-    try:
-        changed = upload_folder.stage(site, contents, sources)
-    except BaseException:
-        upload_folder.remove(chunk_store.stage_folder(site))
-        raise
-    chunk_store.move_in(site, staged)
-    upload_folder.move_in(site, contents, changed)
-    # Recorded before the list, so that a stop after it never loses the chunks the list needs.
-    chunked = bool(scans or history or os.path.lexists(site / chunk_store.FOLDER))
-    if chunked:
-        history.append(chunk_store.release_entry(version, scans))
-        chunk_store.write_history(site, history)
-    durable_file.write_atomically(list_path(site), data)
-    write_record(site, record)
-    if chunked:
-        chunk_store.prune(site, history, keep)
+        data, serial = sign(lines, signer, site_serial,
+                            (percent, rollout.new_salt()) if percent is not None and percent < 100 else None)
+    staged, stored = site_landing.stage(site, channel, contents, sources, scans, store=signer is not None)
+    pieces = {"indexes": {s.sha256: len(s.index) for s in scans.values()},
+              "chunks": {sha256: length for s in scans.values() for _, length, sha256 in s.chunks}, "files": stored}
+    # An unsigned site keeps a record only for its chunks, as before the file store.
+    recorded = signer is not None or scans or history or os.path.lexists(site / chunk_store.FOLDER)
+    site_landing.land(site, channel, staged, data, history,
+                      release_history.entry(channel, "publish", version, serial, pieces) if recorded else None, keep)
+    if channel == channels.STABLE:
+        write_record(site, record)
     return record, lines, serial, dropped, len(scans)
 
 
-def resign(site, signer):
-    """Signs the site's list again with the same lines and product, the next serial and a new
-    expiry. Only a list that verifies under the key and is not older than the last serial it
-    signed is renewed: signing whatever the web root holds would vouch for a list that someone
-    changed or put back there. Returns the new serial and the list's product."""
-    data, lines = read_list(site)
+def resign(site, signer, keep=DEFAULT_KEEP):
+    """Signs the channel's list again with the same lines, release line and product, the next
+    serial and a new expiry. Only a list that verifies under the key and is not older than the
+    last serial it signed is renewed: signing whatever the web root holds would vouch for a list
+    that someone changed or put back there. Returns the new serial and the list's product."""
+    data, lines = read_list(site, signer.channel)
     if not data:
-        raise Refused(f"{list_path(site)} does not exist; publish a release first")
+        raise Refused(f"{channels.list_path(site, signer.channel)} does not exist; publish a release first")
     fields = site_trust.verified(site, data, lines, signer, "Publish the release again with --key.")
-    data, serial = sign(list_signing.without_signing(lines), signer._replace(product=fields["product"]),
-                        fields["serial"])
-    durable_file.write_atomically(list_path(site), data)
+    signer = signer._replace(product=fields["product"])
+    site_trust.bound(site, fields, signer, "Publish the release again with --key.")
+    own = list_signing.without_signing(lines)
+    data, serial = sign(own, signer, fields["serial"], rollout.read(lines))
+    history = release_history.read(site)
+    version = publication.version_of(own)
+    entry = release_history.entry(signer.channel, "resign", version, serial,
+                                  release_history.pieces_for(history, signer.channel, version))
+    site_landing.land(site, signer.channel, None, data, history, entry, keep)
     return serial, fields["product"]

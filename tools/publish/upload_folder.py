@@ -38,33 +38,53 @@ def remove(path):
         path.unlink()
 
 
-def make_way(upload, parts):
-    """The target of a file's parts, with real folders above it and nothing under its name."""
-    folder = upload
-    for part in parts[:-1]:
+def real_folder(base, parts):
+    """base joined with parts, each level made a real folder (a file or link there removed)."""
+    folder = base
+    for part in parts:
         folder = folder / part
         if not is_real(folder, stat.S_ISDIR):
             remove(folder)  # a file of the previous release, or a link
             folder.mkdir()
-    remove(folder / parts[-1])
-    return folder / parts[-1]
+    return folder
+
+
+def make_way(upload, parts):
+    """The target of a file's parts, with real folders above it and nothing under its name."""
+    target = real_folder(upload, parts[:-1]) / parts[-1]
+    remove(target)
+    return target
+
+
+def copied_from(source, target):
+    """Copies one source into target and returns the SHA-256 of what it wrote: a file, or a
+    function that writes target itself (a file built from chunks)."""
+    return source(target) if callable(source) else durable_file.copy_synced(source, target)
 
 
 def stage_changes(stage, changed, contents, sources):
     """Copies each changed file into the stage folder, checked against the hash it was published
-    with (the release may change meanwhile); on any failure the stage goes."""
+    with (the release may change meanwhile); on any failure the stage goes. A source may be a
+    list of copies to try in turn (the site's own copies, which the host may have changed): the
+    first whose bytes hash as the list pins is taken."""
     remove(stage)  # left by a publication that was stopped
     stage.mkdir(parents=True)
     for number, path in enumerate(changed):
-        try:
-            copied = durable_file.copy_synced(sources[path], stage / str(number))
-        except OSError as error:
+        tried = sources[path] if isinstance(sources[path], list) else None
+        for source in tried or [sources[path]]:
+            try:
+                if copied_from(source, stage / str(number)) == contents[path]["sha256"]:
+                    break
+            except OSError as error:
+                if tried is None:
+                    remove(stage)
+                    raise Refused(f"{sources[path]}: cannot be copied into the site ({error.strerror}); the site "
+                                  "is as it was") from None
+        else:
             remove(stage)
-            raise Refused(f"{sources[path]}: cannot be copied into the site ({error.strerror}); the site "
-                          "is as it was") from None
-        if copied != contents[path]["sha256"]:
-            remove(stage)
-            raise Refused(f"{sources[path]}: changed while it was published; the site is as it was")
+            raise Refused(f"no copy of {path!r} on the site holds the bytes its list pins; the site is as it was"
+                          if tried is not None else
+                          f"{sources[path]}: changed while it was published; the site is as it was")
 
 
 def sweep(upload, contents):
@@ -80,25 +100,28 @@ def sweep(upload, contents):
                 path.unlink()
 
 
-def stage_folder(site):
-    return site / (publication.UPLOAD_FOLDER + TEMPORARY_ENDING)
+def stage_folder(site, folder=publication.UPLOAD_FOLDER):
+    """The stage of an upload folder ("/" between levels): at the site's top, where no link of a
+    channel's folders can lead it out of the site."""
+    return site / (folder.replace("/", ".") + TEMPORARY_ENDING)
 
 
-def stage(site, contents, sources):
-    """Stages what site/AppGameUpload lacks of the release ({list path: content}, {list path:
-    source file}) and returns those paths, for move_in(); the site itself is not changed."""
-    upload = site / publication.UPLOAD_FOLDER
-    changed = [path for path in sorted(sources) if not holds(upload, path.split("\\"), contents[path])]
-    stage_changes(stage_folder(site), changed, contents, sources)
+def stage(site, contents, sources, folder=publication.UPLOAD_FOLDER):
+    """Stages what the site's upload folder lacks of the release ({list path: content}, {list
+    path: source file, or [files to try]}) and returns those paths, for move_in(); the site
+    itself is not changed."""
+    levels = folder.split("/")
+    upload = site.joinpath(*levels)
+    # A link above the upload folder (planted by the host) leads out of the site: nothing there counts.
+    inside = all(is_real(site.joinpath(*levels[:end]), stat.S_ISDIR) for end in range(1, len(levels)))
+    changed = [path for path in sorted(sources) if not (inside and holds(upload, path.split("\\"), contents[path]))]
+    stage_changes(stage_folder(site, folder), changed, contents, sources)
     return changed
 
 
-def move_in(site, contents, changed):
-    """Brings site/AppGameUpload to the release: the staged files moved in, the rest swept."""
-    upload, stage = site / publication.UPLOAD_FOLDER, stage_folder(site)
-    if not is_real(upload, stat.S_ISDIR):
-        remove(upload)
-        upload.mkdir()
+def move_in(site, contents, changed, folder=publication.UPLOAD_FOLDER):
+    """Brings the site's upload folder to the release: the staged files moved in, the rest swept."""
+    upload, stage = real_folder(site, folder.split("/")), stage_folder(site, folder)
     for number, path in enumerate(changed):
         durable_file.replace_durably(stage / str(number), make_way(upload, path.split("\\")))
     stage.rmdir()

@@ -1,19 +1,35 @@
-"""The table of names and version texts that the launcher's test and the publisher's tests judge
-alike (tests/update/name_table.txt), read for the Python side."""
+"""The tables that the launcher's tests and the publisher's judge alike (tests/update/): names
+and version texts, channel names, rollout shares; read for the Python side."""
 import pathlib
 import re
 
-TABLE = pathlib.Path(__file__).resolve().parents[2] / "tests" / "update" / "name_table.txt"
+TABLES = pathlib.Path(__file__).resolve().parents[2] / "tests" / "update"
+TABLE = TABLES / "name_table.txt"
+
+
+def rows(path, columns):
+    """The rows of a table: tab-split columns, {xNN} standing for the byte NN."""
+    found = []
+    for line in path.read_text(encoding="ascii").split("\n"):
+        if line and not line.startswith("#"):
+            found.append(tuple(re.sub(r"\{x([0-9A-F]{2})\}", lambda m: chr(int(m[1], 16)), text)
+                               for text in line.split("\t", columns - 1)))
+    return found
 
 
 def name_table():
     """(what, verdict, text) of each row: "name" or "version", "taken" or why not, and the text."""
-    rows = []
-    for line in TABLE.read_text(encoding="ascii").split("\n"):
-        if line and not line.startswith("#"):
-            what, verdict, text = line.split("\t", 2)
-            rows.append((what, verdict, re.sub(r"\{x([0-9A-F]{2})\}", lambda m: chr(int(m[1], 16)), text)))
-    return rows
+    return [(what, verdict, text) for what, verdict, text in rows(TABLE, 3)]
+
+
+def channel_table():
+    """(name given, channel or "refused", site folder or "") of each row."""
+    return rows(TABLES / "channel_table.txt", 3)
+
+
+def rollout_table():
+    """(install id, salt, percentage, True for in) of each row."""
+    return [(i, salt, int(p), verdict == "in") for i, salt, p, verdict in rows(TABLES / "rollout_table.txt", 4)]
 
 
 def as_release_file(name):
