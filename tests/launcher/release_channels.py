@@ -37,7 +37,7 @@ class Studio:
 
     def install_id(self, inside):
         """An install id that the stable list's rollout takes in, or leaves out."""
-        percent, salt = rollout.read((self.site.webroot / LIST).read_text("ascii").split("\r\n"))
+        percent, salt = rollout.read((self.site.webroot / LIST).read_bytes().decode("ascii").split("\r\n"))
         for n in itertools.count():
             candidate = hashlib.sha256(b"install %d" % n).hexdigest()[:32]
             if rollout.takes(candidate, salt, percent) == inside:
