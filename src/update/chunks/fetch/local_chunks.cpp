@@ -28,7 +28,7 @@ void FindLocalChunks(const std::wstring& path, LocalChunks& local) {
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kReadBytes]);
     if (!file.valid() || !buffer)
         return;
-    Trace::Narrow("cutting " + String::ToString(path));
+    Trace::Narrow("hashing " + String::ToString(path) + " to cut it");
     ChunkCut cut;
     DWORD read = 0;
     while (ReadFile(file.get(), buffer.get(), kReadBytes, &read, nullptr) && read > 0)

@@ -8,7 +8,8 @@
 #include "update/trust/list_fields.h"
 
 // Cuts the file at path with the chunker, hashing each chunk as it is read, and notes in
-// local where it holds the chunks the new file needs, with the trace line "cutting " + path.
+// local where it holds the chunks the new file needs, with the trace line "hashing " + path +
+// " to cut it".
 // A file that cannot be read gives none.
 void FindLocalChunks(const std::wstring& path, LocalChunks& local);
 
