@@ -49,7 +49,8 @@ bool GatherRelease(const std::vector<std::string>& lines, const std::string& hel
             const DWORD attributes = GetFileAttributesW(line.target.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
                 release.removals.push_back(file);
-        } else if (PinnedCopyPresent(line.target, line.relativePath, line.fields)) {
+        } else if (PinnedCopyInPlace(UpdateServerSettings.setupFolder, line.target,
+                                     line.relativePath, line.fields, &file.previousSha256)) {
             Trace::Narrow(line.relativePath + " <- identical");
             release.present.push_back(file);
         } else {
@@ -70,8 +71,8 @@ std::string OutsideRollout(const AcceptedList& list, const std::wstring& folder)
                : OutsideRolloutTrace(list.release->percent);
 }
 
-bool FitsOnVolume(const Release& release) {
-    const std::uint64_t bytes = BytesToStage(release);
+bool FitsOnVolume(const Release& release, const ReleaseChunks& chunks) {
+    const std::uint64_t bytes = BytesToStage(release, chunks);
     const std::optional<std::uint64_t> free = FreeBytes(UpdateServerSettings.setupFolder);
     // Nothing to fetch needs no room, and a volume that cannot tell is tried as before.
     if (bytes == 0 || !free)
@@ -111,10 +112,13 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     FindStagedCopies(folder, release);
     if (release.files.empty())
         ForgetChunkWork(folder);
-    if (!FitsOnVolume(release) || !RecordAcceptedSerial(list, folder))
+    // Every big file's index is read before the room check, which counts the chunks kept
+    // between files, and before any file is built, so that a shared chunk is fetched once.
+    ReleaseChunks chunks = PrepareChunks(folder, release);
+    if (!FitsOnVolume(release, chunks) || !RecordAcceptedSerial(list, folder))
         return true;
     UpdateEntryCount += entries;
-    if (!StageRelease(folder, release)) {
+    if (!StageRelease(folder, release, chunks)) {
         Trace::Narrow("the release is held back until every file is staged");
         return true;
     }
@@ -148,6 +152,7 @@ bool InstallSignedRelease(const std::vector<std::string>& lines, const AcceptedL
     if (result != CommitResult::Installed && result != CommitResult::HandOver)
         return true;
     ForgetChunkWork(folder);
+    KeepIndexesOf(folder, release);
     // The copies moved in were flushed as they were staged; the running launcher's file is
     // vouched for once its successor has taken the name.
     for (const ReleaseFile& file : release.files)

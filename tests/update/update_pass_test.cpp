@@ -12,6 +12,7 @@
 
 #include "pass_check.h"
 #include "support/test_files.h"
+#include "update/install/room.h"
 #include "update/pass_wait.h"
 #include "update/transfer/binding_watch.h"
 #include "update/trust/sha256.h"
@@ -286,15 +287,28 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
     std::string v2 = v1, damaged;
     for (std::size_t i = 20 * MiB; i < 21 * MiB; ++i)
         v2[i] = static_cast<char>(random());
+    std::string v3 = v2;
+    for (std::size_t i = 40 * MiB; i < 41 * MiB; ++i)
+        v3[i] = static_cast<char>(random());
     damaged = v2;
     for (std::size_t i = 30 * MiB; i < 30 * MiB + 100; ++i)
         damaged[i] = static_cast<char>(~damaged[i]);
     WriteBytes(Here + L"chunk-v1.bin", v1);
     WriteBytes(Here + L"chunk-v2.bin", v2);
     WriteBytes(Here + L"chunk-damaged.bin", damaged);
+    WriteBytes(Here + L"chunk-v3.bin", v3);
     const std::wstring site = Env(L"TOLVANE_DOCROOT") + L"\\sign-7\\";
     fs::remove_all(site + L"TolvaneChunks");
+    const std::vector<std::string> hashes3 = ServeChunks(site, v3), v1Hashes = ChunkHashes(v1);
     const std::vector<std::string> hashes = ServeChunks(site, v2);
+    // The chunks of v3 that neither v1 nor v2 holds: what a second pack adds to the first's.
+    std::uint64_t v3Extra = 0;
+    for (const std::string& hash : hashes3)
+        if (std::count(v1Hashes.begin(), v1Hashes.end(), hash) +
+                std::count(hashes.begin(), hashes.end(), hash) ==
+            0)
+            v3Extra += fs::file_size(site + L"TolvaneChunks\\" +
+                                     String::ToWstring(hash.substr(0, 2) + "\\" + hash));
     // The chunks of v2 that another copy lacks, and their bytes.
     const auto missing = [&](const std::string& bytes, std::uint64_t* size) {
         const std::vector<std::string> had = ChunkHashes(bytes);
@@ -346,6 +360,12 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
     const std::string v1Folder = "pack.bin:@chunk-v1.bin|update\\update.info:Version = 1;{d}",
         installed = "pack.bin:*|update\\update.info:Version = 2;{d}|update\\list.serial:7"
                     "|update\\hashes.cache:*",
+        // A file built from chunks keeps its index for the next release.
+        kept = installed + "|update\\chunks\\*:*",
+        twoPacks = kept + "|pack2.bin:*",
+        refused = "warning : The chunk index {base0}TolvaneChunks/index/" + sha256 +
+                  " is refused (chunk index line 1: not a chunk index header), so "
+                  "{base0}AppGameUpload/pack.bin is fetched whole",
         heldBack = "pack.bin:*|update\\update.info:Version = 1;{d}|update\\chunks\\*:*"
                    "|update\\list.serial:7|update\\hashes.cache:*",
         failed = "error : No download file {base0}AppGameUpload/pack.bin -> chunk {base0}" +
@@ -353,14 +373,29 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
         wrong = failed + "content does not match the list", cut = failed + "-2146697211",
         resumed = "uploadfile.uda|/sign-7/" + chunkUrl;
     // (the case, what the host lacks or holds wrong meanwhile, whether it ends with v2 in place)
+    // (the case, what the host lacks or holds wrong meanwhile, whether it ends with v2 in place,
+    // the volume's free bytes when not 0)
     struct Row {
         PassCase pass;
         const char* host;
         bool same;
+        std::uint64_t free = 0;
     } rows[] = {
-        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = kept.c_str(),
           .count = 1, .progress = true, .keys = 1, .sentAtMost = changedBytes + (64 << 10)},
          "", true},
+        // It fits by what staging needs (the stage copy, one chunk on its way, the margin), not
+        // by an allowance of the file's size again for its chunks.
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = kept.c_str(),
+          .count = 1, .progress = true, .keys = 1}, "", true, 80 * MiB},
+        // Two packs share v2's new chunks: fetched once, kept until the second is built.
+        {{.site = "sign-7",
+          .served = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@chunk-v2.bin}"
+              "\r\npack2.bin;{pin:@chunk-v3.bin}|pack.bin:@chunk-v2.bin|pack2.bin:@chunk-v3.bin",
+          .before = "pack.bin:@chunk-v1.bin|pack2.bin:@chunk-v1.bin"
+              "|update\\update.info:Version = 1;{d}",
+          .after = twoPacks.c_str(), .count = 2, .progress = true, .keys = 1,
+          .sentAtMost = changedBytes + v3Extra + (64 << 10)}, "", true},
         // Another file of the folder holds the bytes: copied, nothing fetched but the list.
         {{.site = "sign-7",
           .served = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@chunk-v2.bin}"
@@ -368,14 +403,19 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
           .before = "old\\pack.bin:@chunk-v2.bin|update\\update.info:Version = 1;{d}",
           .after = installed.c_str(), .count = 2, .requested = "uploadfile.uda", .keys = 1},
          "", true},
+        // Mended by its damaged chunks alone, read once: hashed and cut in one read.
         {{.site = "sign-7", .served = list, .before = "pack.bin:@chunk-damaged.bin",
-          .after = installed.c_str(), .count = 1, .progress = true, .keys = 1,
+          .after = kept.c_str(), .count = 1, .progress = true, .hashed = 1, .keys = 1,
           .sentAtMost = damagedBytes + (64 << 10)}, "", true},
-        {{.site = "sign-7", .served = list, .before = killed.c_str(), .after = installed.c_str(),
+        {{.site = "sign-7", .served = list, .before = killed.c_str(), .after = kept.c_str(),
           .count = 1, .progress = true, .requested = indexOnly.c_str(), .keys = 1}, "", true},
         // No index on the host: the whole file, as an older launcher fetches it, and no error.
         {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
           .count = 1, .progress = true, .requested = whole404.c_str(), .keys = 1}, "index", true},
+        // An index that breaks the rules: one warning line, and the file fetched whole.
+        {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = installed.c_str(),
+          .errors = refused.c_str(), .count = 1, .progress = true, .requested = whole404.c_str(),
+          .keys = 1}, "refused", true},
         // A wrong chunk holds the release back with one line naming the file.
         {{.site = "sign-7", .served = list, .before = v1Folder.c_str(), .after = heldBack.c_str(),
           .errors = wrong.c_str(), .count = 1, .progress = true, .keys = 1}, "wrong", false},
@@ -388,25 +428,32 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
     for (const Row& row : rows) {
         const ScratchFolder folder;
         const std::string host = row.host;
-        if (host == "index")
+        if (host == "index" || host == "refused")
             fs::rename(index, index + L".away");
+        if (host == "refused")
+            WriteBytes(index, "tolvane-chunk-index 9\n");
+        VolumeFreeBytesOverride = row.free;
         if (host == "wrong")
             WriteBytes(hostChunk, std::string(chunk.size(), 'x'));
         if (host == "cut")
             DeleteFileW(hostChunk.c_str());
         CheckPass(row.pass, folder.path());
-        if (host == "index")
+        VolumeFreeBytesOverride = 0;
+        if (host == "index" || host == "refused")
             fs::rename(index + L".away", index);
         WriteBytes(hostChunk, chunk);
         if (row.same) {
-            EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2) << row.pass.site;
+            EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2) << host;
+            if (FileExists(folder / L"pack2.bin")) {
+                EXPECT_TRUE(ReadBytes(folder / L"pack2.bin") == v3);
+            }
             continue;
         }
         EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v1) << "held back: " << host;
         // The next pass: only what is still missing, then nothing left of the chunk work.
         CheckPass({.site = "sign-7",
                    .served = list,
-                   .after = installed.c_str(),
+                   .after = kept.c_str(),
                    .count = 1,
                    .progress = true,
                    .requested = host == "cut" ? resumed.c_str() : nullptr,
@@ -414,8 +461,8 @@ TEST_F(UpdatePass, ABigFileFetchesOnlyTheChunksItMisses) {
                   folder.path());
         EXPECT_TRUE(ReadBytes(folder / L"pack.bin") == v2);
     }
-    for (const wchar_t* name :
-         {L"chunk-v1.bin", L"chunk-v2.bin", L"chunk-damaged.bin", L"chunk-killed.bin"})
+    for (const wchar_t* name : {L"chunk-v1.bin", L"chunk-v2.bin", L"chunk-v3.bin",
+                                L"chunk-damaged.bin", L"chunk-killed.bin"})
         DeleteFileW((Here + name).c_str());
     fs::remove_all(site + L"TolvaneChunks");
 }

@@ -9,10 +9,6 @@ namespace {
 
 constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
 
-bool ByKey(const std::pair<ChunkKey, std::uint32_t>& a, const ChunkKey& key) {
-    return a.first < key;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -42,36 +38,67 @@ bool ChunkKeyFromHex(const std::string& hex, ChunkKey& key) {
     return true;
 }
 
-void ChunkNeeds::Add(const ChunkKey& key) {
-    counts_.emplace_back(key, 1);
+void ChunkNeeds::Add(const ChunkKey& key, std::uint64_t length) {
+    counts_.push_back({key, 1, static_cast<std::uint32_t>(length)});
 }
 
 void ChunkNeeds::Seal() {
-    std::sort(counts_.begin(), counts_.end());
-    std::vector<std::pair<ChunkKey, std::uint32_t>> merged;
-    for (const auto& count : counts_)
-        if (!merged.empty() && merged.back().first == count.first)
-            merged.back().second += count.second;
+    std::sort(counts_.begin(), counts_.end(),
+              [](const Need& a, const Need& b) { return a.key < b.key; });
+    std::vector<Need> merged;
+    for (const Need& need : counts_)
+        if (!merged.empty() && merged.back().key == need.key)
+            merged.back().uses += need.uses;
         else
-            merged.push_back(count);
+            merged.push_back(need);
     merged.shrink_to_fit();
     counts_.swap(merged);
 }
 
+namespace {
+
+template <typename Needs> auto FindNeed(Needs& counts, const ChunkKey& key) {
+    const auto at =
+        std::lower_bound(counts.begin(), counts.end(), key,
+                         [](const auto& need, const ChunkKey& k) { return need.key < k; });
+    return at != counts.end() && at->key == key ? at : counts.end();
+}
+
+} // namespace
+
 std::uint32_t ChunkNeeds::Uses(const ChunkKey& key) const {
-    const auto at = std::lower_bound(counts_.begin(), counts_.end(), key, ByKey);
-    return at != counts_.end() && at->first == key ? at->second : 0;
+    const auto at = FindNeed(counts_, key);
+    return at == counts_.end() ? 0 : at->uses;
 }
 
 std::uint32_t ChunkNeeds::Take(const ChunkKey& key) {
-    const auto at = std::lower_bound(counts_.begin(), counts_.end(), key, ByKey);
-    if (at == counts_.end() || at->first != key || at->second == 0)
+    const auto at = FindNeed(counts_, key);
+    if (at == counts_.end() || at->uses == 0)
         return 0;
-    return --at->second;
+    return --at->uses;
+}
+
+void ChunkNeeds::TakeLeft(const ChunkNeeds& other, std::vector<ChunkKey>& gone) {
+    for (const Need& left : other.counts_) {
+        const auto at = FindNeed(counts_, left.key);
+        if (at == counts_.end() || at->uses == 0 || left.uses == 0)
+            continue;
+        at->uses -= std::min(at->uses, left.uses);
+        if (at->uses == 0)
+            gone.push_back(left.key);
+    }
+}
+
+std::uint64_t ChunkNeeds::ReusedBytes() const {
+    std::uint64_t bytes = 0;
+    for (const Need& need : counts_)
+        if (need.uses > 1)
+            bytes += need.length;
+    return bytes;
 }
 
 void LocalChunks::Found(const ChunkKey& key, ChunkSpan span) {
-    if (needs_.Uses(key) > 0)
+    if (needs_->Uses(key) > 0)
         spans_.emplace_back(key, span);
 }
 
@@ -122,10 +149,10 @@ std::pair<std::uint32_t, std::uint32_t> ProgressFigures(std::uint64_t done, std:
             static_cast<std::uint32_t>(total >> shift)};
 }
 
-std::uint64_t ChunkRoom(const std::vector<std::uint64_t>& sizes, ChunkSizes chunkSizes) {
-    std::uint64_t room = 0;
-    for (std::uint64_t size : sizes)
-        if (WantsChunkIndex(size, chunkSizes))
-            room = std::max(room, size);
-    return room;
+std::uint64_t ChunkRoom(const ChunkNeeds& release, std::uint64_t indexBytes,
+                        ChunkSizes chunkSizes) {
+    // A chunk is fetched under a temporary name and kept only while a later use is left, so
+    // beside the chunks used twice or more at most one more lies on the disk at a time.
+    const std::uint64_t kept = release.ReusedBytes() + (release.Distinct() ? chunkSizes.max : 0);
+    return kept > ~indexBytes ? ~std::uint64_t{0} : kept + indexBytes;
 }

@@ -25,21 +25,32 @@ using ChunkKey = std::array<unsigned char, 32>;
 // The key of 64 lowercase hex digits; false for anything else.
 bool ChunkKeyFromHex(const std::string& hex, ChunkKey& key);
 
-// The chunks one file needs, with how often it uses each.
+// The chunks one file (or every big file of a release) needs, with how often it uses each and
+// how long each is.
 class ChunkNeeds {
   public:
-    // Counts one more use of key; call Seal once every use is added.
-    void Add(const ChunkKey& key);
+    // Counts one more use of key, a chunk of length bytes; call Seal once every use is added.
+    void Add(const ChunkKey& key, std::uint64_t length = 0);
     void Seal();
     // The uses of key not yet taken (0 for a chunk the file does not need).
     std::uint32_t Uses(const ChunkKey& key) const;
     // Takes one use of key; the uses left after it.
     std::uint32_t Take(const ChunkKey& key);
-    // How many different chunks the file needs.
+    // Takes from these needs every use that other has not taken yet (a file that is done, or
+    // fetched whole), and appends the keys whose last use that was to gone.
+    void TakeLeft(const ChunkNeeds& other, std::vector<ChunkKey>& gone);
+    // How many different chunks are needed.
     std::size_t Distinct() const { return counts_.size(); }
+    // The bytes of the different chunks used more than once: what may be kept between uses.
+    std::uint64_t ReusedBytes() const;
 
   private:
-    std::vector<std::pair<ChunkKey, std::uint32_t>> counts_; // sorted by key once sealed
+    struct Need {
+        ChunkKey key;
+        std::uint32_t uses;
+        std::uint32_t length; // no chunk is longer than 4 GiB (kChunkSizes.max is far less)
+    };
+    std::vector<Need> counts_; // sorted by key once sealed
 };
 
 // Where a chunk lies in a local file, once its bytes there were hashed.
@@ -52,7 +63,7 @@ struct ChunkSpan {
 // are kept, each at its first place.
 class LocalChunks {
   public:
-    explicit LocalChunks(const ChunkNeeds& needs) : needs_(needs) {}
+    explicit LocalChunks(const ChunkNeeds& needs) : needs_(&needs) {}
     // A chunk of the local file, cut by the chunker and hashed as it was read.
     void Found(const ChunkKey& key, ChunkSpan span);
     void Seal();
@@ -60,9 +71,10 @@ class LocalChunks {
     bool Find(const ChunkKey& key, ChunkSpan& span) const;
     // Whether the local file holds any chunk the new file needs.
     bool Any() const { return !spans_.empty(); }
+    const ChunkNeeds& Needs() const { return *needs_; }
 
   private:
-    const ChunkNeeds& needs_;
+    const ChunkNeeds* needs_;
     std::vector<std::pair<ChunkKey, ChunkSpan>> spans_;
 };
 
@@ -85,8 +97,10 @@ std::vector<ChunkSource> ChunkSources(std::uint64_t offset, std::uint64_t length
 int ProgressReportDue(std::uint64_t done, std::uint64_t total);
 std::pair<std::uint32_t, std::uint32_t> ProgressFigures(std::uint64_t done, std::uint64_t total);
 
-// The room staging needs beyond the stage copies, given the sizes of the files still to stage:
-// one file is built at a time, and its kept chunks never outweigh it, so the largest file that
-// may be built from chunks.
-std::uint64_t ChunkRoom(const std::vector<std::uint64_t>& sizes,
+// The room chunk work needs beyond the stage copies, counted from the indexes a release's big
+// files have (release: every chunk use of every big file that may be built from chunks): the
+// chunks kept between their uses (fetched once, kept until the last file that needs them is
+// built), one chunk on its way, and the indexes still to fetch (indexBytes, at their limits).
+// The stage copies themselves are counted by the caller.
+std::uint64_t ChunkRoom(const ChunkNeeds& release, std::uint64_t indexBytes,
                         ChunkSizes chunkSizes = kChunkSizes);

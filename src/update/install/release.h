@@ -9,14 +9,15 @@
 #include "update/trust/list_fields.h"
 
 struct ReleaseFile {
-    std::string relativePath; // as the list names it
-    std::wstring target;      // where it lives in the launcher folder
-    std::wstring url;         // where it is fetched from; empty for a removal
-    ListFields fields;        // the size and hash the list pins
-    bool launcher = false;    // the running launcher's executable: replaced once proven
-    bool staged = false;      // a verified copy lies under its stage name
-    bool reused = false;      // that copy was left by an earlier pass
-    std::string sha256;       // the verified hash, once staged
+    std::string relativePath;   // as the list names it
+    std::wstring target;        // where it lives in the launcher folder
+    std::wstring url;           // where it is fetched from; empty for a removal
+    ListFields fields;          // the size and hash the list pins
+    bool launcher = false;      // the running launcher's executable: replaced once proven
+    bool staged = false;        // a verified copy lies under its stage name
+    bool reused = false;        // that copy was left by an earlier pass
+    std::string sha256;         // the verified hash, once staged
+    std::string previousSha256; // the hash of the copy in the folder now, when one was told
 };
 
 struct Release {

@@ -6,8 +6,10 @@
 #include <optional>
 #include <string>
 
-// The room a release needs: the bytes still to fetch, plus a margin of 1% and at least 16 MiB
-// for the platform's own copies and the folder's records.
+// The room a release needs: the bytes staging still writes (BytesToStage: the stage copies
+// still to build, less the stage work an earlier pass left, and the chunk work beside them:
+// chunks kept for later files, one chunk on its way, indexes still to fetch), plus a margin of
+// 1% and at least 16 MiB for the platform's own copies and the folder's records.
 std::uint64_t RoomNeeded(std::uint64_t bytesToFetch);
 
 // The error-log line when needed bytes exceed the free ones, saying both; empty when they fit.

@@ -2,13 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
 #include "update/base/base.h"
 #include "update/chunks/chunks.h"
-#include "update/chunks/fetch/chunk_assembly.h"
 #include "update/chunks/fetch/chunk_files.h"
+#include "update/chunks/fetch/local_chunks.h"
 #include "update/transfer/transfer.h"
 #include "update/trust/trust.h"
 #include "utility/string_helpers.h"
@@ -46,13 +47,15 @@ std::vector<std::pair<std::wstring, std::string>> Twins(const Release& release,
     return twins;
 }
 
-// Builds a big file's stage copy from chunks where the host has them; Whole when it has none.
-ChunkBuild StageFromChunks(const std::wstring& setupFolder, const Release& release,
-                           ReleaseFile& file, const std::wstring& stage) {
-    const ChunkJob job{setupFolder, UpdateServerSettings.serverUrl, file.url,
-                       file.target, Twins(release, file),           stage,
-                       file.fields};
-    return BuildFromChunks(job, &file.sha256);
+ChunkJob JobOf(const std::wstring& setupFolder, const Release& release, const ReleaseFile& file) {
+    return {setupFolder,
+            UpdateServerSettings.serverUrl,
+            file.url,
+            file.target,
+            file.previousSha256,
+            Twins(release, file),
+            PathInArea(setupFolder, Area::Stage, file.relativePath),
+            file.fields};
 }
 
 } // namespace
@@ -77,16 +80,31 @@ void FindStagedCopies(const std::wstring& setupFolder, Release& release) {
     }
 }
 
-std::uint64_t BytesToStage(const Release& release) {
-    std::uint64_t bytes = 0;
-    std::vector<std::uint64_t> sizes;
+bool PinnedCopyInPlace(const std::wstring& setupFolder, const std::wstring& target,
+                       const std::string& relativePath, const ListFields& fields,
+                       std::string* found) {
+    return CopyPresentOrCut(setupFolder, target, relativePath, fields, found);
+}
+
+ReleaseChunks PrepareChunks(const std::wstring& setupFolder, const Release& release) {
+    ReleaseChunks chunks(setupFolder);
     for (const ReleaseFile& file : release.files)
-        if (!file.staged) {
-            bytes = file.fields.size > ~bytes ? ~std::uint64_t{0} : bytes + file.fields.size;
-            sizes.push_back(file.fields.size);
-        }
-    const std::uint64_t chunks = ChunkRoom(sizes);
-    return chunks > ~bytes ? ~std::uint64_t{0} : bytes + chunks;
+        if (!file.staged)
+            chunks.Prepare(JobOf(setupFolder, release, file));
+    chunks.Seal();
+    return chunks;
+}
+
+std::uint64_t BytesToStage(const Release& release, const ReleaseChunks& chunks) {
+    const auto add = [](std::uint64_t a, std::uint64_t b) {
+        return b > ~a ? ~std::uint64_t{0} : a + b;
+    };
+    std::uint64_t bytes = 0;
+    for (const ReleaseFile& file : release.files)
+        if (!file.staged)
+            bytes = add(bytes, file.fields.size);
+    bytes -= std::min(bytes, chunks.BuiltBefore());
+    return add(bytes, chunks.Room());
 }
 
 namespace {
@@ -100,7 +118,7 @@ void LogNotStaged(const ReleaseFile& file, std::wstring message) {
 
 } // namespace
 
-bool StageRelease(const std::wstring& setupFolder, Release& release) {
+bool StageRelease(const std::wstring& setupFolder, Release& release, ReleaseChunks& chunks) {
     bool whole = true;
     std::vector<ReleaseFile*> fetched;
     for (ReleaseFile& file : release.files) {
@@ -117,17 +135,20 @@ bool StageRelease(const std::wstring& setupFolder, Release& release) {
         };
         std::wstring message;
         const bool folders = MakeAreaFolders(setupFolder, Area::Stage, file.relativePath);
-        const ChunkBuild built =
-            folders ? StageFromChunks(setupFolder, release, file, stage) : ChunkBuild::Whole;
+        const ChunkBuild built = folders
+                                     ? chunks.Build(JobOf(setupFolder, release, file), &file.sha256)
+                                     : ChunkBuild::Whole;
         if (built == ChunkBuild::Failed) { // logged already
             whole = false;
             continue;
         }
-        if (built == ChunkBuild::Built ||
-            (folders &&
-             Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches, &message)))
+        if (built == ChunkBuild::Built)
             fetched.push_back(&file);
-        else {
+        else if (folders && Network::DownloadPinnedFile(stage, file.url, file.fields.size, matches,
+                                                        &message)) {
+            chunks.Staged(file.fields);
+            fetched.push_back(&file);
+        } else {
             LogNotStaged(file, message);
             whole = false;
         }
@@ -154,4 +175,12 @@ void ForgetStagedFiles(const std::wstring& setupFolder) {
 
 void ForgetChunkWork(const std::wstring& setupFolder) {
     ClearChunkWork(setupFolder);
+}
+
+void KeepIndexesOf(const std::wstring& setupFolder, const Release& release) {
+    std::set<std::string> installed;
+    for (const auto* files : {&release.files, &release.present})
+        for (const ReleaseFile& file : *files)
+            installed.insert(file.fields.sha256);
+    KeepLocalIndexes(setupFolder, installed);
 }

@@ -32,26 +32,37 @@ void BeginContentChecks(const std::wstring& setupFolder, bool repair) {
 }
 
 bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
-                       const ListFields& fields) {
+                       const ListFields& fields, std::string* found, const ByteSink& also) {
     CacheUsed = true;
+    std::string ignored;
+    std::string& hash = found ? *found : ignored;
+    hash.clear();
     std::uint64_t size = 0, writeTime = 0;
     // Asked without opening the file: under Wine an open and a handle query cost many times
     // what the cached hash spares. It also answers for a file another program holds without
     // sharing, whose cached hash still vouches for it while its size and time are unchanged.
-    if (!SizeAndTimeOf(target, size, writeTime) || (fields.hasSize && size != fields.size))
+    if (!SizeAndTimeOf(target, size, writeTime))
         return false;
-    const std::string cached = Cache.Lookup(relativePath, size, writeTime);
-    if (!cached.empty())
-        return cached == fields.sha256;
+    // A copy of another size is not the listed one, but what the cache knows of it still tells
+    // the caller which bytes it holds.
+    if (fields.hasSize && size != fields.size) {
+        if (found)
+            hash = Cache.Lookup(relativePath, size, writeTime);
+        return false;
+    }
+    hash = Cache.Lookup(relativePath, size, writeTime);
+    if (!hash.empty())
+        return hash == fields.sha256;
     // Hashed through one handle, so the size and time recorded are those of the bytes hashed.
     HashedFile file(target);
     if (!file.SizeAndTime(size, writeTime) || (fields.hasSize && size != fields.size))
         return false;
     Trace::Narrow("hashing " + relativePath);
     std::uint64_t hashedSize = 0;
-    std::string hash;
-    if (!file.Hash(hashedSize, hash) || hashedSize != size)
+    if (!file.Hash(hashedSize, hash, also) || hashedSize != size) {
+        hash.clear();
         return false;
+    }
     Cache.Put(relativePath, {size, writeTime, hash});
     return hash == fields.sha256;
 }

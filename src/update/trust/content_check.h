@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "update/trust/hashed_file.h"
 #include "update/trust/list_fields.h"
 
 // Loads the stat cache of the folder (ending in a backslash) for a pass. A repair pass starts
@@ -13,9 +14,12 @@ void BeginContentChecks(const std::wstring& setupFolder, bool repair);
 
 // True when the file at target (the line's relativePath) has the listed size and hash. Hashes
 // the file only when the stat cache has no hash for its current size and time, with the trace
-// line "hashing " + relativePath.
+// line "hashing " + relativePath. *found (when not null) gets the copy's SHA-256 when the cache
+// or the hashing told it (empty otherwise: missing, another size, unreadable), and also (when
+// set) sees the bytes as they are hashed, so that a caller cuts them in the same read.
 bool PinnedCopyPresent(const std::wstring& target, const std::string& relativePath,
-                       const ListFields& fields);
+                       const ListFields& fields, std::string* found = nullptr,
+                       const ByteSink& also = nullptr);
 
 // True when a file just downloaded (still under its temporary name) has the listed size and
 // hash; *sha256 (when not null) then holds the hash.

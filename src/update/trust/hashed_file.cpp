@@ -50,7 +50,7 @@ bool SizeAndTimeOf(const std::wstring& path, std::uint64_t& size, std::uint64_t&
                      data.ftLastWriteTime, size, writeTime);
 }
 
-bool HashedFile::Hash(std::uint64_t& size, std::string& hex) {
+bool HashedFile::Hash(std::uint64_t& size, std::string& hex, const ByteSink& also) {
     LARGE_INTEGER start{};
     if (!file_.valid() || !SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN))
         return false;
@@ -66,6 +66,8 @@ bool HashedFile::Hash(std::uint64_t& size, std::string& hex) {
         if (!ReadFile(file_.get(), buffer.get(), kReadBytes, &read, nullptr))
             return false;
         hash.Add(buffer.get(), read);
+        if (also && read > 0)
+            also(reinterpret_cast<const unsigned char*>(buffer.get()), read);
         size += read;
     } while (read > 0);
     hex = hash.Finish();

@@ -1,11 +1,16 @@
 #pragma once
 // Files read for their SHA-256. The size, the last-write time and the hash are all taken from
 // one open handle, so a file swapped in between can never be taken for another.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "utility/scoped_handle.h"
+
+// Sees each piece of a file's bytes as they are hashed, in order.
+using ByteSink = std::function<void(const unsigned char* data, std::size_t size)>;
 
 class HashedFile {
   public:
@@ -24,8 +29,9 @@ class HashedFile {
 
     // Reads the open file from its start in 64 KiB chunks and gives the bytes read and their
     // SHA-256 as 64 lowercase hex digits. False, with size and hex unspecified, when the file is
-    // not open, a read fails, memory for the buffer is short, or CNG fails.
-    bool Hash(std::uint64_t& size, std::string& hex);
+    // not open, a read fails, memory for the buffer is short, or CNG fails. also (when set)
+    // sees the same bytes, so another digest of them costs no second read.
+    bool Hash(std::uint64_t& size, std::string& hex, const ByteSink& also = nullptr);
 
   private:
     ScopedFile file_;

@@ -5,7 +5,12 @@
 #include <functional>
 #include <random>
 
+#include <filesystem>
+
 #include "update/chunks/chunks.h"
+#include "update/chunks/fetch/chunk_cut.h"
+#include "update/chunks/fetch/chunk_files.h"
+#include "update/trust/sha256.h"
 
 namespace {
 
@@ -332,10 +337,149 @@ TEST(ChunkPlan, WhatAFileAsksForAndWhereItsChunksComeFrom) {
             << p.done << " of " << p.total;
     }
 
-    // Beside the stage copies: the chunks of the largest file built from chunks.
-    EXPECT_EQ(ChunkRoom({}), 0u);
-    EXPECT_EQ(ChunkRoom({Max, 100}), 0u);
-    EXPECT_EQ(ChunkRoom({Max + 1, five, 100}), five);
+    // Beside the stage copies: the chunks used more than once in the release (kept between
+    // their uses), one chunk on its way, and the indexes still to fetch; sums past 4 GiB.
+    ChunkKey big = Key(0);
+    ChunkNeeds release;
+    for (unsigned i = 0; i < 1200; ++i) { // 1200 chunks of 4 MiB, each used twice: 4.7 GiB
+        big[1] = static_cast<unsigned char>(i);
+        big[2] = static_cast<unsigned char>(i >> 8);
+        release.Add(big, Max);
+        release.Add(big, Max);
+    }
+    release.Add(Key(7), 100);
+    release.Seal();
+    // (what, the needs, the index bytes still to fetch, the room)
+    const ChunkNeeds none;
+    ChunkNeeds once;
+    once.Add(Key(1), Max);
+    once.Add(Key(2), 10);
+    once.Seal();
+    struct Room {
+        const char* what;
+        const ChunkNeeds& needs;
+        std::uint64_t indexes, room;
+    } rooms[] = {
+        {"no chunk work", none, 0, 0},
+        {"indexes alone", none, 5000, 5000},
+        {"no chunk used twice: one on its way", once, 0, Max},
+        {"past 4 GiB", release, five, 1200 * Max + Max + five},
+        {"no overflow", release, ~0ull - 5, ~0ull},
+    };
+    for (const Room& r : rooms)
+        EXPECT_EQ(ChunkRoom(r.needs, r.indexes), r.room) << r.what;
+
+    // A file done (or fetched whole) gives back the uses it left; a chunk whose last use in the
+    // release that was may go. (what, the release's uses, the file's, those the file took
+    // before it ended, the keys that go)
+    using Firsts = std::vector<unsigned char>;
+    struct Left {
+        const char* what;
+        Firsts release, file, taken, gone;
+    } lefts[] = {
+        {"all taken already", {3}, {3}, {3}, {}},
+        {"the only file of a chunk", {4}, {4}, {}, {4}},
+        {"a chunk another file still needs", {5, 5}, {5}, {}, {}},
+        {"used twice by the file, once taken", {4, 4}, {4, 4}, {4}, {4}},
+        {"a chunk the release never counted", {3}, {9}, {}, {}},
+    };
+    for (const Left& l : lefts) {
+        ChunkNeeds shared, file;
+        for (unsigned char first : l.release)
+            shared.Add(Key(first));
+        for (unsigned char first : l.file)
+            file.Add(Key(first));
+        shared.Seal();
+        file.Seal();
+        for (unsigned char first : l.taken) {
+            file.Take(Key(first));
+            shared.Take(Key(first));
+        }
+        std::vector<ChunkKey> gone, expected;
+        for (unsigned char first : l.gone)
+            expected.push_back(Key(first));
+        shared.TakeLeft(file, gone);
+        EXPECT_EQ(gone, expected) << l.what;
+    }
+}
+
+// The cut a launcher makes of a local file in the read that hashes it: the chunker's cuts,
+// each chunk's SHA-256, and an index that reads back as the host's would.
+TEST(ChunkCut, OneReadGivesTheChunksAndAnIndexThatReadsBack) {
+    const Bytes random = Random(12 * MiB + 3, 8);
+    const Ends ends = Cut(random);
+    std::vector<CutChunk> expected;
+    std::uint64_t start = 0;
+    for (std::uint64_t end : ends) {
+        Sha256 hash;
+        hash.Add(random.data() + start, end - start);
+        CutChunk chunk;
+        ChunkKeyFromHex(hash.Finish(), chunk.key);
+        chunk.span = {start, end - start};
+        expected.push_back(chunk);
+        start = end;
+    }
+    Sha256 whole;
+    whole.Add(random.data(), random.size());
+    const std::string sha256 = whole.Finish();
+    // A synthetic file of 5 GiB in 4 MiB chunks: offsets past 2^32 written and read back.
+    const std::uint64_t five = 5ull << 30;
+    std::vector<CutChunk> past;
+    for (std::uint64_t at = 0; at < five; at += Max)
+        past.push_back({Key(static_cast<unsigned char>(at >> 22)), {at, Max}});
+    // (what, the chunks written, the file's size)
+    struct Case {
+        const char* what;
+        std::size_t piece;
+        std::vector<CutChunk> chunks;
+        std::uint64_t size;
+    } cases[] = {
+        {"fed at once", random.size(), {}, random.size()},
+        {"a byte at a time for a while", 1, {}, random.size()},
+        {"in reads of 64 KiB", 64 << 10, {}, random.size()},
+        {"in odd pieces", 3 * MiB + 7, {}, random.size()},
+        {"past 4 GiB", 0, past, five},
+    };
+    const std::wstring index = (std::filesystem::temp_directory_path() / "cut.index").wstring();
+    for (Case& c : cases) {
+        if (c.piece) {
+            ChunkCut cut;
+            // A byte at a time over the first 300 KiB, past the first chunk's `min`.
+            std::size_t at = 0;
+            for (; c.piece == 1 && at < 300 * 1024; ++at)
+                cut.Feed(random.data() + at, 1);
+            for (; at < random.size(); at += c.piece)
+                cut.Feed(random.data() + at, std::min(c.piece, random.size() - at));
+            EXPECT_EQ(cut.Bytes(), random.size()) << c.what;
+            ASSERT_TRUE(cut.Finish(c.chunks)) << c.what;
+            ASSERT_EQ(c.chunks.size(), expected.size()) << c.what;
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(c.chunks[i].key, expected[i].key) << c.what << " chunk " << i;
+                EXPECT_EQ(c.chunks[i].span.offset, expected[i].span.offset) << c.what;
+                EXPECT_EQ(c.chunks[i].span.length, expected[i].span.length) << c.what;
+            }
+        }
+        const std::string sha = c.piece ? sha256 : H;
+        ASSERT_TRUE(WriteChunkIndex(index, c.size, sha, c.chunks)) << c.what;
+        IndexWalk walk(index, c.size, sha);
+        ChunkEntry entry;
+        ChunkKey key;
+        std::size_t read = 0;
+        while (walk.Next(entry, key)) {
+            ASSERT_LT(read, c.chunks.size()) << c.what;
+            EXPECT_EQ(key, c.chunks[read].key) << c.what;
+            EXPECT_EQ(entry.offset, c.chunks[read].span.offset) << c.what;
+            ++read;
+        }
+        EXPECT_TRUE(walk.Finish()) << c.what << ": " << walk.Error();
+        EXPECT_EQ(read, c.chunks.size()) << c.what;
+        // Another file's pins refuse it.
+        IndexWalk other(index, c.size + 1, sha);
+        while (other.Next(entry, key)) {
+        }
+        EXPECT_FALSE(other.Finish()) << c.what;
+    }
+    std::filesystem::remove(index);
 }
 
 } // namespace

@@ -14,32 +14,6 @@
 
 namespace {
 
-// Reads the index's chunk lines in file order, each checked against the pins; false at the end
-// or at the first line it refuses (reader.Error() then says why).
-class IndexWalk {
-  public:
-    IndexWalk(const std::wstring& path, const ListFields& fields)
-        : lines_(path), reader_(fields.size, fields.sha256) {}
-    bool Next(ChunkEntry& entry, ChunkKey& key) {
-        std::string line;
-        while (lines_.Next(line, kChunkIndexLineMax))
-            if (!reader_.Take(line, entry))
-                return false;
-            else if (header_)
-                header_ = false;
-            else
-                return ChunkKeyFromHex(entry.sha256, key);
-        return false;
-    }
-    bool Finish() { return reader_.Finish(); }
-    const std::string& Error() const { return reader_.Error(); }
-
-  private:
-    FileLines lines_;
-    ChunkIndexReader reader_;
-    bool header_ = true;
-};
-
 // The file's progress as one download reports it: 5 reports, each with its pause.
 class FileProgress {
   public:
@@ -140,13 +114,11 @@ class ChunkBuilder {
     std::wstring url_, message_;
 };
 
-enum class Assembled { Whole, Broken, Failed };
+} // namespace
 
-// Puts every chunk the index names in place in the build, in file order, and ends it at the
-// pinned size on the disk; Whole when its bytes hash to the pinned SHA-256.
-Assembled Assemble(const ChunkJob& job, const std::wstring& folder, const std::wstring& index,
-                   const std::wstring& buildPath, ChunkNeeds& needs, const LocalChunks& local,
-                   std::uint64_t& fetched) {
+Assembled AssembleChunks(const ChunkJob& job, const ChunkWork& work, ChunkNeeds& needs,
+                         ChunkNeeds& release, const LocalChunks& local, std::uint64_t& fetched) {
+    const std::wstring &folder = work.folder, &index = work.index, &buildPath = work.build;
     const ScopedFile previous(CreateFileW(job.previous.c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
@@ -174,8 +146,9 @@ Assembled Assemble(const ChunkJob& job, const std::wstring& folder, const std::w
         if (!builder.Place(entry, sources, span, bytes))
             return Assembled::Failed;
         whole.Add(bytes);
-        // A chunk fetched is kept until its last use, so it is fetched once.
-        if (needs.Take(key) == 0)
+        // A chunk fetched is kept until its last use in the release, so it is fetched once.
+        needs.Take(key);
+        if (release.Take(key) == 0)
             DeleteFileW(kept.c_str());
         progress.Done(entry.length);
     }
@@ -187,69 +160,7 @@ Assembled Assemble(const ChunkJob& job, const std::wstring& folder, const std::w
     return ended && whole.Finish() == job.fields.sha256 ? Assembled::Whole : Assembled::Broken;
 }
 
-} // namespace
-
-ChunkBuild BuildFromChunks(const ChunkJob& job, std::string* sha256) {
-    const ListFields& fields = job.fields;
-    const std::wstring folder = WantsChunkIndex(fields.size) ? ChunkFolder(job.setupFolder) : L"";
-    if (folder.empty())
-        return ChunkBuild::Whole;
-    const std::wstring name = String::ToWstring(fields.sha256), index = folder + name + L".index",
-                       buildPath = folder + name + L".build";
-    *sha256 = fields.sha256;
-    if (CopyTwin(job.twins, fields, job.stage) && FlushToDisk(job.stage))
-        return ChunkBuild::Built;
-    // With no previous copy and no earlier work there is nothing to take chunks from: one whole
-    // download costs less than the chunks one by one.
-    const auto exists = [](const std::wstring& path) {
-        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    };
-    if (!exists(job.previous) && !exists(buildPath))
-        return ChunkBuild::Whole;
-    // The index is kept with the build until the release is in: a resumed pass needs it again.
-    std::wstring message;
-    if (!exists(index) &&
-        !Network::DownloadPiece(index, ChunkIndexUrl(job.base, fields.sha256),
-                                ChunkIndexLimit(fields.size), kNoSizeLimit, nullptr, &message)) {
-        Trace::Wide(L"no chunk index, fetched whole:" + message);
-        return ChunkBuild::Whole;
-    }
-    ChunkNeeds needs;
-    {
-        IndexWalk walk(index, fields);
-        ChunkEntry entry;
-        ChunkKey key;
-        while (walk.Next(entry, key))
-            needs.Add(key);
-        if (!walk.Finish()) {
-            Trace::Narrow("chunk index refused, fetched whole: " + walk.Error());
-            DeleteFileW(index.c_str());
-            return ChunkBuild::Whole;
-        }
-    }
-    needs.Seal();
-    LocalChunks local(needs);
-    FindLocalChunks(job.previous, local);
-    if (!local.Any() && !exists(buildPath)) {
-        Trace::Narrow("no chunk of the file is here, fetched whole");
-        DeleteFileW(index.c_str());
-        return ChunkBuild::Whole;
-    }
-    std::uint64_t fetched = 0;
-    const Assembled assembled = Assemble(job, folder, index, buildPath, needs, local, fetched);
-    if (assembled == Assembled::Failed)
-        return ChunkBuild::Failed;
-    // The chunks, each verified, must still make the pinned file: an index that put them
-    // together otherwise wasted its bytes, and the file is fetched whole.
-    if (assembled == Assembled::Broken ||
-        !MoveFileExW(buildPath.c_str(), job.stage.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        Trace::Narrow("the chunks do not make the listed file, fetched whole");
-        DeleteFileW(buildPath.c_str());
-        DeleteFileW(index.c_str());
-        return ChunkBuild::Whole;
-    }
-    DeleteFileW(index.c_str());
-    Trace::Narrow("built from chunks: " + std::to_string(fetched) + " of " +
-                  std::to_string(fields.size) + " bytes fetched");
-    return ChunkBuild::Built;
+ChunkWork WorkOf(const std::wstring& folder, const ListFields& fields) {
+    const std::wstring name = String::ToWstring(fields.sha256);
+    return {folder, folder + name + L".index", folder + name + L".build"};
 }

@@ -8,21 +8,21 @@ namespace {
 
 constexpr std::size_t kLineBuffer = 64 << 10;
 
-// Deletes the folder's files and the folder; true when it is gone.
-bool RemoveFolder(const std::wstring& folder) {
+// Deletes the folder's files but the kept ones, and the folder when that empties it.
+void RemoveFolder(const std::wstring& folder, const std::set<std::wstring>& kept) {
     WIN32_FIND_DATAW found;
     const ScopedFind find(FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found,
                                            FindExSearchNameMatch, nullptr, 0));
     if (find.valid())
         do {
             const std::wstring name = found.cFileName;
-            // Only files are ever made here; a folder or link someone else made is left.
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // A folder (the kept indexes, or a folder or link someone else made) is left.
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !kept.count(name)) {
                 SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW((folder + name).c_str());
             }
         } while (FindNextFileW(find.get(), &found));
-    return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace
@@ -44,7 +44,34 @@ std::wstring ChunkFolder(const std::wstring& setupFolder) {
 }
 
 void ClearChunkWork(const std::wstring& setupFolder) {
-    RemoveFolder(setupFolder + L"update\\chunks\\");
+    RemoveFolder(setupFolder + L"update\\chunks\\", {});
+}
+
+std::wstring LocalIndexPath(const std::wstring& setupFolder, const std::string& sha256) {
+    const std::wstring chunks = ChunkFolder(setupFolder);
+    if (chunks.empty() || (!CreateDirectoryW((chunks + L"index").c_str(), nullptr) &&
+                           GetLastError() != ERROR_ALREADY_EXISTS))
+        return std::wstring();
+    return chunks + L"index\\" + String::ToWstring(sha256);
+}
+
+void KeepLocalIndexes(const std::wstring& setupFolder, const std::set<std::string>& sha256s) {
+    std::set<std::wstring> kept;
+    for (const std::string& sha256 : sha256s)
+        kept.insert(String::ToWstring(sha256));
+    RemoveFolder(setupFolder + L"update\\chunks\\index\\", kept);
+}
+
+bool IndexWalk::Next(ChunkEntry& entry, ChunkKey& key) {
+    std::string line;
+    while (lines_.Next(line, kChunkIndexLineMax))
+        if (!reader_.Take(line, entry))
+            return false;
+        else if (header_)
+            header_ = false;
+        else
+            return ChunkKeyFromHex(entry.sha256, key);
+    return false;
 }
 
 FileLines::FileLines(const std::wstring& path)

@@ -5,13 +5,15 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <optional>
 
 #include "update/base/trace.h"
+#include "update/chunks/fetch/chunk_cut.h"
+#include "update/chunks/fetch/chunk_files.h"
 #include "update/trust/hashed_file.h"
 #include "update/trust/sha256.h"
 #include "update/trust/trust.h"
 #include "utility/scoped_handle.h"
+#include "utility/string_helpers.h"
 
 namespace {
 
@@ -26,44 +28,69 @@ void FindLocalChunks(const std::wstring& path, LocalChunks& local) {
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kReadBytes]);
     if (!file.valid() || !buffer)
         return;
-    Chunker chunker;
-    std::vector<std::uint64_t> ends;
-    std::optional<Sha256> hash;
-    hash.emplace();
-    // The chunk being read starts at start; its bytes up to hashed are in the hash.
-    std::uint64_t start = 0, hashed = 0;
+    Trace::Narrow("hashing " + String::ToString(path) + " to cut it");
+    ChunkCut cut;
     DWORD read = 0;
-    while (ReadFile(file.get(), buffer.get(), kReadBytes, &read, nullptr) && read > 0) {
-        const std::uint64_t fed = hashed;
-        chunker.Feed(buffer.get(), read, ends);
-        for (std::uint64_t end : ends) {
-            hash->Add(buffer.get() + (hashed - fed), end - hashed);
-            hashed = end;
-            ChunkKey key;
-            if (ChunkKeyFromHex(hash->Finish(), key))
-                local.Found(key, {start, end - start});
-            hash.emplace();
-            start = end;
-        }
-        ends.clear();
-        hash->Add(buffer.get() + (hashed - fed), fed + read - hashed);
-        hashed = fed + read;
-    }
-    chunker.Finish(ends);
-    for (std::uint64_t end : ends) {
-        ChunkKey key;
-        if (ChunkKeyFromHex(hash->Finish(), key))
-            local.Found(key, {start, end - start});
-    }
+    while (ReadFile(file.get(), buffer.get(), kReadBytes, &read, nullptr) && read > 0)
+        cut.Feed(buffer.get(), read);
+    std::vector<CutChunk> chunks;
+    if (cut.Finish(chunks))
+        for (const CutChunk& chunk : chunks)
+            local.Found(chunk.key, chunk.span);
     local.Seal();
+}
+
+bool FindIndexedChunks(const std::wstring& index, std::uint64_t size, const std::string& sha256,
+                       LocalChunks& local) {
+    IndexWalk walk(index, size, sha256);
+    ChunkEntry entry;
+    ChunkKey key;
+    while (walk.Next(entry, key))
+        local.Found(key, {entry.offset, entry.length});
+    local.Seal();
+    return walk.Finish();
+}
+
+bool CopyPresentOrCut(const std::wstring& setupFolder, const std::wstring& target,
+                      const std::string& relativePath, const ListFields& fields,
+                      std::string* found) {
+    if (!WantsChunkIndex(fields.size))
+        return PinnedCopyPresent(target, relativePath, fields, found);
+    ChunkCut cut;
+    const bool present = PinnedCopyPresent(
+        target, relativePath, fields, found,
+        [&cut](const unsigned char* data, std::size_t size) { cut.Feed(data, size); });
+    std::vector<CutChunk> chunks;
+    // Hashed just now (not vouched for by the cache): its cut is kept under its hash.
+    if (cut.Bytes() == fields.size && !found->empty() && cut.Finish(chunks)) {
+        const std::wstring index = LocalIndexPath(setupFolder, *found);
+        if (!index.empty())
+            WriteChunkIndex(index, fields.size, *found, chunks);
+    }
+    return present;
+}
+
+namespace {
+
+bool IsTwin(const std::pair<std::wstring, std::string>& twin, const ListFields& fields) {
+    std::uint64_t size = 0, time = 0;
+    return SizeAndTimeOf(twin.first, size, time) && size == fields.size &&
+           PinnedCopyPresent(twin.first, twin.second, fields);
+}
+
+} // namespace
+
+bool HasTwin(const std::vector<std::pair<std::wstring, std::string>>& twins,
+             const ListFields& fields) {
+    return std::any_of(twins.begin(), twins.end(),
+                       [&](const auto& twin) { return IsTwin(twin, fields); });
 }
 
 bool CopyTwin(const std::vector<std::pair<std::wstring, std::string>>& twins,
               const ListFields& fields, const std::wstring& copy) {
-    for (const auto& [path, name] : twins) {
-        std::uint64_t size = 0, time = 0;
-        if (!SizeAndTimeOf(path, size, time) || size != fields.size ||
-            !PinnedCopyPresent(path, name, fields))
+    for (const auto& twin : twins) {
+        const auto& [path, name] = twin;
+        if (!IsTwin(twin, fields))
             continue;
         // Checked again as copied: the twin may change between its check and the copy.
         if (CopyFileW(path.c_str(), copy.c_str(), FALSE) &&
