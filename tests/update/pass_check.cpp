@@ -50,17 +50,22 @@ std::string Bytes(const std::string& text) {
 }
 
 // Every file under the folder as "name:bytes", a long file as its start and its size; a file
-// that expected takes with any content as "name:*".
+// that expected takes with any content as "name:*"; any chunk work as one "update\\chunks\\*:*"
+// and any kept index as one "update\\chunks\\index\\*:*" when expected holds those.
 std::set<std::string> Snapshot(const std::wstring& folder, const std::set<std::string>& expected) {
     std::set<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file())
             continue;
         std::string name = String::ToString(entry.path().wstring().substr(folder.size()));
-        if (name.rfind("update\\chunks\\", 0) == 0 && expected.count("update\\chunks\\*:*")) {
-            files.insert("update\\chunks\\*:*");
+        bool wild = false;
+        for (const char* area : {"update\\chunks\\index\\", "update\\chunks\\"})
+            if (!wild && name.rfind(area, 0) == 0 && expected.count(area + std::string("*:*"))) {
+                files.insert(area + std::string("*:*"));
+                wild = true;
+            }
+        if (wild)
             continue;
-        }
         std::string bytes = ReadBytes(entry.path().wstring());
         if (expected.count(name + ":*"))
             bytes = "*";

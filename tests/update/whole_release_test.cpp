@@ -341,8 +341,13 @@ struct BigPack {
 constexpr const char* kPackList = "uploadfile.uda:Version = 2;{d}\r\npack.bin;{pin:@pack-v2.bin}"
                                   "|pack.bin:@pack-v2.bin";
 constexpr const char* kPackV1 = "pack.bin:@pack-v1.bin|update\\update.info:Version = 1;{d}";
-constexpr const char* kPackV2 = "pack.bin:*|update\\update.info:Version = 2;{d}"
-                                "|update\\list.serial:8|update\\hashes.cache:*";
+// Installed: fetched whole, or built from chunks, with the index of the pack kept for the next
+// patch.
+#define TOLVANE_PACK_V2                                                                            \
+    "pack.bin:*|update\\update.info:Version = 2;{d}|update\\list.serial:8|update\\hashes.cache:*"
+constexpr const char* kPackV2Whole = TOLVANE_PACK_V2;
+constexpr const char* kPackV2 = TOLVANE_PACK_V2 "|update\\chunks\\index\\*:*";
+#undef TOLVANE_PACK_V2
 
 // Writes a file of no use on the volume of folder until `room` bytes are left on it.
 void FillVolume(const std::wstring& folder, std::uint64_t room) {
@@ -376,7 +381,7 @@ TEST_F(WholeRelease, ABigFileBuiltFromChunksLandsWholeOrNotAtAll) {
                                    "\\hashes.cache",
                       held = v1 + "|pack.bin",
                       heldAfter = "pack.bin:*|update\\update.info:Version = 1;{d}"
-                                  "|update\\stage\\pack.bin:*" +
+                                  "|update\\stage\\pack.bin:*|update\\chunks\\*:*" +
                                   records,
                       planted = v1 + "|" + chunks + pack.changed[0] + ":wrong bytes|" + chunks +
                                 pack.changed[1] + "\\x:planted",
@@ -415,7 +420,7 @@ TEST_F(WholeRelease, ABigFileBuiltFromChunksLandsWholeOrNotAtAll) {
         {"planted", {.site = "sign-8", .served = kPackList, .before = planted.c_str(),
           .after = plantedAfter.c_str(), .count = 1, .progress = true, .keys = 1}, nullptr},
         {"planted index", {.site = "sign-8", .served = kPackList, .before = index.c_str(),
-          .after = kPackV2, .count = 1, .progress = true,
+          .after = kPackV2Whole, .count = 1, .progress = true,
           .requested = "uploadfile.uda|pack.bin", .keys = 1}, nullptr},
     };
     // clang-format on
