@@ -38,6 +38,8 @@ constexpr const char* kList2 =
 constexpr const char* kStaged2 =
     "|update\\stage\\a.txt:a2|update\\stage\\b.txt:b2|update\\stage\\c\\new.txt:c2";
 constexpr const char* kRecords = "|update\\list.serial:5|update\\hashes.cache:*";
+const std::string kInstalled2 =
+    "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" + std::string(kRecords);
 constexpr const char* kJournalHeld = "error : The journal {folder}update\\release.journal cannot be"
                                      " deleted (error 32); no release is installed until it is";
 
@@ -82,9 +84,7 @@ void CheckThenFinish(const std::vector<Step>& steps, const char* served,
 // finishes it, fetching only what is still missing.
 TEST_F(WholeRelease, AFolderHoldsOneWholeReleaseAtAnyMoment) {
     // clang-format off
-    const std::string staged = kRelease1 + kStaged2 + kRecords,
-        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
-            std::string(kRecords),
+    const std::string staged = kRelease1 + kStaged2 + kRecords, installed = kInstalled2,
         // Stage copies of a release no longer served go, those an earlier launcher left beside
         // their targets too, and so do the download temporaries of a pass killed while staging;
         // a wrong body is not staged.
@@ -231,8 +231,7 @@ TEST_F(WholeRelease, AJournalAnEarlierLauncherLeftIsFinishedOrUndone) {
         done = "a.txt:a2|a.txt.tolvane-old:a1|b.txt:b2|b.txt.tolvane-old:b1|c\\new.txt:c2"
             "|gone.txt.tolvane-old:g|update\\update.info:Version = 1;{d}|" + std::string(steps) +
             "version Version = 2;{d}\n|update\\leftovers:x.exe\n..\\y.exe\n|x.exe.tolvane-old:x" + record,
-        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
-            std::string(kRecords),
+        installed = kInstalled2,
         finished = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}"
             "|update\\list.serial:5",
         outside = kRelease1 + "|update\\release.journal:in a.txt\nin ..\\a.txt\n";
@@ -264,8 +263,7 @@ TEST_F(WholeRelease, NoCommitStartsWhileAnEarlierOneIsLeft) {
     const std::string unfinished = "a.txt:a2|update\\aside\\a.txt:a1|update\\aside\\b.txt:b1"
             "|update\\aside\\gone.txt:g|update\\stage\\b.txt:b2|update\\stage\\c\\new.txt:c2"
             "|update\\release.journal:*|update\\update.info:Version = 1;{d}" + std::string(kRecords),
-        installed = "a.txt:a2|b.txt:b2|c\\new.txt:c2|update\\update.info:Version = 2;{d}" +
-            std::string(kRecords);
+        installed = kInstalled2;
     const char* notBack = "error : The previous release could not be put back: a.txt is held by"
         " another program (error 32)";
     const std::string both = std::string("error : The release was not installed: c\\new.txt is"
