@@ -12,7 +12,6 @@ import re
 import resource
 import shutil
 import signal
-import subprocess
 import sys
 import tempfile
 import unittest
@@ -44,8 +43,8 @@ CHUNKED = ("--chunk-threshold", native_chunker.sizes()[2] + 1)
 BIG = 5 << 20
 
 
-def run(*args):
-    return publish(*args, env=PASSPHRASE)
+def run(*args, **options):
+    return publish(*args, env=PASSPHRASE, **options)
 
 
 def file_line(path, data, mark=""):
@@ -91,6 +90,19 @@ class Publish(unittest.TestCase):
         self.assertRegex(result.stderr, fragment)
         self.assertEqual(self.files(), before)
 
+    def snapshot(self):  # the site as published, for each row to start from
+        return shutil.copytree(self.site, self.dir / "published", symlinks=True)
+
+    def restore(self, published):
+        shutil.rmtree(self.site), shutil.copytree(published, self.site, symlinks=True)
+
+    def outside(self):  # a folder of the studio's that links planted on the host point to
+        (self.dir / "outside").mkdir(), (self.dir / "outside" / "keep.txt").write_bytes(b"keep")
+        return self.dir / "outside"
+
+    def assertOutsideKept(self, outside):
+        self.assertEqual({p.name: p.read_bytes() for p in outside.iterdir()}, {"keep.txt": b"keep"})
+
     def assertStoreServes(self, releases):
         """TolvaneChunks/ holds exactly the chunks and indexes of the big files of these releases
         ({path: bytes} each), every chunk's bytes hashing to its name and every index taken by
@@ -133,13 +145,10 @@ class Publish(unittest.TestCase):
                          [file_line("big.pak", patched[-1], ";{rw}"), file_line("small.txt", b"s")])
 
     def test_a_breached_chunk_store_is_written_anew(self):
-        outside = self.dir / "outside"
-        outside.mkdir()
-        (outside / "keep.txt").write_bytes(b"keep")
+        outside = self.outside()
         files = {"big.pak": os.urandom(BIG), "a.txt": b"a"}
         self.assertEqual(self.publish("1", files, *CHUNKED).returncode, 0)
-        published = self.dir / "published"
-        shutil.copytree(self.site, published)
+        published = self.snapshot()
         store = self.site / "TolvaneChunks"
         sha = hashlib.sha256(files["big.pak"]).hexdigest()
         first = (store / "index" / sha).read_text().splitlines()[1].split(" ")[2]
@@ -170,8 +179,7 @@ class Publish(unittest.TestCase):
                  "not a readable record")]
         for number, (plant, pattern) in enumerate(rows):
             with self.subTest(number=number):
-                shutil.rmtree(self.site)
-                shutil.copytree(published, self.site, symlinks=True)
+                self.restore(published)
                 plant()
                 act = lambda: self.publish("2", files, *CHUNKED)  # noqa: E731
                 if pattern:
@@ -180,8 +188,7 @@ class Publish(unittest.TestCase):
                 result = act()
                 self.assertEqual(result.returncode, 0, result.stderr)
                 self.assertStoreServes([files])
-                self.assertEqual([p.name for p in outside.iterdir()], ["keep.txt"])
-                self.assertEqual((outside / "keep.txt").read_bytes(), b"keep")
+                self.assertOutsideKept(outside)
 
     def keygen(self, name="keys", *options):
         result = run("keygen", self.dir / name, *options)
@@ -260,12 +267,10 @@ class Publish(unittest.TestCase):
         # Renewing signs only a list that this key signed: here an unsigned one.
         cases += [(None, None, ("--resign", self.site, "--key", private), "does not verify")]
         self.assertEqual(self.publish("1.0 beta", {"a.txt": b"a"}).returncode, 0)
-        published = self.dir / "published"
-        shutil.copytree(self.site, published)
+        published = self.snapshot()
         for files, version, options, pattern in cases:
             with self.subTest(files=files, version=version, options=options):
-                shutil.rmtree(self.site)
-                shutil.copytree(published, self.site)
+                self.restore(published)
                 self.assertRefused(lambda: self.publish(version, files, *options) if files else run(*options),
                                    "^tolvane-publish: refused: .*" + pattern + ".*\n$")
 
@@ -308,12 +313,9 @@ class Publish(unittest.TestCase):
                                     & set(written), name)
 
     def test_a_failure_is_one_line_and_leaves_the_site_as_it_was(self):
-        outside = self.dir / "outside"
-        outside.mkdir()
-        (outside / "keep.txt").write_bytes(b"keep")
+        outside = self.outside()
         self.assertEqual(self.publish("1", {"a.txt": b"a", "data/b.txt": b"b"}).returncode, 0)
-        published = self.dir / "published"
-        shutil.copytree(self.site, published)
+        published = self.snapshot()
         upload = self.site / "AppGameUpload"
 
         def plant_links():  # what a host may plant: links in the site, to the studio's files
@@ -335,8 +337,7 @@ class Publish(unittest.TestCase):
                 (plant_links, None, None)]
         for prepare, limit, pattern in rows:
             with self.subTest(pattern=pattern):
-                shutil.rmtree(self.site)
-                shutil.copytree(published, self.site)
+                self.restore(published)
                 release = write_release(self.dir / "release", {"a.txt": b"a2", "data/b.txt": b"b"})
                 prepare()
 
@@ -344,10 +345,7 @@ class Publish(unittest.TestCase):
                     resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
                     signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past it fails instead
 
-                act = lambda: subprocess.run(  # noqa: E731
-                    [sys.executable, str(ROOT / "tools" / "tolvane-publish"), *map(str, CHUNKED), str(release), "2",
-                     str(self.site)],
-                    capture_output=True, text=True, preexec_fn=limited if limit else None)
+                act = lambda: run(*CHUNKED, release, "2", self.site, preexec_fn=limited if limit else None)  # noqa: E731
                 if pattern:
                     self.assertRefused(act, f"^tolvane-publish: refused: .*{pattern}.*\\n$")
                     continue
@@ -355,8 +353,7 @@ class Publish(unittest.TestCase):
                 self.assertEqual({p.relative_to(upload).as_posix() for p in upload.rglob("*") if p.is_file()},
                                  {"a.txt", "data/b.txt", "uploadfile.uda"})
                 self.assertFalse(any(p.is_symlink() for p in upload.rglob("*")))
-                self.assertEqual([p.name for p in outside.iterdir()], ["keep.txt"])
-                self.assertEqual((outside / "keep.txt").read_bytes(), b"keep")
+                self.assertOutsideKept(outside)
 
     def test_keygen_writes_a_pair_once(self):
         private, public = self.keygen()
@@ -516,8 +513,7 @@ class Publish(unittest.TestCase):
                     "beta", "3", v1, 10, removed=["new\\n.txt"], salt="new")),
                 (lambda: run("status", self.site), lambda r: self.assertRegex(
                     r.stdout, "^stable: version '1', serial 6, rollout whole, expires .*, 2 releases kept \\('1', '2'\\)"
-                    ".* bytes on the host \\(unverified.*\nbeta: version '3', serial 7, rollout 10 %.*\nshared: ")),
-                (lambda: run("promote", "--help"), lambda r: self.assertIn("--from CHANNEL", r.stdout))]
+                    ".* bytes on the host \\(unverified.*\nbeta: version '3', serial 7, rollout 10 %.*\nshared: "))]
         for number, (act, expected) in enumerate(rows):
             with self.subTest(number=number):
                 if isinstance(expected, (str, tuple)):
@@ -536,8 +532,7 @@ class Publish(unittest.TestCase):
         record = private.parent / "serials.json"
         v2 = {"a.txt": b"two", "new.dll": b"n"}
         self.assertEqual(self.publish("1", {"a.txt": b"one", "gone.pak": b"g"}, "--key", private).returncode, 0)
-        published, serials = self.dir / "published", record.read_bytes()
-        shutil.copytree(self.site, published)
+        published, serials = self.snapshot(), record.read_bytes()
         v1_lines = self.list.read_bytes().decode().split("\r\n")[:-3]
         # What a host can plant: names with line ends and "..", hashes that hide a change, and
         # a serial of 2^64-1 (which made the old tool sign 2^64, unreadable by every launcher).
@@ -583,8 +578,7 @@ class Publish(unittest.TestCase):
             (lambda: record.write_text(json.dumps({"": 5})), (), "older list")]
         for number, (plant, options, expected) in enumerate(rows):
             with self.subTest(number=number, options=options):
-                shutil.rmtree(self.site)
-                shutil.copytree(published, self.site)
+                self.restore(published)
                 record.write_bytes(serials)
                 plant()
                 act = lambda: self.publish("2", v2, *(() if options == "unsigned" else ("--key", private) + options))

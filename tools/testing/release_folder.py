@@ -20,10 +20,11 @@ def write_release(folder, files):
     return folder
 
 
-def publish(*args, env=None):
-    """Runs tolvane-publish with these arguments; its output is kept as text."""
+def publish(*args, env=None, **options):
+    """Runs tolvane-publish with these arguments (options go to subprocess.run); its output is kept
+    as text."""
     return subprocess.run([sys.executable, str(PUBLISH), *map(str, args)], capture_output=True,
-                          text=True, env=dict(os.environ, **(env or {})))
+                          text=True, env=dict(os.environ, **(env or {})), **options)
 
 
 def signed_by_hand(lines, private):
