@@ -37,6 +37,19 @@ bool SwitchValue(const std::wstring& argument, const wchar_t* name, std::wstring
     return true;
 }
 
+// Gives the value of each "/NAME=VALUE" switch, in order, to read, which takes it (true) or not;
+// the last argument not taken is kept in *refused.
+template <typename Read>
+void ReadSwitch(const wchar_t* commandLine, const wchar_t* name, std::wstring* refused, Read read) {
+    if (commandLine == nullptr)
+        return;
+    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
+        std::wstring value;
+        if (SwitchValue(argument, name, value) && !read(value))
+            *refused = argument;
+    }
+}
+
 } // namespace
 
 std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine) {
@@ -95,12 +108,7 @@ bool AsksForRepair(const wchar_t* commandLine) {
 
 LimitSwitch AskedDownloadLimit(const wchar_t* commandLine) {
     LimitSwitch asked;
-    if (commandLine == nullptr)
-        return asked;
-    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
-        std::wstring digits;
-        if (!SwitchValue(argument, L"/limit", digits))
-            continue;
+    ReadSwitch(commandLine, L"/limit", &asked.refused, [&](const std::wstring& digits) {
         // Ten digits hold any 32-bit value, so the sum below cannot overflow.
         bool number = !digits.empty() && digits.size() <= 10;
         std::uint64_t value = 0;
@@ -108,31 +116,25 @@ LimitSwitch AskedDownloadLimit(const wchar_t* commandLine) {
             number = digits[i] >= L'0' && digits[i] <= L'9';
             value = value * 10 + static_cast<std::uint64_t>(digits[i] - L'0');
         }
-        if (number && value <= kMostDownloadLimitKiBs) {
-            asked.given = true;
-            asked.kibs = static_cast<std::uint32_t>(value);
-        } else {
-            asked.refused = argument;
-        }
-    }
+        if (!number || value > kMostDownloadLimitKiBs)
+            return false;
+        asked.given = true;
+        asked.kibs = static_cast<std::uint32_t>(value);
+        return true;
+    });
     return asked;
 }
 
 ChannelSwitch AskedChannel(const wchar_t* commandLine) {
     ChannelSwitch asked;
-    if (commandLine == nullptr)
-        return asked;
-    for (const std::wstring& argument : CommandLineArguments(commandLine)) {
-        std::wstring name;
-        if (!SwitchValue(argument, L"/channel", name))
-            continue;
-        if (const std::optional<std::string> channel = ChannelName(name)) {
+    ReadSwitch(commandLine, L"/channel", &asked.refused, [&](const std::wstring& name) {
+        const std::optional<std::string> channel = ChannelName(name);
+        if (channel) {
             asked.given = true;
             asked.channel = *channel;
-        } else {
-            asked.refused = argument;
         }
-    }
+        return channel.has_value();
+    });
     return asked;
 }
 
