@@ -452,6 +452,7 @@ class Publish(unittest.TestCase):
               "big.pak": big[:1 << 20] + os.urandom(9) + big[2 << 20:]}
         key, salts, stable = ("--key", private), [], {}
         a1 = self.site / "TolvaneStore" / hashlib.sha256(b"a1").hexdigest()[:2] / hashlib.sha256(b"a1").hexdigest()
+        kept1, saved = self.site / "TolvaneLists" / "stable" / "1.uda", {}
 
         def published(version, files, *options):
             return lambda: self.publish(version, files, *CHUNKED, *key, *options)
@@ -502,6 +503,11 @@ class Publish(unittest.TestCase):
                  lambda r: serves("stable", "2", v2, 100, salt="same")),
                 (command("halt", "--channel", "stable"), lambda r: serves("stable", "2", v2, 0, salt="same")),
                 (command("rollback", "--channel", "stable", "--to", "9"), "not kept .*kept: '2', '1'$"),
+                # A kept list changed on the host: never served again.
+                (lambda: saved.update(kept=kept1.read_bytes()) or kept1.write_bytes(
+                    saved["kept"].replace(b"a.txt", b"b.txt")), None),
+                (command("rollback", "--channel", "stable", "--to", "1"), "kept list of version '1', does not verify"),
+                (lambda: kept1.write_bytes(saved["kept"]), None),
                 (lambda: a1.write_bytes(b"planted"), None),  # the store's only copy of v1's a.txt
                 (command("rollback", "--channel", "stable", "--to", "1"), "no copy of 'a.txt'"),
                 (lambda: a1.write_bytes(b"a1"), None),
